@@ -1,0 +1,60 @@
+// The rules of the exported decal library text format, as far as Trelvo reads and writes it.
+// Every line kind the update pass tells apart is defined here; all other lines are copied as read.
+//
+//   signature line     the first line; its first 24 characters are "*PADS-LIBRARY-PCB-DECALS"
+//   empty line         zero characters (a line of spaces is not empty)
+//   decal header line  the first line after an empty line that has exactly 11 fields;
+//                      field 1 is the decal's name, field 2 its unit letter ("M" mm, "I" mils)
+//   piece header line  a line whose first four characters are "OPEN", "CLOS" or "CIRC";
+//                      eligible for an update when it has exactly 5 fields and field 5 is "-1":
+//                      keyword, (not interpreted), width, layer, "-1"
+//
+// Fields are the result of Str2Ary_All with a single space as delimiter, numbered from 1.
+// Comparisons are exact and case-sensitive.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/fields.h"
+
+namespace trelvo {
+
+enum class Unit { Mils, Millimetres };
+
+inline constexpr std::string_view kSignature = "*PADS-LIBRARY-PCB-DECALS";
+inline constexpr int kDecalHeaderFields = 11;
+inline constexpr int kPieceFields = 5;
+
+inline bool isSignatureLine(std::string_view line) { return line.starts_with(kSignature); }
+
+inline bool isPieceHeaderLine(std::string_view line) {
+    const std::string_view key = line.substr(0, 4);
+    return key == "OPEN" || key == "CLOS" || key == "CIRC";
+}
+
+// fields: the split of a piece header line.
+inline bool isEligiblePiece(const Fields& fields) {
+    return fields.count() == kPieceFields && fields[5] == "-1";
+}
+
+// fields: the split of the first line after an empty line.
+inline bool isDecalHeader(const Fields& fields) { return fields.count() == kDecalHeaderFields; }
+
+// The unit a decal header's field 2 names, or nothing for any other text (which makes the file
+// invalid).
+inline std::optional<Unit> unitFromLetter(std::string_view letter) {
+    if (letter == "M") return Unit::Millimetres;
+    if (letter == "I") return Unit::Mils;
+    return std::nullopt;
+}
+
+inline std::string_view unitLetter(Unit unit) { return unit == Unit::Millimetres ? "M" : "I"; }
+
+// A rewritten piece header line: the five fields joined by exactly two spaces. The spacing of the
+// line as read is not kept.
+void rebuildPieceLine(std::string_view keyword, std::string_view field2, std::string_view width,
+                      std::string_view layer, std::string_view field5, std::string& out);
+
+}  // namespace trelvo

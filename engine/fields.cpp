@@ -1,0 +1,52 @@
+#include "engine/fields.h"
+
+#include <stdexcept>
+
+namespace trelvo {
+
+namespace {
+
+std::string_view trimSpaces(std::string_view s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string_view::npos) return s.substr(s.size());
+    const auto last = s.find_last_not_of(' ');
+    return s.substr(first, last - first + 1);
+}
+
+std::string_view trimLeadingSpaces(std::string_view s) {
+    const auto first = s.find_first_not_of(' ');
+    return first == std::string_view::npos ? s.substr(s.size()) : s.substr(first);
+}
+
+}  // namespace
+
+void Str2Ary_All(std::string_view xstr, std::string_view dlm, int16_t ary_lb, Fields& out) {
+    if (ary_lb > Fields::kMaxIndex) throw std::invalid_argument("Str2Ary_All: first index above 10000");
+    if (dlm.empty()) throw std::invalid_argument("Str2Ary_All: empty delimiter");
+
+    // Work on our own copy: the caller's text may live in a buffer that is reused.
+    out.lb_ = ary_lb;
+    out.text_.assign(xstr);
+    out.fields_.clear();
+
+    const std::size_t capacity = static_cast<std::size_t>(Fields::kMaxIndex - ary_lb + 1);
+    std::string_view rest = trimLeadingSpaces(out.text_);
+    while (out.fields_.size() < capacity) {
+        const auto p = rest.find(dlm);
+        if (p == std::string_view::npos) {
+            out.fields_.push_back(trimSpaces(rest));
+            break;
+        }
+        out.fields_.push_back(trimSpaces(rest.substr(0, p)));
+        rest = trimLeadingSpaces(rest.substr(p + dlm.size()));
+        if (rest.empty()) break;
+    }
+}
+
+Fields Str2Ary_All(std::string_view xstr, std::string_view dlm, int16_t ary_lb) {
+    Fields f;
+    Str2Ary_All(xstr, dlm, ary_lb, f);
+    return f;
+}
+
+}  // namespace trelvo

@@ -1,0 +1,40 @@
+// The field splitter: cuts one line into fields at a delimiter, dropping the spaces around each
+// field. Every rule of the decal format that speaks of "fields" means the result of this split.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trelvo {
+
+// An indexed sequence of fields whose first index the caller chose. The fields are held as views
+// into the split text, which the sequence owns, so one sequence can be refilled line after line
+// without allocating once its buffers have grown.
+class Fields {
+public:
+    static constexpr int kMaxIndex = 10000;  // the highest index a split can fill
+
+    int16_t lbound() const { return lb_; }
+    int16_t ubound() const { return static_cast<int16_t>(lb_ + static_cast<int>(fields_.size()) - 1); }
+    std::size_t count() const { return fields_.size(); }
+    // Field at index i, lbound() <= i <= ubound().
+    std::string_view operator[](int i) const { return fields_[static_cast<std::size_t>(i - lb_)]; }
+
+private:
+    friend void Str2Ary_All(std::string_view, std::string_view, int16_t, Fields&);
+    int16_t lb_ = 1;
+    std::string text_;
+    std::vector<std::string_view> fields_;
+};
+
+// Splits xstr at dlm into fields numbered from ary_lb. Spaces (U+0020 only) around each field are
+// removed, so with dlm " " runs of spaces separate fields and an empty or all-space text gives one
+// empty field. At most kMaxIndex - ary_lb + 1 fields are made; text beyond the last is dropped.
+// A longer delimiter is searched as a whole and the text resumes after the whole of it.
+// Throws std::invalid_argument for an empty delimiter or ary_lb above kMaxIndex.
+void Str2Ary_All(std::string_view xstr, std::string_view dlm, int16_t ary_lb, Fields& out);
+Fields Str2Ary_All(std::string_view xstr, std::string_view dlm, int16_t ary_lb);
+
+}  // namespace trelvo

@@ -1,0 +1,259 @@
+#include "engine/run.h"
+
+#include <climits>
+#include <stdexcept>
+
+#include "engine/decimal.h"
+#include "engine/fields.h"
+#include "engine/messages.h"
+
+namespace trelvo {
+
+namespace {
+
+// Any failure from the start of the pass on leaves through the one "File write error" outcome.
+struct PassFailure {};
+
+std::string_view trimSpaces(std::string_view s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string_view::npos) return s.substr(s.size());
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+Decimal number(std::string_view text) {
+    auto d = Decimal::parse(text);
+    if (!d) throw PassFailure{};
+    return *d;
+}
+
+Decimal convert(const Decimal& d, Unit from) {
+    auto c = from == Unit::Mils ? d.milsToMm() : d.mmToMils();
+    if (!c) throw PassFailure{};
+    return *c;
+}
+
+// The width entries, ready for a decal in either unit.
+struct WidthPlan {
+    Unit entryUnit = Unit::Mils;
+    bool anyOld = false;        // old width "*"
+    Decimal entryOld, convOld;  // compared with field 3
+    std::string entryNew;       // written as typed (millimetre entries: the text before the "m")
+    std::string convNew;        // written in shortest decimal form
+
+    static WidthPlan prepare(std::string_view old_wd, std::string_view new_wd) {
+        WidthPlan p;
+        const auto mOld = old_wd.find('m');
+        const auto mNew = new_wd.find('m');
+        if (mOld != std::string_view::npos || mNew != std::string_view::npos) {
+            p.entryUnit = Unit::Millimetres;
+            if (old_wd == "*") {
+                p.anyOld = true;
+            } else {
+                if (mOld == std::string_view::npos) throw PassFailure{};
+                p.entryOld = number(trimSpaces(old_wd.substr(0, mOld)));
+                p.convOld = convert(p.entryOld, Unit::Millimetres);
+            }
+            if (mNew == std::string_view::npos) throw PassFailure{};
+            p.entryNew = trimSpaces(new_wd.substr(0, mNew));
+            p.convNew = convert(number(p.entryNew), Unit::Millimetres).toString();
+        } else {
+            p.entryUnit = Unit::Mils;
+            if (old_wd == "*") {
+                p.anyOld = true;
+            } else {
+                p.entryOld = number(old_wd);
+                p.convOld = convert(p.entryOld, Unit::Mils);
+            }
+            p.entryNew = new_wd;
+            p.convNew = convert(number(new_wd), Unit::Mils).toString();
+        }
+        return p;
+    }
+};
+
+class UpdatePass {
+public:
+    UpdatePass(MainFormState& st, RunContext& ctx, const PassHooks& hooks)
+        : st_(st), ctx_(ctx), files_(ctx.files), hooks_(hooks) {}
+
+    Outcome run(std::string_view old_lyr, std::string_view new_lyr, std::string_view old_wd,
+                std::string_view new_wd) {
+        try {
+            if (!st_.EnLyr && !st_.EnWd) return finish(Outcome::SelectionError, messages::selectionError());
+            // A disabled width pair is never looked at, so leftovers in its boxes cannot fail a run.
+            if (st_.EnWd) plan_ = WidthPlan::prepare(old_wd, new_wd);
+            openOutput();
+            return copy(old_lyr, new_lyr);
+        } catch (const PassFailure&) {
+        } catch (const std::exception&) {
+        }
+        return finish(Outcome::WriteError, messages::writeError());
+    }
+
+private:
+    void openOutput() {
+        st_.OutFileNum = files_.FreeFile();
+        const bool opened = hooks_.dry_run ? files_.OpenDiscard(st_.OutFileNum)
+                                           : files_.OpenOutput(st_.OutFileNum, st_.OutFileName);
+        if (!opened) throw PassFailure{};
+    }
+
+    void write(std::string_view line) {
+        if (!files_.WriteLine(st_.OutFileNum, line)) throw PassFailure{};
+    }
+
+    Outcome copy(std::string_view old_lyr, std::string_view new_lyr) {
+        std::string_view line;
+        if (!files_.ReadLine(st_.InFileNum, line)) throw PassFailure{};  // no line at all
+        if (!isSignatureLine(line)) return finish(Outcome::FormatError, messages::formatError());
+        write(line);
+
+        std::uint64_t lineNumber = 1;
+        Unit decalUnit = Unit::Mils;
+        bool afterBlank = false;
+        bool headerSeen = false;
+        bool inSelectedDecal = !hooks_.decal_filter;
+        std::string decalName;
+        long count = 0;
+        Fields fields;
+        std::string rebuilt;
+
+        while (!files_.AtEnd(st_.InFileNum)) {
+            if (!files_.ReadLine(st_.InFileNum, line)) throw PassFailure{};
+            ++lineNumber;
+
+            if (afterBlank) {
+                Str2Ary_All(line, " ", 1, fields);
+                if (isDecalHeader(fields)) {
+                    const auto unit = unitFromLetter(fields[2]);
+                    if (!unit) return finish(Outcome::FormatError, messages::formatError());
+                    decalUnit = *unit;
+                    headerSeen = true;
+                    if (hooks_.decal_filter || hooks_.on_rewrite) decalName.assign(fields[1]);
+                    if (hooks_.decal_filter) inSelectedDecal = hooks_.decal_filter(decalName);
+                }
+                afterBlank = false;
+            }
+            if (line.empty()) afterBlank = true;
+
+            bool rewritten = false;
+            if (isPieceHeaderLine(line) && inSelectedDecal) {
+                const Piece piece = rewritePiece(line, old_lyr, new_lyr, decalUnit, fields);
+                if (piece.rewritten) {
+                    rebuildPieceLine(fields[1], fields[2], piece.width, piece.layer, fields[5], rebuilt);
+                    if (hooks_.on_rewrite) {
+                        hooks_.on_rewrite({decalName, lineNumber, fields[1], fields[4], piece.layer,
+                                           fields[3], piece.width, decalUnit});
+                    }
+                    line = rebuilt;
+                    rewritten = true;
+                }
+            }
+            write(line);
+
+            if (rewritten && headerSeen) {
+                if (count == INT32_MAX) throw PassFailure{};
+                ++count;
+                headerSeen = false;
+            }
+        }
+        // A full disk often shows only when the last block is written: never call that success.
+        if (!files_.Close(st_.OutFileNum)) throw PassFailure{};
+        return finish(Outcome::Done, messages::done(count, st_.OutFileName));
+    }
+
+    // What the layer and width rules make of one piece header line.
+    struct Piece {
+        bool rewritten = false;
+        std::string_view width, layer;  // fields 3 and 4 as they are to be written
+    };
+
+    // fields receives the split of the line and keeps it as read.
+    Piece rewritePiece(std::string_view line, std::string_view old_lyr, std::string_view new_lyr,
+                       Unit decalUnit, Fields& fields) {
+        Str2Ary_All(line, " ", 1, fields);
+        Piece piece;
+        if (!isEligiblePiece(fields)) return piece;
+
+        piece.width = fields[3];
+        piece.layer = fields[4];
+        bool layerGate = !st_.EnLyr;
+        if (st_.EnLyr && (old_lyr == "*" || fields[4] == old_lyr)) {
+            piece.layer = new_lyr;
+            layerGate = true;
+            piece.rewritten = true;
+        }
+        if (st_.EnWd && layerGate) {
+            const bool sameUnit = decalUnit == plan_.entryUnit;
+            const Decimal value = number(fields[3]);  // read even when any width matches
+            if (plan_.anyOld || value == (sameUnit ? plan_.entryOld : plan_.convOld)) {
+                piece.width = sameUnit ? plan_.entryNew : plan_.convNew;
+                piece.rewritten = true;
+            }
+        }
+        return piece;
+    }
+
+    Outcome finish(Outcome outcome, const Report& r) {
+        Close_IO(st_, files_);
+        if (ctx_.report) ctx_.report(r);
+        return outcome;
+    }
+
+    MainFormState& st_;
+    RunContext& ctx_;
+    FileChannels& files_;
+    const PassHooks& hooks_;
+    WidthPlan plan_;
+};
+
+}  // namespace
+
+bool Valid_Entries(const MainFormState& st, const EntryTexts& e, const Reporter& report) {
+    bool ok = true;
+    if (st.InFileName.empty() || st.OutFileName.empty()) ok = false;
+    if (st.EnLyr && (e.new_lyr.empty() || e.old_lyr.empty())) ok = false;
+    if (st.EnWd && (e.new_wd.empty() || e.old_wd.empty())) ok = false;
+    if (!ok && report) report(messages::userEntryError());
+    return ok;
+}
+
+void Open_Dfile(MainFormState& st, RunContext& ctx) {
+    st.OpenErr = false;
+    st.InFileNum = ctx.files.FreeFile();
+    if (!ctx.files.OpenInput(st.InFileNum, st.InFileName)) {
+        if (ctx.report) ctx.report(messages::fileReadError());
+        st.OpenErr = true;
+    }
+}
+
+void Close_IO(MainFormState& st, FileChannels& files) {
+    files.Close(st.InFileNum);
+    if (st.OutFileNum != st.InFileNum) files.Close(st.OutFileNum);
+}
+
+Outcome Read_DFile(MainFormState& st, RunContext& ctx, std::string_view old_lyr,
+                   std::string_view new_lyr, std::string_view old_wd, std::string_view new_wd,
+                   const PassHooks& hooks) {
+    return UpdatePass(st, ctx, hooks).run(old_lyr, new_lyr, old_wd, new_wd);
+}
+
+Outcome Run(MainFormState& st, RunContext& ctx, const EntryTexts& e, const PassHooks& hooks) {
+    if (!Valid_Entries(st, e, ctx.report)) return Outcome::UserEntryError;
+    Open_Dfile(st, ctx);
+    if (st.OpenErr) return Outcome::FileReadError;
+    return Read_DFile(st, ctx, e.old_lyr, e.new_lyr, e.old_wd, e.new_wd, hooks);
+}
+
+std::optional<std::string> DeriveOutputName(std::string_view input) {
+    if (input.empty()) return std::nullopt;
+    // The last character may take several bytes in UTF-8.
+    std::size_t last = input.size() - 1;
+    while (last > 0 && (static_cast<unsigned char>(input[last]) & 0xC0) == 0x80) --last;
+    if (last == 0 || input[last - 1] != '.') return std::nullopt;
+    std::string out(input.substr(0, last - 1));
+    out += "_new.d";
+    return out;
+}
+
+}  // namespace trelvo

@@ -1,0 +1,261 @@
+#include "platform/channels.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace trelvo {
+
+namespace {
+
+constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+constexpr std::size_t kWriteBlock = std::size_t{1} << 20;
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+struct FileChannels::Channel {
+    enum class Mode { Input, Output, Discard };
+
+    Mode mode = Mode::Input;
+    int fd = -1;
+    dev_t dev = 0;
+    ino_t ino = 0;
+
+    // Input: buf[pos, end) is unread data; nextCr/nextLf cache the next line-end search so that a
+    // block is scanned once whatever mix of line ends it holds.
+    std::unique_ptr<char[]> buf;
+    std::size_t pos = 0;
+    std::size_t end = 0;
+    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+    std::size_t nextCr = kUnknown;
+    std::size_t nextLf = kUnknown;
+    bool skipLf = false;  // the last line ended with CR at the end of a block
+    bool eof = false;
+    bool failed = false;
+    std::string spill;  // a line that crosses a block boundary
+
+    // Output: buf[0, end) waits to be written.
+    bool writeFailed = false;
+
+    ~Channel() {
+        if (fd >= 0) ::close(fd);
+    }
+
+    // Input: makes unread data available. False at end of file or on a read error.
+    bool fill() {
+        if (pos < end) return true;
+        if (eof || failed) return false;
+        for (;;) {
+            const ssize_t n = ::read(fd, buf.get(), kReadBlock);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                failed = true;
+                return false;
+            }
+            if (n == 0) {
+                eof = true;
+                return false;
+            }
+            pos = 0;
+            end = static_cast<std::size_t>(n);
+            nextCr = nextLf = kUnknown;
+            if (skipLf) {
+                skipLf = false;
+                if (buf[0] == '\n') {
+                    pos = 1;
+                    if (pos == end) continue;
+                }
+            }
+            return true;
+        }
+    }
+
+    std::size_t find(char c, std::size_t& cache) {
+        if (cache == kUnknown || cache < pos) {
+            const void* p = std::memchr(buf.get() + pos, c, end - pos);
+            cache = p ? static_cast<std::size_t>(static_cast<const char*>(p) - buf.get()) : end;
+        }
+        return cache;
+    }
+
+    bool readLine(std::string_view& line) {
+        if (!fill()) return false;
+        bool spilled = false;
+        for (;;) {
+            const std::size_t q = std::min(find('\r', nextCr), find('\n', nextLf));
+            if (q < end) {
+                const char* start = buf.get() + pos;
+                if (spilled) {
+                    spill.append(start, q - pos);
+                    line = spill;
+                } else {
+                    line = std::string_view(start, q - pos);
+                }
+                pos = q + 1;
+                if (buf[q] == '\r') {
+                    if (pos < end) {
+                        if (buf[pos] == '\n') ++pos;
+                    } else {
+                        skipLf = true;
+                    }
+                }
+                return true;
+            }
+            if (!spilled) {
+                spill.clear();
+                spilled = true;
+            }
+            spill.append(buf.get() + pos, end - pos);
+            pos = end;
+            if (!fill()) {
+                if (failed) return false;
+                line = spill;  // the last line, without a line end
+                return true;
+            }
+        }
+    }
+
+    bool flush() {
+        if (mode != Mode::Output || writeFailed) return !writeFailed;
+        if (end > 0 && !writeAll(fd, buf.get(), end)) writeFailed = true;
+        end = 0;
+        return !writeFailed;
+    }
+
+    bool writeLine(std::string_view line) {
+        if (mode == Mode::Discard) return true;
+        if (writeFailed) return false;
+        const std::size_t need = line.size() + 2;
+        if (end + need > kWriteBlock && !flush()) return false;
+        if (need > kWriteBlock) {
+            if (!writeAll(fd, line.data(), line.size()) || !writeAll(fd, "\r\n", 2)) {
+                writeFailed = true;
+                return false;
+            }
+            return true;
+        }
+        char* out = buf.get() + end;
+        std::memcpy(out, line.data(), line.size());
+        out[line.size()] = '\r';
+        out[line.size() + 1] = '\n';
+        end += need;
+        return true;
+    }
+};
+
+FileChannels::FileChannels() = default;
+FileChannels::~FileChannels() = default;
+
+FileChannels::Channel* FileChannels::get(int16_t channel) const {
+    if (channel < 1 || channel > kMaxChannel) return nullptr;
+    return channels_[channel].get();
+}
+
+bool FileChannels::IsOpen(int16_t channel) const { return get(channel) != nullptr; }
+
+int16_t FileChannels::FreeFile() const {
+    for (int16_t c = 1; c <= kMaxChannel; ++c) {
+        if (!channels_[c]) return c;
+    }
+    return 0;
+}
+
+bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
+    if (channel < 1 || channel > kMaxChannel || channels_[channel]) return false;
+    if (path.empty() || path.find('\0') != std::string::npos) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    auto ch = std::make_unique<Channel>();
+    ch->fd = fd;
+    struct stat st {};
+    // A folder opens fine on Linux but is not a text file.
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    ch->mode = Channel::Mode::Input;
+    ch->dev = st.st_dev;
+    ch->ino = st.st_ino;
+    ch->buf = std::make_unique<char[]>(kReadBlock);
+    channels_[channel] = std::move(ch);
+    return true;
+}
+
+bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
+    if (channel < 1 || channel > kMaxChannel || channels_[channel]) return false;
+    if (path.empty() || path.find('\0') != std::string::npos) return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        for (const auto& other : channels_) {
+            if (other && other->fd >= 0 && other->dev == st.st_dev && other->ino == st.st_ino) {
+                return false;
+            }
+        }
+    }
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    auto ch = std::make_unique<Channel>();
+    ch->fd = fd;
+    if (::fstat(fd, &st) == 0) {
+        ch->dev = st.st_dev;
+        ch->ino = st.st_ino;
+    }
+    ch->mode = Channel::Mode::Output;
+    ch->buf = std::make_unique<char[]>(kWriteBlock);
+    channels_[channel] = std::move(ch);
+    return true;
+}
+
+bool FileChannels::OpenDiscard(int16_t channel) {
+    if (channel < 1 || channel > kMaxChannel || channels_[channel]) return false;
+    auto ch = std::make_unique<Channel>();
+    ch->mode = Channel::Mode::Discard;
+    channels_[channel] = std::move(ch);
+    return true;
+}
+
+bool FileChannels::ReadLine(int16_t channel, std::string_view& line) {
+    Channel* ch = get(channel);
+    if (!ch || ch->mode != Channel::Mode::Input) return false;
+    return ch->readLine(line);
+}
+
+bool FileChannels::AtEnd(int16_t channel) {
+    Channel* ch = get(channel);
+    if (!ch || ch->mode != Channel::Mode::Input) return true;
+    return !ch->fill() && !ch->failed;
+}
+
+bool FileChannels::WriteLine(int16_t channel, std::string_view line) {
+    Channel* ch = get(channel);
+    if (!ch || ch->mode == Channel::Mode::Input) return false;
+    return ch->writeLine(line);
+}
+
+bool FileChannels::Close(int16_t channel) {
+    Channel* ch = get(channel);
+    if (!ch) return true;
+    bool ok = ch->flush();
+    if (ch->fd >= 0) {
+        if (::close(ch->fd) != 0 && ch->mode == Channel::Mode::Output) ok = false;
+        ch->fd = -1;
+    }
+    channels_[channel].reset();
+    return ok;
+}
+
+}  // namespace trelvo

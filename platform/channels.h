@@ -1,0 +1,62 @@
+// Sequential text files addressed by small channel numbers, as the run sequence and the update
+// pass use them: take the next free channel, open it for reading or writing, read and write whole
+// lines, close. Buffered so that a library of any size streams at about the speed of a file copy.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace trelvo {
+
+class FileChannels {
+public:
+    static constexpr int16_t kMaxChannel = 255;
+
+    FileChannels();
+    ~FileChannels();  // closes whatever is still open
+    FileChannels(const FileChannels&) = delete;
+    FileChannels& operator=(const FileChannels&) = delete;
+
+    // The lowest channel that is not open, or 0 when all are taken.
+    int16_t FreeFile() const;
+
+    // Opens an existing plain file for reading. Fails for a folder, a missing or unreadable file,
+    // or a channel outside 1..kMaxChannel or already open.
+    bool OpenInput(int16_t channel, const std::string& path);
+
+    // Creates the file, or empties an existing one. Refuses a path that names a file open on any
+    // channel of this table (by path, symbolic or hard link): emptying it would destroy the input.
+    bool OpenOutput(int16_t channel, const std::string& path);
+
+    // Opens a channel that accepts lines and throws them away (nothing is created on disk).
+    bool OpenDiscard(int16_t channel);
+
+    // Reads the next line without its line end. A line ends at CR, CR LF or LF; the last line of
+    // a file is a line even without a line end. Fails at end of file or on a read error.
+    // The view stays valid until the next ReadLine or AtEnd on the same channel.
+    bool ReadLine(int16_t channel, std::string_view& line);
+
+    // True when no further line can be read (end of file, or a read error that ReadLine will
+    // then report), false while a line remains.
+    bool AtEnd(int16_t channel);
+
+    // Writes the line followed by CR LF.
+    bool WriteLine(int16_t channel, std::string_view line);
+
+    // Writes out what is buffered and closes. False when the data could not be written or the
+    // close failed. Closing a channel that is not open does nothing and succeeds.
+    bool Close(int16_t channel);
+
+    bool IsOpen(int16_t channel) const;
+
+private:
+    struct Channel;
+    Channel* get(int16_t channel) const;
+
+    std::unique_ptr<Channel> channels_[kMaxChannel + 1];
+};
+
+}  // namespace trelvo
