@@ -1,0 +1,31 @@
+#include "infowin/lockedtext.h"
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
+#include "platform/syscolors.h"
+
+namespace trelvo {
+
+QPlainTextEdit* makeLockedText(QWidget* parent, const QString& crlfText) {
+    auto* box = new QPlainTextEdit(parent);
+    QString text = crlfText;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box->setPlainText(text);
+    box->setReadOnly(true);
+    // Read-only drops keyboard selection; keep it so the text can be copied without a mouse.
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    box->setWordWrapMode(QTextOption::WordWrap);
+    box->setTabChangesFocus(true);
+    QPalette palette = box->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Base, colorInactiveBorder());
+    }
+    box->setPalette(palette);
+    return box;
+}
+
+}  // namespace trelvo
