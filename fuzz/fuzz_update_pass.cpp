@@ -1,0 +1,467 @@
+// Fuzz target for a whole run: entry check, opening the input, the update pass and closing, on
+// arbitrary library bytes with arbitrary entries and flags. Each run writes a real output file.
+//
+// Checked on every input:
+//  - exactly one report, and it is one of the run's outcomes with its exact text, title and icon;
+//  - no channel is left open, and the input file is left byte for byte as it was;
+//  - the output holds one CR LF-ended line per input line read, in order, up to where the run
+//    ended (all of them on success); each is either the input line byte for byte or the rebuild
+//    of a piece header line: its five fields with only fields 3 and 4 replaced, joined by two
+//    spaces;
+//  - the way the run ended is explained by the input (bad signature, bad unit letter, a width that
+//    is not a number, an empty file, ...);
+//  - the output, outcome and count equal those of a small model of the pass written here from the
+//    line rules, independently of the engine's own code.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/decimal.h"
+#include "engine/messages.h"
+#include "engine/run.h"
+
+namespace {
+
+using trelvo::Decimal;
+using trelvo::Outcome;
+using trelvo::Report;
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+}
+
+void check(bool ok, const char* what) {
+    if (!ok)
+        fail(what);
+}
+
+constexpr std::string_view kSignature = "*PADS-LIBRARY-PCB-DECALS";
+
+// Entry texts the fuzzer can pick by number: the values users type, and a few near misses.
+constexpr std::string_view kEntryWords[] = {
+    "*",   "26",      "1",       "01",       "10",    "10.0",   "5",     "12",
+    "8",   "0.254mm", "0.127mm", "0.254 mm", "10mil", "5mil",   " 26",   "26 ",
+    "",    "abc",     "-1",      "0",        "1e3",   "0.3048", "0.305", "2.54mm",
+    "*mm", "0.254",   "mm",      "0.0001mm", "250",   "6.35mm", "-5",    "+5",
+};
+
+struct TempDir {
+    std::string path, input, output;
+    TempDir() {
+        std::string tmpl = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+        tmpl += "/trelvo-fuzz-XXXXXX";
+        if (!::mkdtemp(tmpl.data()))
+            fail("cannot create a temporary folder");
+        path = tmpl;
+        input = path + "/in.d";
+        output = path + "/out.d";
+    }
+    ~TempDir() {
+        ::unlink(input.c_str());
+        ::unlink(output.c_str());
+        ::rmdir(path.c_str());
+    }
+};
+
+std::optional<std::string> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Lines of a library: a line ends at CR, CR LF or LF; a last line without an end is a line.
+std::vector<std::string> splitLines(std::string_view s) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\r' && s[i] != '\n')
+            continue;
+        out.emplace_back(s.substr(start, i - start));
+        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < s.size())
+        out.emplace_back(s.substr(start));
+    return out;
+}
+
+// Fields with a single space as delimiter: the words of the line, or one empty field for a blank
+// line. Only counts of 5 and 11 matter, so the cap of 10000 needs no special handling.
+std::vector<std::string_view> fieldsOf(std::string_view s) {
+    std::vector<std::string_view> out;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && s[i] == ' ')
+            ++i;
+        if (i == s.size())
+            break;
+        const std::size_t start = i;
+        while (i < s.size() && s[i] != ' ')
+            ++i;
+        out.push_back(s.substr(start, i - start));
+    }
+    if (out.empty())
+        out.emplace_back();
+    return out;
+}
+
+std::string_view trimSpaces(std::string_view s) {
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+bool isPiece(std::string_view line) {
+    const auto key = line.substr(0, 4);
+    return key == "OPEN" || key == "CLOS" || key == "CIRC";
+}
+
+bool isEligible(const std::vector<std::string_view>& f) {
+    return f.size() == 5 && f[4] == "-1";
+}
+
+std::string join(const std::vector<std::string_view>& parts, std::string_view sep) {
+    std::string s;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i)
+            s += sep;
+        s += parts[i];
+    }
+    return s;
+}
+
+struct Case {
+    bool enLyr = false, enWd = false;
+    trelvo::EntryTexts e;
+    std::string library;
+};
+
+// Input layout: a flags byte; four entries, each a byte that either picks a word (high bit set)
+// or gives a length of raw bytes that follow; then the library bytes.
+std::optional<Case> decode(const uint8_t* data, std::size_t size) {
+    if (size < 1)
+        return std::nullopt;
+    Case c;
+    const uint8_t flags = data[0];
+    std::size_t i = 1;
+    c.enLyr = flags & 1;
+    c.enWd = flags & 2;
+    std::string* entries[] = {&c.e.old_lyr, &c.e.new_lyr, &c.e.old_wd, &c.e.new_wd};
+    for (std::string* entry : entries) {
+        if (i >= size)
+            return std::nullopt;
+        const uint8_t b = data[i++];
+        if (b & 0x80) {
+            *entry = kEntryWords[(b & 0x7f) % std::size(kEntryWords)];
+            continue;
+        }
+        const std::size_t len = b & 0x1f;
+        if (size - i < len)
+            return std::nullopt;
+        entry->assign(reinterpret_cast<const char*>(data + i), len);
+        i += len;
+        // A line break typed into an entry would be written into the library as typed; the line
+        // structure checked below assumes entries stay on one line.
+        for (char& ch : *entry) {
+            if (ch == '\r' || ch == '\n')
+                ch = '?';
+        }
+    }
+    if (flags & 4) {
+        c.library = kSignature;
+        c.library += (flags & 8) ? "\n" : "\r\n";
+    }
+    c.library.append(reinterpret_cast<const char*>(data + i), size - i);
+    return c;
+}
+
+// What a run should produce, from the line rules.
+struct Expected {
+    Outcome outcome = Outcome::Done;
+    Report report;
+    bool outputCreated = true;
+    std::vector<std::string> lines;
+};
+
+struct Widths {
+    bool mm = false, anyOld = false;
+    Decimal entryOld, convOld;
+    std::string entryNew, convNew;
+};
+
+std::optional<Widths> prepareWidths(std::string_view oldWd, std::string_view newWd) {
+    Widths w;
+    const auto mOld = oldWd.find('m');
+    const auto mNew = newWd.find('m');
+    w.mm = mOld != std::string_view::npos || mNew != std::string_view::npos;
+    auto toOther = [&](const Decimal& d) { return w.mm ? d.mmToMils() : d.milsToMm(); };
+    if (oldWd == "*") {
+        w.anyOld = true;
+    } else {
+        if (w.mm && mOld == std::string_view::npos)
+            return std::nullopt;
+        const auto d = Decimal::parse(w.mm ? trimSpaces(oldWd.substr(0, mOld)) : oldWd);
+        if (!d)
+            return std::nullopt;
+        const auto conv = toOther(*d);
+        if (!conv)
+            return std::nullopt;
+        w.entryOld = *d;
+        w.convOld = *conv;
+    }
+    if (w.mm && mNew == std::string_view::npos)
+        return std::nullopt;
+    w.entryNew = w.mm ? trimSpaces(newWd.substr(0, mNew)) : newWd;
+    const auto d = Decimal::parse(w.entryNew);
+    if (!d)
+        return std::nullopt;
+    const auto conv = toOther(*d);
+    if (!conv)
+        return std::nullopt;
+    w.convNew = conv->toString();
+    return w;
+}
+
+Expected model(const Case& c, const std::string& outName) {
+    namespace msg = trelvo::messages;
+    Expected x;
+    auto end = [&](Outcome o, Report r) {
+        x.outcome = o;
+        x.report = std::move(r);
+        return x;
+    };
+    const auto& e = c.e;
+    if ((c.enLyr && (e.old_lyr.empty() || e.new_lyr.empty())) ||
+        (c.enWd && (e.old_wd.empty() || e.new_wd.empty()))) {
+        x.outputCreated = false;
+        return end(Outcome::UserEntryError, msg::userEntryError());
+    }
+    if (!c.enLyr && !c.enWd) {
+        x.outputCreated = false;
+        return end(Outcome::SelectionError, msg::selectionError());
+    }
+    Widths w;
+    if (c.enWd) {
+        auto prepared = prepareWidths(e.old_wd, e.new_wd);
+        if (!prepared) {
+            x.outputCreated = false;
+            return end(Outcome::WriteError, msg::writeError());
+        }
+        w = *prepared;
+    }
+    const auto in = splitLines(c.library);
+    if (in.empty())
+        return end(Outcome::WriteError, msg::writeError());
+    if (!in[0].starts_with(kSignature))
+        return end(Outcome::FormatError, msg::formatError());
+    x.lines.push_back(in[0]);
+
+    bool decalMm = false, afterBlank = false, headerSeen = false;
+    long count = 0;
+    for (std::size_t n = 1; n < in.size(); ++n) {
+        const std::string& line = in[n];
+        if (afterBlank) {
+            const auto f = fieldsOf(line);
+            if (f.size() == 11) {
+                if (f[1] != "M" && f[1] != "I")
+                    return end(Outcome::FormatError, msg::formatError());
+                decalMm = f[1] == "M";
+                headerSeen = true;
+            }
+            afterBlank = false;
+        }
+        if (line.empty())
+            afterBlank = true;
+
+        bool rewritten = false;
+        std::string text = line;
+        if (isPiece(line)) {
+            auto f = fieldsOf(line);
+            if (isEligible(f)) {
+                bool gate = !c.enLyr;
+                if (c.enLyr && (e.old_lyr == "*" || f[3] == e.old_lyr)) {
+                    f[3] = e.new_lyr;
+                    gate = rewritten = true;
+                }
+                if (c.enWd && gate) {
+                    const auto v = Decimal::parse(f[2]);
+                    if (!v)
+                        return end(Outcome::WriteError, msg::writeError());
+                    const bool same = decalMm == w.mm;
+                    if (w.anyOld || *v == (same ? w.entryOld : w.convOld)) {
+                        f[2] = same ? w.entryNew : w.convNew;
+                        rewritten = true;
+                    }
+                }
+                if (rewritten)
+                    text = join(f, "  ");
+            }
+        }
+        x.lines.push_back(text);
+        if (rewritten && headerSeen) {
+            ++count;
+            headerSeen = false;
+        }
+    }
+    return end(Outcome::Done, msg::done(count, outName));
+}
+
+bool sameReport(const Report& a, const Report& b) {
+    return a.text == b.text && a.title == b.title && a.icon == b.icon;
+}
+
+// out is the rebuild of the piece header line in: same fields 1, 2 and 5, fields 3 and 4 each
+// either kept or replaced by what the entries allow, two spaces between fields.
+bool isRebuildOf(std::string_view in, std::string_view out, const Case& c) {
+    if (!isPiece(in))
+        return false;
+    const auto f = fieldsOf(in);
+    if (!isEligible(f))
+        return false;
+    const std::string head = std::string(f[0]) + "  " + std::string(f[1]) + "  ";
+    const std::string tail = "  " + std::string(f[4]);
+    if (out.size() < head.size() + tail.size() || !out.starts_with(head) || !out.ends_with(tail)) {
+        return false;
+    }
+    const std::string_view middle = out.substr(head.size(), out.size() - head.size() - tail.size());
+    for (std::string_view layer : {f[3], std::string_view(c.e.new_lyr)}) {
+        if (layer != f[3] && !c.enLyr)
+            continue;
+        if (middle.size() < layer.size() + 2 || !middle.ends_with(std::string("  ") += layer)) {
+            continue;
+        }
+        const std::string_view width = middle.substr(0, middle.size() - layer.size() - 2);
+        if (width == f[2])
+            return true;
+        if (!c.enWd)
+            continue;
+        const auto m = c.e.new_wd.find('m');
+        if (width == c.e.new_wd || width == trimSpaces(std::string_view(c.e.new_wd).substr(0, m))) {
+            return true;
+        }
+        const auto d = Decimal::parse(width);
+        if (d && d->toString() == width)
+            return true;  // a converted width, in shortest form
+    }
+    return false;
+}
+
+// Why a run may have ended where it did: the line at which it stopped must justify the outcome.
+void checkEnding(const Case& c, Outcome outcome, const std::vector<std::string>& in,
+                 const std::optional<std::string>& output, std::size_t written) {
+    const std::size_t k = written;  // the line the pass stopped at
+    switch (outcome) {
+        case Outcome::Done:
+            check(output.has_value(), "success leaves an output file");
+            check(written == in.size(), "success copies every line");
+            break;
+        case Outcome::UserEntryError:
+        case Outcome::SelectionError:
+            check(!output.has_value(), "no output file before the pass opens it");
+            break;
+        case Outcome::FormatError:
+            check(output.has_value(), "format error after the output is opened");
+            if (k == 0) {
+                check(in.empty() || !in[0].starts_with(kSignature), "signature rejected wrongly");
+            } else {
+                check(k < in.size() && in[k - 1].empty(), "bad header follows an empty line");
+                const auto f = fieldsOf(in[k]);
+                check(f.size() == 11 && f[1] != "M" && f[1] != "I", "only a bad unit letter");
+            }
+            break;
+        case Outcome::WriteError:
+            if (!output) {
+                check(c.enWd, "no output only when width entries fail");
+            } else if (in.empty()) {
+                check(written == 0, "empty input leaves an empty output");
+            } else {
+                check(k < in.size() && c.enWd && isPiece(in[k]), "write error on a piece line");
+                const auto f = fieldsOf(in[k]);
+                check(isEligible(f) && !Decimal::parse(f[2]), "only a width that is no number");
+            }
+            break;
+        case Outcome::FileReadError:
+            fail("the input exists and is readable");
+    }
+}
+
+TempDir& temp() {
+    static TempDir dir;
+    return dir;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    const auto c = decode(data, size);
+    if (!c)
+        return 0;
+    TempDir& dir = temp();
+    {
+        std::ofstream f(dir.input, std::ios::binary | std::ios::trunc);
+        f.write(c->library.data(), static_cast<std::streamsize>(c->library.size()));
+        if (!f)
+            fail("cannot write the input file");
+    }
+    ::unlink(dir.output.c_str());
+
+    trelvo::MainFormState st;
+    st.InFileName = dir.input;
+    st.OutFileName = dir.output;
+    st.EnLyr = c->enLyr;
+    st.EnWd = c->enWd;
+    trelvo::FileChannels files;
+    std::vector<Report> reports;
+    trelvo::RunContext ctx{files, [&](const Report& r) { reports.push_back(r); }};
+    const Outcome outcome = trelvo::Run(st, ctx, c->e);
+
+    check(reports.size() == 1, "exactly one report");
+    for (int16_t ch = 1; ch <= trelvo::FileChannels::kMaxChannel; ++ch) {
+        check(!files.IsOpen(ch), "every channel closed");
+    }
+    check(readFile(dir.input) == c->library, "input untouched");
+
+    const auto output = readFile(dir.output);
+    std::vector<std::string_view> out;
+    if (output) {
+        std::string_view rest = *output;
+        while (!rest.empty()) {
+            const auto eol = rest.find("\r\n");
+            check(eol != std::string_view::npos, "every output line ends with CR LF");
+            const auto line = rest.substr(0, eol);
+            check(line.find_first_of("\r\n") == std::string_view::npos, "no line end in a line");
+            out.push_back(line);
+            rest.remove_prefix(eol + 2);
+        }
+    }
+    const auto in = splitLines(c->library);
+    check(out.size() <= in.size(), "no line added");
+    for (std::size_t n = 0; n < out.size(); ++n) {
+        check(out[n] == in[n] || isRebuildOf(in[n], out[n], *c), "line copied or rebuilt");
+    }
+    checkEnding(*c, outcome, in, output, out.size());
+
+    const Expected x = model(*c, dir.output);
+    check(outcome == x.outcome, "outcome as the model says");
+    check(sameReport(reports.front(), x.report), "report as the model says");
+    check(output.has_value() == x.outputCreated, "output created as the model says");
+    check(out.size() == x.lines.size(), "line count as the model says");
+    for (std::size_t n = 0; n < out.size(); ++n)
+        check(out[n] == x.lines[n], "line as the model says");
+    return 0;
+}
