@@ -1,0 +1,14 @@
+// trelvo: shows the main window; the program ends when that window is closed.
+#include <QApplication>
+
+#include "mainwin/frmtrelvo.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Trelvo"));
+    QApplication::setApplicationVersion(QStringLiteral(TRELVO_VERSION));
+
+    frmTrelvo window;
+    window.show();
+    return QApplication::exec();
+}
