@@ -1,0 +1,131 @@
+// File channels: line splitting across block boundaries, CR LF written after every line, channel
+// numbering and closing.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/channels.h"
+#include "test_files.h"
+
+namespace trelvo {
+namespace {
+
+constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+std::vector<std::string> readAll(const std::string& bytes) {
+    test::TempDir dir;
+    const std::string path = dir.file("in.d");
+    test::writeFile(path, bytes);
+    FileChannels files;
+    const int16_t ch = files.FreeFile();
+    EXPECT_TRUE(files.OpenInput(ch, path));
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (!files.AtEnd(ch)) {
+        EXPECT_TRUE(files.ReadLine(ch, line));
+        lines.emplace_back(line);
+    }
+    EXPECT_FALSE(files.ReadLine(ch, line));  // reading past the end fails
+    EXPECT_TRUE(files.Close(ch));
+    return lines;
+}
+
+TEST(FileChannels, LineEnds) {
+    using L = std::vector<std::string>;
+    EXPECT_EQ(readAll(""), L{});
+    EXPECT_EQ(readAll("a"), L{"a"});
+    EXPECT_EQ(readAll("a\r\n"), L{"a"});
+    EXPECT_EQ(readAll("a\r\nb"), (L{"a", "b"}));
+    EXPECT_EQ(readAll("a\rb\nc\r\nd"), (L{"a", "b", "c", "d"}));
+    EXPECT_EQ(readAll("\r\n\r\n"), (L{"", ""}));
+    EXPECT_EQ(readAll("\n\r"), (L{"", ""}));
+    EXPECT_EQ(readAll("a\r\r\nb"), (L{"a", "", "b"}));
+}
+
+TEST(FileChannels, LinesAcrossBlockBoundaries) {
+    // A CR as the last byte of a block followed by LF as the first of the next is one line end.
+    std::string bytes(kBlock - 1, 'x');
+    bytes += "\r\nnext\r\n";
+    auto lines = readAll(bytes);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].size(), kBlock - 1);
+    EXPECT_EQ(lines[1], "next");
+
+    // A line of several blocks, then a short one without a line end.
+    bytes = std::string(3 * kBlock + 17, 'y') + "\nz";
+    lines = readAll(bytes);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], std::string(3 * kBlock + 17, 'y'));
+    EXPECT_EQ(lines[1], "z");
+
+    // A lone CR that ends a block, followed by another line.
+    bytes = std::string(kBlock - 1, 'w') + "\rv";
+    lines = readAll(bytes);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "v");
+
+    // A file that ends exactly with the CR of a CR LF split over the block end.
+    bytes = std::string(kBlock - 1, 'u') + "\r\n";
+    EXPECT_EQ(readAll(bytes).size(), 1u);
+}
+
+TEST(FileChannels, WritesCrLfAfterEveryLine) {
+    test::TempDir dir;
+    const std::string path = dir.file("out.d");
+    FileChannels files;
+    ASSERT_TRUE(files.OpenOutput(1, path));
+    EXPECT_TRUE(files.WriteLine(1, "a"));
+    EXPECT_TRUE(files.WriteLine(1, ""));
+    const std::string big(2 * kBlock + 3, 'b');
+    EXPECT_TRUE(files.WriteLine(1, big));
+    EXPECT_TRUE(files.WriteLine(1, "c"));
+    EXPECT_TRUE(files.Close(1));
+    EXPECT_EQ(test::readFile(path), "a\r\n\r\n" + big + "\r\nc\r\n");
+
+    // Opening for output empties an existing file.
+    ASSERT_TRUE(files.OpenOutput(1, path));
+    EXPECT_TRUE(files.Close(1));
+    EXPECT_EQ(test::readFile(path), "");
+}
+
+TEST(FileChannels, NumberingAndClosing) {
+    test::TempDir dir;
+    test::writeFile(dir.file("a.d"), "x");
+    FileChannels files;
+    EXPECT_EQ(files.FreeFile(), 1);
+    ASSERT_TRUE(files.OpenInput(1, dir.file("a.d")));
+    EXPECT_EQ(files.FreeFile(), 2);
+    EXPECT_FALSE(files.OpenInput(1, dir.file("a.d")));  // already open
+    EXPECT_FALSE(files.OpenInput(0, dir.file("a.d")));
+    EXPECT_FALSE(files.OpenInput(256, dir.file("a.d")));
+    EXPECT_FALSE(files.WriteLine(1, "no"));  // input channels are not written
+    EXPECT_TRUE(files.Close(1));
+    EXPECT_TRUE(files.Close(1));  // not open: nothing happens
+    EXPECT_TRUE(files.Close(200));
+    EXPECT_FALSE(files.IsOpen(1));
+    EXPECT_EQ(files.FreeFile(), 1);
+
+    for (int16_t c = 1; c <= FileChannels::kMaxChannel; ++c) ASSERT_TRUE(files.OpenInput(c, dir.file("a.d")));
+    EXPECT_EQ(files.FreeFile(), 0);
+}
+
+TEST(FileChannels, RefusesToEmptyAFileThatIsOpen) {
+    test::TempDir dir;
+    test::writeFile(dir.file("a.d"), "keep");
+    FileChannels files;
+    ASSERT_TRUE(files.OpenInput(1, dir.file("a.d")));
+    EXPECT_FALSE(files.OpenOutput(2, dir.file("a.d")));
+    EXPECT_EQ(test::readFile(dir.file("a.d")), "keep");
+    EXPECT_TRUE(files.OpenOutput(2, dir.file("b.d")));
+}
+
+TEST(FileChannels, DiscardChannelCreatesNothing) {
+    FileChannels files;
+    ASSERT_TRUE(files.OpenDiscard(1));
+    EXPECT_TRUE(files.WriteLine(1, "gone"));
+    EXPECT_TRUE(files.Close(1));
+}
+
+}  // namespace
+}  // namespace trelvo

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/fields.h"
+
+namespace trelvo {
+namespace {
+
+std::vector<std::string> fieldsOf(const Fields& f) {
+    std::vector<std::string> out;
+    for (int i = f.lbound(); i <= f.ubound(); ++i) out.emplace_back(f[i]);
+    return out;
+}
+
+struct SplitCase {
+    const char* name;
+    std::string text;
+    std::vector<std::string> fields;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
+
+class SplitBySpace : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitBySpace, GivesFieldsNumberedFromOne) {
+    const auto& c = GetParam();
+    const Fields f = Str2Ary_All(c.text, " ", 1);
+    EXPECT_EQ(f.lbound(), 1);
+    EXPECT_EQ(f.ubound(), static_cast<int>(c.fields.size()));
+    EXPECT_EQ(fieldsOf(f), c.fields);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SplitBySpace,
+    ::testing::Values(
+        SplitCase{"Empty", "", {""}},
+        SplitCase{"SpacesOnly", "     ", {""}},
+        SplitCase{"PieceLine", "OPEN 2 10 26 -1", {"OPEN", "2", "10", "26", "-1"}},
+        SplitCase{"RunsOfSpaces", "  OPEN   2 10   26 -1   ", {"OPEN", "2", "10", "26", "-1"}},
+        SplitCase{"TabStaysInField", "a\tb c", {"a\tb", "c"}},
+        SplitCase{"TrailingTabIsNotTrimmed", "a b\t", {"a", "b\t"}},
+        SplitCase{"SingleWord", "COPCLS", {"COPCLS"}},
+        SplitCase{"OtherWhitespaceIsOrdinary", "a\vb\xc2\xa0" "c d", {"a\vb\xc2\xa0" "c", "d"}},
+        SplitCase{"DecalHeader", "DIP8 I 0 0 2 2 4 0 8 1 0",
+                  {"DIP8", "I", "0", "0", "2", "2", "4", "0", "8", "1", "0"}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(Str2AryAll, StopsAtTenThousandFields) {
+    std::string exact;
+    for (int i = 1; i <= 10000; ++i) exact += "w" + std::to_string(i) + " ";
+    Fields f = Str2Ary_All(exact, " ", 1);
+    EXPECT_EQ(f.ubound(), 10000);
+    EXPECT_EQ(f[10000], "w10000");
+
+    const std::string more = exact + "w10001 w10002";
+    f = Str2Ary_All(more, " ", 1);
+    EXPECT_EQ(f.ubound(), 10000);
+    EXPECT_EQ(f[10000], "w10000");
+}
+
+TEST(Str2AryAll, CapCountsFromTheChosenFirstIndex) {
+    std::string text;
+    for (int i = 0; i < 10005; ++i) text += "x ";
+    const Fields f = Str2Ary_All(text, " ", 9998);
+    EXPECT_EQ(f.lbound(), 9998);
+    EXPECT_EQ(f.ubound(), 10000);
+    EXPECT_EQ(f.count(), 3u);
+}
+
+TEST(Str2AryAll, FirstIndexZero) {
+    const Fields f = Str2Ary_All("a b", " ", 0);
+    EXPECT_EQ(f.lbound(), 0);
+    EXPECT_EQ(f.ubound(), 1);
+    EXPECT_EQ(f[0], "a");
+    EXPECT_EQ(f[1], "b");
+}
+
+TEST(Str2AryAll, FirstIndexAboveCapFails) {
+    EXPECT_THROW(Str2Ary_All("a", " ", 10001), std::invalid_argument);
+    EXPECT_NO_THROW(Str2Ary_All("a b", " ", 10000));
+    EXPECT_EQ(Str2Ary_All("a b", " ", 10000).count(), 1u);
+}
+
+TEST(Str2AryAll, OtherDelimiters) {
+    EXPECT_EQ(fieldsOf(Str2Ary_All(" a , b ,c", ",", 1)), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(fieldsOf(Str2Ary_All("a::b", "::", 1)), (std::vector<std::string>{"a", "b"}));
+    EXPECT_THROW(Str2Ary_All("a", "", 1), std::invalid_argument);
+}
+
+TEST(Str2AryAll, ReusedFieldsDoNotKeepOldLines) {
+    Fields f;
+    Str2Ary_All("CLOSED 5 12 26 -1 extra", " ", 1, f);
+    Str2Ary_All("OPEN 2", " ", 1, f);
+    EXPECT_EQ(fieldsOf(f), (std::vector<std::string>{"OPEN", "2"}));
+}
+
+}  // namespace
+}  // namespace trelvo
