@@ -1,14 +1,15 @@
 // trelvo-cli: the update engine for scripts and batch work. Runs the same sequence as the
-// dialog's Run button and maps each outcome to a stable exit status.
-#include <cstdio>
+// dialog's Run button on each INPUT and maps the outcomes to a stable exit status.
+#include <fstream>
 #include <iostream>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "engine/messages.h"
-#include "engine/run.h"
+#include "cli/batch.h"
+#include "cli/console.h"
+#include "cli/in_place.h"
+#include "cli/options.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ constexpr int kUsageError = 2;
 
 constexpr std::string_view kUsage =
     "Usage: trelvo-cli [--layer OLD:NEW] [--width OLD:NEW] [-o OUTPUT] INPUT\n"
+    "       trelvo-cli [options] INPUT...\n"
     "Copies an exported PowerPCB decal library (*.d) to a new file, rewriting the layer\n"
     "and/or line width of the OPEN, CLOSED and CIRCLE outline pieces that match OLD.\n"
     "\n"
@@ -23,137 +25,103 @@ constexpr std::string_view kUsage =
     "  --width OLD:NEW    change line width OLD (\"*\" for any) to NEW, in mils,\n"
     "                     or in millimetres with a lower-case \"m\" (0.254mm:0.127mm)\n"
     "  -o, --output FILE  file to write (default: INPUT with \"_new.d\" in place of\n"
-    "                     its last two characters, as in parts.d -> parts_new.d)\n"
+    "                     its last two characters, as in parts.d -> parts_new.d);\n"
+    "                     only with a single INPUT\n"
+    "  --decal GLOB       rewrite only decals whose name matches GLOB (\"*\" and \"?\",\n"
+    "                     case-sensitive); may be repeated\n"
+    "  --report FILE      write a CSV row for every rewritten piece line to FILE\n"
+    "                     (\"-\" for standard output)\n"
+    "  --dry-run          run the whole update but write no output file\n"
+    "  --in-place         replace each INPUT with its updated version once it has been\n"
+    "                     written and checked; the original is kept as INPUT.orig\n"
+    "  --no-backup        with --in-place: keep no INPUT.orig\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
     "The values reach the update exactly as given (not trimmed); a pair is used only\n"
-    "when its option is given.\n"
+    "when its option is given. With several INPUTs each is updated on its own, and a\n"
+    "summary line per INPUT follows.\n"
     "\n"
-    "Exit status:\n"
+    "Exit status (with several INPUTs, the highest of them):\n"
     "  0  done                 4  file read error      6  file format error\n"
     "  2  usage error          5  selection error      7  file write error\n"
     "  3  user entry error\n";
-
-struct Options {
-    std::optional<std::string> layer;
-    std::optional<std::string> width;
-    std::optional<std::string> output;
-    std::vector<std::string> inputs;
-};
 
 int usageError(std::string_view why) {
     std::cerr << "trelvo-cli: " << why << "\nTry 'trelvo-cli --help' for more information.\n";
     return kUsageError;
 }
 
-// Splits OLD:NEW at its first ":".
-bool splitPair(const std::string& value, std::string& oldText, std::string& newText) {
-    const auto colon = value.find(':');
-    if (colon == std::string::npos) return false;
-    oldText = value.substr(0, colon);
-    newText = value.substr(colon + 1);
-    return true;
-}
-
-std::string lines(std::string text) {
-    for (char& c : text) {
-        if (c == '\r') c = '\n';
-    }
-    return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options opt;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            opt.inputs.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
+    using namespace trelvo::cli;
+
+    const ParsedArgs args = parseArgs(argc, argv);
+    switch (args.action) {
+        case ParsedArgs::Action::Help:
             std::cout << kUsage;
             return 0;
-        }
-        if (arg == "--version") {
+        case ParsedArgs::Action::Version:
             std::cout << "trelvo-cli 1.0.2\n";
             return 0;
-        }
-        // Options with a value: "--name VALUE", "--name=VALUE", "-o VALUE" or "-oVALUE".
-        std::optional<std::string>* target = nullptr;
-        std::string name = arg;
-        std::optional<std::string> inlineValue;
-        if (arg.starts_with("--")) {
-            const auto eq = arg.find('=');
-            if (eq != std::string::npos) {
-                name = arg.substr(0, eq);
-                inlineValue = arg.substr(eq + 1);
-            }
-            if (name == "--layer") target = &opt.layer;
-            if (name == "--width") target = &opt.width;
-            if (name == "--output") target = &opt.output;
-        } else if (arg.starts_with("-o")) {
-            name = "-o";
-            target = &opt.output;
-            if (arg.size() > 2) inlineValue = arg.substr(2);
-        }
-        if (!target) return usageError("unknown option '" + arg + "'");
-        if (inlineValue) {
-            *target = *inlineValue;
-        } else if (i + 1 < argc) {
-            *target = argv[++i];
+        case ParsedArgs::Action::UsageError:
+            return usageError(args.error);
+        case ParsedArgs::Action::Run:
+            break;
+    }
+    const Options& opt = args.options;
+    const Planned planned = makePlan(opt);
+    if (!planned.plan)
+        return usageError(planned.error);
+    const Plan& plan = *planned.plan;
+    const bool several = plan.jobs.size() > 1;
+
+    const bool reportOnStdout = opt.report && *opt.report == "-";
+    std::ofstream reportFile;
+    std::ostream* report = nullptr;
+    if (opt.report) {
+        if (reportOnStdout) {
+            report = &std::cout;
         } else {
-            return usageError("option '" + name + "' needs a value");
+            reportFile.open(*opt.report, std::ios::binary | std::ios::trunc);
+            if (!reportFile) {
+                std::cerr << "trelvo-cli: cannot write the report '" << *opt.report << "'\n";
+                return static_cast<int>(trelvo::Outcome::WriteError);
+            }
+            report = &reportFile;
         }
+        *report << reportHeader();
     }
+    if (plan.inPlace)
+        installTempCleanup();
 
-    if (opt.inputs.empty()) return usageError("missing INPUT");
-    if (opt.inputs.size() > 1) return usageError("only one INPUT may be given");
+    Console console(reportOnStdout, several);
+    int worst = 0;
+    std::string summary;
+    for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
+        const Job& job = plan.jobs[i];
+        console.progress(i + 1, plan.jobs.size(), job.input);
+        const FileResult result = runFile(job, plan, console);
+        worst = std::max(worst, static_cast<int>(result.outcome));
+        if (report)
+            *report << result.rows << std::flush;
+        if (several)
+            summary += summaryLine(job, plan, result) + '\n';
+    }
+    console.clearProgress();
+    if (several)
+        console.summary(summary.substr(0, summary.size() - 1));
 
-    trelvo::MainFormState st;
-    trelvo::EntryTexts entries;
-    st.InFileName = opt.inputs.front();
-    if (opt.layer) {
-        if (!splitPair(*opt.layer, entries.old_lyr, entries.new_lyr)) {
-            return usageError("--layer takes OLD:NEW");
-        }
-        st.EnLyr = true;
+    if (reportFile.is_open())
+        reportFile.close();
+    if (report && (reportOnStdout ? !std::cout : reportFile.fail())) {
+        std::cerr << "trelvo-cli: the report '" << *opt.report << "' could not be written\n";
+        worst = std::max(worst, static_cast<int>(trelvo::Outcome::WriteError));
     }
-    if (opt.width) {
-        if (!splitPair(*opt.width, entries.old_wd, entries.new_wd)) {
-            return usageError("--width takes OLD:NEW");
-        }
-        st.EnWd = true;
-    }
-    if (opt.output) {
-        st.OutFileName = *opt.output;
-    } else if (auto derived = trelvo::DeriveOutputName(st.InFileName)) {
-        st.OutFileName = *derived;
-    } else if (!st.InFileName.empty()) {
-        return usageError("cannot derive an output name from '" + st.InFileName +
-                          "' (it does not end in a point and one character); give -o OUTPUT");
-    }
-
-    trelvo::FileChannels files;
-    trelvo::RunContext ctx{files, [](const trelvo::Report& r) {
-                               if (r.title == trelvo::messages::kDoneTitle) {
-                                   std::cout << lines(r.text) << '\n';
-                               } else {
-                                   std::cerr << "trelvo-cli: " << r.title << ": " << lines(r.text)
-                                             << '\n';
-                               }
-                           }};
-    const trelvo::Outcome outcome = trelvo::Run(st, ctx, entries);
     std::cout.flush();
-    if (!std::cout) {
+    if (!std::cout && !reportOnStdout) {
         std::cerr << "trelvo-cli: cannot write to standard output\n";
     }
-    return static_cast<int>(outcome);
+    return worst;
 }

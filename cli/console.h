@@ -1,0 +1,34 @@
+// Where trelvo-cli's words go: completion texts and summary lines on standard output (or on
+// standard error while the change report takes standard output), failures on standard error as
+// "trelvo-cli: TITLE: TEXT", and, for a batch on a terminal, one progress line on standard error
+// that is redrawn in place and cleared before anything else is printed.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace trelvo::cli {
+
+class Console {
+public:
+    // reportOnStdout: standard output carries the CSV report, so nothing else may go there.
+    // progress: draw the progress line (only honoured when standard error is a terminal).
+    Console(bool reportOnStdout, bool progress);
+
+    void progress(std::size_t index, std::size_t total, std::string_view input);
+    void clearProgress();
+
+    // Lines separated by CR in text are printed as separate lines.
+    void completion(std::string_view text);
+    void failure(std::string_view title, std::string_view text);
+    // An extra line of detail on standard error: "trelvo-cli: TEXT".
+    void detail(std::string_view text);
+    void summary(std::string_view line);
+
+private:
+    bool reportOnStdout_;
+    bool progress_;
+    bool progressShown_ = false;
+};
+
+}  // namespace trelvo::cli

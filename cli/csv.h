@@ -1,0 +1,13 @@
+// CSV rows as RFC 4180 writes them: fields separated by commas, a field holding a comma, a double
+// quote, CR or LF enclosed in double quotes with its quotes doubled, each record ended by CR LF.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace trelvo::cli {
+
+void appendCsvRow(std::string& out, std::initializer_list<std::string_view> fields);
+
+}  // namespace trelvo::cli

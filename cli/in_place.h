@@ -1,0 +1,59 @@
+// Replacing a library by its updated version without ever leaving it half-written: the pass
+// writes a temporary file beside it, which is checked, flushed to disk and only then renamed
+// over the original.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trelvo::cli {
+
+// A piece header line the pass rewrote, with the values it wrote.
+struct WrittenPiece {
+    std::uint64_t line;  // 1-based
+    std::string newWidth;
+    std::string newLayer;
+};
+
+// A uniquely named empty file in the folder of another file. Removed again when this object goes
+// away (or when the program is interrupted) unless it has been renamed into place.
+class TempFile {
+public:
+    // Nothing, with errorText set, when the folder does not allow it.
+    static std::optional<TempFile> createBeside(const std::string& target, std::string& errorText);
+
+    // Takes charge of an existing file.
+    explicit TempFile(std::string path);
+    TempFile(TempFile&& other) noexcept;
+    TempFile& operator=(TempFile&&) = delete;
+    TempFile(const TempFile&) = delete;
+    ~TempFile();
+
+    const std::string& path() const { return path_; }
+    void forget();  // it has become another file's name
+
+private:
+    std::string path_;
+};
+
+// Removes the temporary files of this process when SIGINT, SIGTERM or SIGHUP ends it.
+void installTempCleanup();
+
+// Reads the written file back and compares it with the input: the same number of lines, every
+// line identical except the rewritten ones, which must be exactly their rebuilt form. Returns
+// what differs, or nothing when the file is right.
+std::optional<std::string> checkWritten(const std::string& input, const std::string& written,
+                                        const std::vector<WrittenPiece>& pieces);
+
+// Gives temp the permissions (and, where allowed, the owner) of original, flushes it to disk,
+// keeps the target as backupPath when one is given, and renames temp over target. On failure
+// returns what went wrong; the target is then unchanged.
+std::optional<std::string> replaceFile(const std::string& target, const struct stat& original,
+                                       TempFile& temp,
+                                       const std::optional<std::string>& backupPath);
+
+}  // namespace trelvo::cli

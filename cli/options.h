@@ -1,0 +1,33 @@
+// The command line of trelvo-cli: what the user asked for, before any file is touched.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trelvo::cli {
+
+struct Options {
+    std::optional<std::string> layer;   // OLD:NEW as given
+    std::optional<std::string> width;   // OLD:NEW as given
+    std::optional<std::string> output;  // -o, --output
+    std::optional<std::string> report;  // --report FILE, "-" for standard output
+    std::vector<std::string> decals;    // --decal GLOB, in the order given
+    bool dryRun = false;
+    bool inPlace = false;
+    bool noBackup = false;
+    std::vector<std::string> inputs;
+};
+
+struct ParsedArgs {
+    enum class Action { Run, Help, Version, UsageError };
+    Action action = Action::Run;
+    Options options;
+    std::string error;  // for UsageError: why, without the program name
+};
+
+// Reads the arguments in order. --help and --version act when they are reached; the first
+// malformed option ends the scan with a usage error.
+ParsedArgs parseArgs(int argc, const char* const* argv);
+
+}  // namespace trelvo::cli
