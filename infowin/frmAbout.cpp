@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "engine/report.h"
+#include "infowin/fitfont.h"
 #include "infowin/linklabel.h"
 #include "infowin/twips.h"
 #include "platform/desktop.h"
@@ -123,6 +124,8 @@ frmAbout::frmAbout(QWidget* owner)
     cmdSysInfo->setGeometry(twipRect(3480, 2835, 1245, 345));
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
 
+    fitCaption(cmdOK);
+    fitCaption(cmdSysInfo);
     setTabOrder(cmdOK, cmdSysInfo);
     cmdOK->setFocus();
 

@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "infowin/fitfont.h"
 #include "infowin/frmAbout.h"
 #include "infowin/frmLicAgmt.h"
 #include "infowin/lockedtext.h"
@@ -42,6 +43,7 @@ frmHelp::frmHelp(QWidget* owner)
         b.button->setObjectName(QString::fromLatin1(b.name));
         b.button->setGeometry(b.geometry);
         b.button->setAutoDefault(false);  // no default button: Enter does not close the window
+        fitCaption(b.button);
         connect(b.button, &QPushButton::clicked, this, b.slot);
     }
 

@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "infowin/fitfont.h"
 #include "infowin/lockedtext.h"
 #include "infowin/twips.h"
 #include "resources/resources.h"
@@ -28,6 +29,7 @@ frmLicAgmt::frmLicAgmt(QWidget* owner)
     btnClose->setObjectName(QStringLiteral("btnClose"));
     btnClose->setGeometry(twipRect(1680, 3240, 1095, 325));
     btnClose->setAutoDefault(false);  // Enter does not close the window
+    fitCaption(btnClose);
     connect(btnClose, &QPushButton::clicked, this, &frmLicAgmt::btnClose_Click);
 
     setTabOrder(tbxHelp, btnClose);

@@ -18,7 +18,9 @@ QPlainTextEdit* makeLockedText(QWidget* parent, const QString& crlfText) {
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    box->setWordWrapMode(QTextOption::WordWrap);
+    // Lines wrap at word boundaries; a word longer than a line (the rules of asterisks and
+    // hyphens) breaks where the box ends instead of being cut off.
+    box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     box->setTabChangesFocus(true);
     QPalette palette = box->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {

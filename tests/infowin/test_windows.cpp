@@ -33,6 +33,13 @@ QString shownText(const char* path) {
     return text;
 }
 
+// The whole caption is drawn inside the button at its design size, whatever the default font.
+bool captionFits(const QPushButton* b) {
+    QString caption = b->text();
+    caption.remove(QLatin1Char('&'));
+    return b->fontMetrics().horizontalAdvance(caption) + 8 <= b->width();
+}
+
 bool isFixed(const QWidget* w, QSize size) {
     return w->size() == size && w->minimumSize() == size && w->maximumSize() == size;
 }
@@ -54,7 +61,7 @@ void checkLockedText(QPlainTextEdit* box, const QString& text) {
     QVERIFY(box->isReadOnly());
     QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(box->wordWrapMode(), QTextOption::WordWrap);
+    QCOMPARE(box->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
     QCOMPARE(box->palette().color(QPalette::Base), colorInactiveBorder());
     QCOMPARE(box->verticalScrollBar()->value(), 0);
     QCOMPARE(topLine(box), 0);
@@ -177,6 +184,7 @@ private slots:
             QCOMPARE(help->btnAbout->text(), QStringLiteral("About"));
             QCOMPARE(help->Command1->text(), QStringLiteral("Licence Agreement"));
             for (QPushButton* b : {help->btnClose, help->btnAbout, help->Command1}) {
+                QVERIFY2(captionFits(b), qPrintable(b->text()));
                 QVERIFY(!b->isDefault());
                 QVERIFY(!b->autoDefault());
             }
@@ -359,6 +367,8 @@ private slots:
         QCOMPARE(about.lblLnk->geometry(), QRect(16, 192, 161, 17));
         QCOMPARE(about.cmdOK->geometry(), QRect(232, 160, 84, 23));
         QCOMPARE(about.cmdSysInfo->geometry(), QRect(232, 189, 83, 23));
+        QVERIFY(captionFits(about.cmdOK));
+        QVERIFY(captionFits(about.cmdSysInfo));
         for (const char* name : {"picIcon", "lblTitle", "lblVersion", "lblDescription",
                                  "lblDisclaimer", "lblLnk", "cmdOK", "cmdSysInfo"}) {
             QVERIFY2(about.findChild<QWidget*>(name) != nullptr, name);

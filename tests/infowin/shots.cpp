@@ -1,0 +1,42 @@
+// Renders the three information windows to PNG files for looking at them:
+//   QT_QPA_PLATFORM=offscreen <build>/tests/infowin/trelvo-shots-info <folder>
+// writes frmHelp.png, frmAbout.png and frmLicAgmt.png (client areas, at their design sizes).
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+
+#include <cstdio>
+
+#include "infowin/frmAbout.h"
+#include "infowin/frmHelp.h"
+#include "infowin/frmLicAgmt.h"
+
+namespace {
+
+bool shoot(QDialog& window, const QString& folder) {
+    window.show();
+    QApplication::processEvents();
+    const QString path = QDir(folder).filePath(window.objectName() + QStringLiteral(".png"));
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    window.hide();
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(folder);
+    QWidget owner;
+    owner.resize(400, 400);
+    owner.show();
+    frmHelp help(&owner);
+    frmAbout about(&help);
+    frmLicAgmt licence(&help);
+    const bool ok = shoot(help, folder) && shoot(about, folder) && shoot(licence, folder);
+    return ok ? 0 : 1;
+}
