@@ -27,7 +27,13 @@ inline constexpr std::string_view kSignature = "*PADS-LIBRARY-PCB-DECALS";
 inline constexpr int kDecalHeaderFields = 11;
 inline constexpr int kPieceFields = 5;
 
-inline bool isSignatureLine(std::string_view line) { return line.starts_with(kSignature); }
+inline bool isSignatureLine(std::string_view line) {
+    return line.starts_with(kSignature);
+}
+
+// The first characters of the piece keywords: a line that begins with anything else is no piece
+// header line, whatever follows.
+inline constexpr std::string_view kPieceKeywordInitials = "OC";
 
 inline bool isPieceHeaderLine(std::string_view line) {
     const std::string_view key = line.substr(0, 4);
@@ -40,17 +46,23 @@ inline bool isEligiblePiece(const Fields& fields) {
 }
 
 // fields: the split of the first line after an empty line.
-inline bool isDecalHeader(const Fields& fields) { return fields.count() == kDecalHeaderFields; }
+inline bool isDecalHeader(const Fields& fields) {
+    return fields.count() == kDecalHeaderFields;
+}
 
 // The unit a decal header's field 2 names, or nothing for any other text (which makes the file
 // invalid).
 inline std::optional<Unit> unitFromLetter(std::string_view letter) {
-    if (letter == "M") return Unit::Millimetres;
-    if (letter == "I") return Unit::Mils;
+    if (letter == "M")
+        return Unit::Millimetres;
+    if (letter == "I")
+        return Unit::Mils;
     return std::nullopt;
 }
 
-inline std::string_view unitLetter(Unit unit) { return unit == Unit::Millimetres ? "M" : "I"; }
+inline std::string_view unitLetter(Unit unit) {
+    return unit == Unit::Millimetres ? "M" : "I";
+}
 
 // A rewritten piece header line: the five fields joined by exactly two spaces. The spacing of the
 // line as read is not kept.

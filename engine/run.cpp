@@ -16,19 +16,22 @@ struct PassFailure {};
 
 std::string_view trimSpaces(std::string_view s) {
     const auto first = s.find_first_not_of(' ');
-    if (first == std::string_view::npos) return s.substr(s.size());
+    if (first == std::string_view::npos)
+        return s.substr(s.size());
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
 Decimal number(std::string_view text) {
     auto d = Decimal::parse(text);
-    if (!d) throw PassFailure{};
+    if (!d)
+        throw PassFailure{};
     return *d;
 }
 
 Decimal convert(const Decimal& d, Unit from) {
     auto c = from == Unit::Mils ? d.milsToMm() : d.mmToMils();
-    if (!c) throw PassFailure{};
+    if (!c)
+        throw PassFailure{};
     return *c;
 }
 
@@ -49,11 +52,13 @@ struct WidthPlan {
             if (old_wd == "*") {
                 p.anyOld = true;
             } else {
-                if (mOld == std::string_view::npos) throw PassFailure{};
+                if (mOld == std::string_view::npos)
+                    throw PassFailure{};
                 p.entryOld = number(trimSpaces(old_wd.substr(0, mOld)));
                 p.convOld = convert(p.entryOld, Unit::Millimetres);
             }
-            if (mNew == std::string_view::npos) throw PassFailure{};
+            if (mNew == std::string_view::npos)
+                throw PassFailure{};
             p.entryNew = trimSpaces(new_wd.substr(0, mNew));
             p.convNew = convert(number(p.entryNew), Unit::Millimetres).toString();
         } else {
@@ -79,9 +84,12 @@ public:
     Outcome run(std::string_view old_lyr, std::string_view new_lyr, std::string_view old_wd,
                 std::string_view new_wd) {
         try {
-            if (!st_.EnLyr && !st_.EnWd) return finish(Outcome::SelectionError, messages::selectionError());
-            // A disabled width pair is never looked at, so leftovers in its boxes cannot fail a run.
-            if (st_.EnWd) plan_ = WidthPlan::prepare(old_wd, new_wd);
+            if (!st_.EnLyr && !st_.EnWd)
+                return finish(Outcome::SelectionError, messages::selectionError());
+            // A disabled width pair is never looked at, so leftovers in its boxes cannot fail a
+            // run.
+            if (st_.EnWd)
+                plan_ = WidthPlan::prepare(old_wd, new_wd);
             openOutput();
             return copy(old_lyr, new_lyr);
         } catch (const PassFailure&) {
@@ -95,17 +103,21 @@ private:
         st_.OutFileNum = files_.FreeFile();
         const bool opened = hooks_.dry_run ? files_.OpenDiscard(st_.OutFileNum)
                                            : files_.OpenOutput(st_.OutFileNum, st_.OutFileName);
-        if (!opened) throw PassFailure{};
+        if (!opened)
+            throw PassFailure{};
     }
 
     void write(std::string_view line) {
-        if (!files_.WriteLine(st_.OutFileNum, line)) throw PassFailure{};
+        if (!files_.WriteLine(st_.OutFileNum, line))
+            throw PassFailure{};
     }
 
     Outcome copy(std::string_view old_lyr, std::string_view new_lyr) {
         std::string_view line;
-        if (!files_.ReadLine(st_.InFileNum, line)) throw PassFailure{};  // no line at all
-        if (!isSignatureLine(line)) return finish(Outcome::FormatError, messages::formatError());
+        if (!files_.ReadLine(st_.InFileNum, line))
+            throw PassFailure{};  // no line at all
+        if (!isSignatureLine(line))
+            return finish(Outcome::FormatError, messages::formatError());
         write(line);
 
         std::uint64_t lineNumber = 1;
@@ -119,28 +131,45 @@ private:
         std::string rebuilt;
 
         while (!files_.AtEnd(st_.InFileNum)) {
-            if (!files_.ReadLine(st_.InFileNum, line)) throw PassFailure{};
+            // Runs of lines that no rule below looks at (not after an empty line, not empty, not
+            // beginning like a piece keyword) are copied in bulk, byte for byte as this loop would.
+            if (!afterBlank) {
+                const std::uint64_t before = lineNumber;
+                if (!files_.CopyPlainLines(st_.InFileNum, st_.OutFileNum, kPieceKeywordInitials,
+                                           lineNumber)) {
+                    throw PassFailure{};
+                }
+                if (lineNumber != before)
+                    continue;
+            }
+            if (!files_.ReadLine(st_.InFileNum, line))
+                throw PassFailure{};
             ++lineNumber;
 
             if (afterBlank) {
                 Str2Ary_All(line, " ", 1, fields);
                 if (isDecalHeader(fields)) {
                     const auto unit = unitFromLetter(fields[2]);
-                    if (!unit) return finish(Outcome::FormatError, messages::formatError());
+                    if (!unit)
+                        return finish(Outcome::FormatError, messages::formatError());
                     decalUnit = *unit;
                     headerSeen = true;
-                    if (hooks_.decal_filter || hooks_.on_rewrite) decalName.assign(fields[1]);
-                    if (hooks_.decal_filter) inSelectedDecal = hooks_.decal_filter(decalName);
+                    if (hooks_.decal_filter || hooks_.on_rewrite)
+                        decalName.assign(fields[1]);
+                    if (hooks_.decal_filter)
+                        inSelectedDecal = hooks_.decal_filter(decalName);
                 }
                 afterBlank = false;
             }
-            if (line.empty()) afterBlank = true;
+            if (line.empty())
+                afterBlank = true;
 
             bool rewritten = false;
             if (isPieceHeaderLine(line) && inSelectedDecal) {
                 const Piece piece = rewritePiece(line, old_lyr, new_lyr, decalUnit, fields);
                 if (piece.rewritten) {
-                    rebuildPieceLine(fields[1], fields[2], piece.width, piece.layer, fields[5], rebuilt);
+                    rebuildPieceLine(fields[1], fields[2], piece.width, piece.layer, fields[5],
+                                     rebuilt);
                     if (hooks_.on_rewrite) {
                         hooks_.on_rewrite({decalName, lineNumber, fields[1], fields[4], piece.layer,
                                            fields[3], piece.width, decalUnit});
@@ -152,13 +181,15 @@ private:
             write(line);
 
             if (rewritten && headerSeen) {
-                if (count == INT32_MAX) throw PassFailure{};
+                if (count == INT32_MAX)
+                    throw PassFailure{};
                 ++count;
                 headerSeen = false;
             }
         }
         // A full disk often shows only when the last block is written: never call that success.
-        if (!files_.Close(st_.OutFileNum)) throw PassFailure{};
+        if (!files_.Close(st_.OutFileNum))
+            throw PassFailure{};
         return finish(Outcome::Done, messages::done(count, st_.OutFileName));
     }
 
@@ -173,7 +204,8 @@ private:
                        Unit decalUnit, Fields& fields) {
         Str2Ary_All(line, " ", 1, fields);
         Piece piece;
-        if (!isEligiblePiece(fields)) return piece;
+        if (!isEligiblePiece(fields))
+            return piece;
 
         piece.width = fields[3];
         piece.layer = fields[4];
@@ -196,7 +228,8 @@ private:
 
     Outcome finish(Outcome outcome, const Report& r) {
         Close_IO(st_, files_);
-        if (ctx_.report) ctx_.report(r);
+        if (ctx_.report)
+            ctx_.report(r);
         return outcome;
     }
 
@@ -211,10 +244,14 @@ private:
 
 bool Valid_Entries(const MainFormState& st, const EntryTexts& e, const Reporter& report) {
     bool ok = true;
-    if (st.InFileName.empty() || st.OutFileName.empty()) ok = false;
-    if (st.EnLyr && (e.new_lyr.empty() || e.old_lyr.empty())) ok = false;
-    if (st.EnWd && (e.new_wd.empty() || e.old_wd.empty())) ok = false;
-    if (!ok && report) report(messages::userEntryError());
+    if (st.InFileName.empty() || st.OutFileName.empty())
+        ok = false;
+    if (st.EnLyr && (e.new_lyr.empty() || e.old_lyr.empty()))
+        ok = false;
+    if (st.EnWd && (e.new_wd.empty() || e.old_wd.empty()))
+        ok = false;
+    if (!ok && report)
+        report(messages::userEntryError());
     return ok;
 }
 
@@ -222,14 +259,16 @@ void Open_Dfile(MainFormState& st, RunContext& ctx) {
     st.OpenErr = false;
     st.InFileNum = ctx.files.FreeFile();
     if (!ctx.files.OpenInput(st.InFileNum, st.InFileName)) {
-        if (ctx.report) ctx.report(messages::fileReadError());
+        if (ctx.report)
+            ctx.report(messages::fileReadError());
         st.OpenErr = true;
     }
 }
 
 void Close_IO(MainFormState& st, FileChannels& files) {
     files.Close(st.InFileNum);
-    if (st.OutFileNum != st.InFileNum) files.Close(st.OutFileNum);
+    if (st.OutFileNum != st.InFileNum)
+        files.Close(st.OutFileNum);
 }
 
 Outcome Read_DFile(MainFormState& st, RunContext& ctx, std::string_view old_lyr,
@@ -239,18 +278,23 @@ Outcome Read_DFile(MainFormState& st, RunContext& ctx, std::string_view old_lyr,
 }
 
 Outcome Run(MainFormState& st, RunContext& ctx, const EntryTexts& e, const PassHooks& hooks) {
-    if (!Valid_Entries(st, e, ctx.report)) return Outcome::UserEntryError;
+    if (!Valid_Entries(st, e, ctx.report))
+        return Outcome::UserEntryError;
     Open_Dfile(st, ctx);
-    if (st.OpenErr) return Outcome::FileReadError;
+    if (st.OpenErr)
+        return Outcome::FileReadError;
     return Read_DFile(st, ctx, e.old_lyr, e.new_lyr, e.old_wd, e.new_wd, hooks);
 }
 
 std::optional<std::string> DeriveOutputName(std::string_view input) {
-    if (input.empty()) return std::nullopt;
+    if (input.empty())
+        return std::nullopt;
     // The last character may take several bytes in UTF-8.
     std::size_t last = input.size() - 1;
-    while (last > 0 && (static_cast<unsigned char>(input[last]) & 0xC0) == 0x80) --last;
-    if (last == 0 || input[last - 1] != '.') return std::nullopt;
+    while (last > 0 && (static_cast<unsigned char>(input[last]) & 0xC0) == 0x80)
+        --last;
+    if (last == 0 || input[last - 1] != '.')
+        return std::nullopt;
     std::string out(input.substr(0, last - 1));
     out += "_new.d";
     return out;

@@ -8,6 +8,10 @@
 #include <cerrno>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace trelvo {
 
 namespace {
@@ -19,13 +23,36 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         data += n;
         size -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// The first CR or LF in [p, end), or end. One pass for both characters: lines are short, so
+// two separate searches per line cost more in call overhead than in scanning.
+const char* findLineEnd(const char* p, const char* end) {
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int hits =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        if (hits != 0)
+            return p + __builtin_ctz(static_cast<unsigned>(hits));
+        p += 16;
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == '\r' || *p == '\n')
+            return p;
+    }
+    return end;
 }
 
 }  // namespace
@@ -38,14 +65,10 @@ struct FileChannels::Channel {
     dev_t dev = 0;
     ino_t ino = 0;
 
-    // Input: buf[pos, end) is unread data; nextCr/nextLf cache the next line-end search so that a
-    // block is scanned once whatever mix of line ends it holds.
+    // Input: buf[pos, end) is unread data.
     std::unique_ptr<char[]> buf;
     std::size_t pos = 0;
     std::size_t end = 0;
-    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
-    std::size_t nextCr = kUnknown;
-    std::size_t nextLf = kUnknown;
     bool skipLf = false;  // the last line ended with CR at the end of a block
     bool eof = false;
     bool failed = false;
@@ -55,17 +78,21 @@ struct FileChannels::Channel {
     bool writeFailed = false;
 
     ~Channel() {
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
     }
 
     // Input: makes unread data available. False at end of file or on a read error.
     bool fill() {
-        if (pos < end) return true;
-        if (eof || failed) return false;
+        if (pos < end)
+            return true;
+        if (eof || failed)
+            return false;
         for (;;) {
             const ssize_t n = ::read(fd, buf.get(), kReadBlock);
             if (n < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 failed = true;
                 return false;
             }
@@ -75,31 +102,25 @@ struct FileChannels::Channel {
             }
             pos = 0;
             end = static_cast<std::size_t>(n);
-            nextCr = nextLf = kUnknown;
             if (skipLf) {
                 skipLf = false;
                 if (buf[0] == '\n') {
                     pos = 1;
-                    if (pos == end) continue;
+                    if (pos == end)
+                        continue;
                 }
             }
             return true;
         }
     }
 
-    std::size_t find(char c, std::size_t& cache) {
-        if (cache == kUnknown || cache < pos) {
-            const void* p = std::memchr(buf.get() + pos, c, end - pos);
-            cache = p ? static_cast<std::size_t>(static_cast<const char*>(p) - buf.get()) : end;
-        }
-        return cache;
-    }
-
     bool readLine(std::string_view& line) {
-        if (!fill()) return false;
+        if (!fill())
+            return false;
         bool spilled = false;
         for (;;) {
-            const std::size_t q = std::min(find('\r', nextCr), find('\n', nextLf));
+            const std::size_t q =
+                static_cast<std::size_t>(findLineEnd(buf.get() + pos, buf.get() + end) - buf.get());
             if (q < end) {
                 const char* start = buf.get() + pos;
                 if (spilled) {
@@ -111,7 +132,8 @@ struct FileChannels::Channel {
                 pos = q + 1;
                 if (buf[q] == '\r') {
                     if (pos < end) {
-                        if (buf[pos] == '\n') ++pos;
+                        if (buf[pos] == '\n')
+                            ++pos;
                     } else {
                         skipLf = true;
                     }
@@ -125,25 +147,68 @@ struct FileChannels::Channel {
             spill.append(buf.get() + pos, end - pos);
             pos = end;
             if (!fill()) {
-                if (failed) return false;
+                if (failed)
+                    return false;
                 line = spill;  // the last line, without a line end
                 return true;
             }
         }
     }
 
+    // Input: the end of the run of plain lines (see CopyPlainLines) that starts at pos.
+    std::size_t plainRun(std::string_view stop, std::uint64_t& lines) const {
+        const char* const data = buf.get();
+        std::size_t p = pos;
+        while (p < end) {
+            const char first = data[p];
+            if (first == '\r' || first == '\n' || stop.find(first) != std::string_view::npos)
+                break;
+            const std::size_t q =
+                static_cast<std::size_t>(findLineEnd(data + p, data + end) - data);
+            // The CR LF must both be in this block; a line end that straddles it goes the slow way.
+            if (q + 1 >= end || data[q] != '\r' || data[q + 1] != '\n')
+                break;
+            p = q + 2;
+            ++lines;
+        }
+        return p;
+    }
+
+    // Output: appends bytes as they are.
+    bool write(const char* data, std::size_t size) {
+        if (mode == Mode::Discard)
+            return true;
+        if (writeFailed)
+            return false;
+        if (end + size > kWriteBlock && !flush())
+            return false;
+        if (size > kWriteBlock) {
+            if (!writeAll(fd, data, size))
+                writeFailed = true;
+            return !writeFailed;
+        }
+        std::memcpy(buf.get() + end, data, size);
+        end += size;
+        return true;
+    }
+
     bool flush() {
-        if (mode != Mode::Output || writeFailed) return !writeFailed;
-        if (end > 0 && !writeAll(fd, buf.get(), end)) writeFailed = true;
+        if (mode != Mode::Output || writeFailed)
+            return !writeFailed;
+        if (end > 0 && !writeAll(fd, buf.get(), end))
+            writeFailed = true;
         end = 0;
         return !writeFailed;
     }
 
     bool writeLine(std::string_view line) {
-        if (mode == Mode::Discard) return true;
-        if (writeFailed) return false;
+        if (mode == Mode::Discard)
+            return true;
+        if (writeFailed)
+            return false;
         const std::size_t need = line.size() + 2;
-        if (end + need > kWriteBlock && !flush()) return false;
+        if (end + need > kWriteBlock && !flush())
+            return false;
         if (need > kWriteBlock) {
             if (!writeAll(fd, line.data(), line.size()) || !writeAll(fd, "\r\n", 2)) {
                 writeFailed = true;
@@ -164,29 +229,37 @@ FileChannels::FileChannels() = default;
 FileChannels::~FileChannels() = default;
 
 FileChannels::Channel* FileChannels::get(int16_t channel) const {
-    if (channel < 1 || channel > kMaxChannel) return nullptr;
+    if (channel < 1 || channel > kMaxChannel)
+        return nullptr;
     return channels_[channel].get();
 }
 
-bool FileChannels::IsOpen(int16_t channel) const { return get(channel) != nullptr; }
+bool FileChannels::IsOpen(int16_t channel) const {
+    return get(channel) != nullptr;
+}
 
 int16_t FileChannels::FreeFile() const {
     for (int16_t c = 1; c <= kMaxChannel; ++c) {
-        if (!channels_[c]) return c;
+        if (!channels_[c])
+            return c;
     }
     return 0;
 }
 
 bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
-    if (channel < 1 || channel > kMaxChannel || channels_[channel]) return false;
-    if (path.empty() || path.find('\0') != std::string::npos) return false;
+    if (channel < 1 || channel > kMaxChannel || channels_[channel])
+        return false;
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     auto ch = std::make_unique<Channel>();
     ch->fd = fd;
     struct stat st {};
     // A folder opens fine on Linux but is not a text file.
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
     ch->mode = Channel::Mode::Input;
     ch->dev = st.st_dev;
     ch->ino = st.st_ino;
@@ -196,8 +269,10 @@ bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
 }
 
 bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
-    if (channel < 1 || channel > kMaxChannel || channels_[channel]) return false;
-    if (path.empty() || path.find('\0') != std::string::npos) return false;
+    if (channel < 1 || channel > kMaxChannel || channels_[channel])
+        return false;
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return false;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         for (const auto& other : channels_) {
@@ -207,7 +282,8 @@ bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
         }
     }
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     auto ch = std::make_unique<Channel>();
     ch->fd = fd;
     if (::fstat(fd, &st) == 0) {
@@ -221,7 +297,8 @@ bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
 }
 
 bool FileChannels::OpenDiscard(int16_t channel) {
-    if (channel < 1 || channel > kMaxChannel || channels_[channel]) return false;
+    if (channel < 1 || channel > kMaxChannel || channels_[channel])
+        return false;
     auto ch = std::make_unique<Channel>();
     ch->mode = Channel::Mode::Discard;
     channels_[channel] = std::move(ch);
@@ -230,28 +307,46 @@ bool FileChannels::OpenDiscard(int16_t channel) {
 
 bool FileChannels::ReadLine(int16_t channel, std::string_view& line) {
     Channel* ch = get(channel);
-    if (!ch || ch->mode != Channel::Mode::Input) return false;
+    if (!ch || ch->mode != Channel::Mode::Input)
+        return false;
     return ch->readLine(line);
 }
 
 bool FileChannels::AtEnd(int16_t channel) {
     Channel* ch = get(channel);
-    if (!ch || ch->mode != Channel::Mode::Input) return true;
+    if (!ch || ch->mode != Channel::Mode::Input)
+        return true;
     return !ch->fill() && !ch->failed;
 }
 
 bool FileChannels::WriteLine(int16_t channel, std::string_view line) {
     Channel* ch = get(channel);
-    if (!ch || ch->mode == Channel::Mode::Input) return false;
+    if (!ch || ch->mode == Channel::Mode::Input)
+        return false;
     return ch->writeLine(line);
+}
+
+bool FileChannels::CopyPlainLines(int16_t in, int16_t out, std::string_view stop,
+                                  std::uint64_t& copied) {
+    Channel* src = get(in);
+    Channel* dst = get(out);
+    if (!src || src->mode != Channel::Mode::Input || !dst || dst->mode == Channel::Mode::Input) {
+        return false;
+    }
+    const std::size_t from = src->pos;
+    const std::size_t to = src->plainRun(stop, copied);
+    src->pos = to;
+    return dst->write(src->buf.get() + from, to - from);
 }
 
 bool FileChannels::Close(int16_t channel) {
     Channel* ch = get(channel);
-    if (!ch) return true;
+    if (!ch)
+        return true;
     bool ok = ch->flush();
     if (ch->fd >= 0) {
-        if (::close(ch->fd) != 0 && ch->mode == Channel::Mode::Output) ok = false;
+        if (::close(ch->fd) != 0 && ch->mode == Channel::Mode::Output)
+            ok = false;
         ch->fd = -1;
     }
     channels_[channel].reset();

@@ -46,6 +46,14 @@ public:
     // Writes the line followed by CR LF.
     bool WriteLine(int16_t channel, std::string_view line);
 
+    // Copies lines from input channel in to output channel out exactly as ReadLine and WriteLine
+    // would, for as long as each line ends in CR LF, is not empty and begins with none of the
+    // characters in stop. Stops before the first other line and at the end of the data already
+    // read, so the caller reads the lines it must look at with ReadLine as usual. Adds the number
+    // of lines copied to copied. False when the channels are not an input and an output, or when
+    // writing fails.
+    bool CopyPlainLines(int16_t in, int16_t out, std::string_view stop, std::uint64_t& copied);
+
     // Writes out what is buffered and closes. False when the data could not be written or the
     // close failed. Closing a channel that is not open does nothing and succeeds.
     bool Close(int16_t channel);
