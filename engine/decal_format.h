@@ -13,6 +13,7 @@
 // Comparisons are exact and case-sensitive.
 #pragma once
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,8 +37,12 @@ inline bool isSignatureLine(std::string_view line) {
 inline constexpr std::string_view kPieceKeywordInitials = "OC";
 
 inline bool isPieceHeaderLine(std::string_view line) {
-    const std::string_view key = line.substr(0, 4);
-    return key == "OPEN" || key == "CLOS" || key == "CIRC";
+    if (line.size() < 4)
+        return false;
+    // Fixed-length compares: this runs for every line that reaches the pass.
+    const char* key = line.data();
+    return std::memcmp(key, "OPEN", 4) == 0 || std::memcmp(key, "CLOS", 4) == 0 ||
+           std::memcmp(key, "CIRC", 4) == 0;
 }
 
 // fields: the split of a piece header line.

@@ -55,6 +55,15 @@ const char* findLineEnd(const char* p, const char* end) {
     return end;
 }
 
+// A plain loop: string_view::find would call memchr once per line for a set of two or so.
+bool isOneOf(char c, std::string_view set) {
+    for (char s : set) {
+        if (c == s)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 struct FileChannels::Channel {
@@ -161,7 +170,7 @@ struct FileChannels::Channel {
         std::size_t p = pos;
         while (p < end) {
             const char first = data[p];
-            if (first == '\r' || first == '\n' || stop.find(first) != std::string_view::npos)
+            if (first == '\r' || first == '\n' || isOneOf(first, stop))
                 break;
             const std::size_t q =
                 static_cast<std::size_t>(findLineEnd(data + p, data + end) - data);
