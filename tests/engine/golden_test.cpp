@@ -417,6 +417,50 @@ TEST(GoldenBlocks, BoundaryLinesByHand) {
     EXPECT_TRUE(out.ends_with("\r\n\r\n*END*\r\n"));
 }
 
+// The bulk copy of plain lines is a shortcut for ReadLine + WriteLine: over random bytes rich in
+// CR, LF and stop characters, both ways give the same output and the same number of lines.
+TEST(GoldenChannels, CopyPlainLinesEqualsLineByLineCopy) {
+    std::string soup;
+    std::uint64_t x = 42;
+    const char alphabet[] = {'\r', '\n', 'O', 'C', 'x', ' ', 'y', 'z'};
+    while (soup.size() < 3 * kMiB + 12345) {
+        x = x * 6364136223846793005ULL + 1442695040888963407ULL;
+        const unsigned r = static_cast<unsigned>(x >> 33);
+        // Mostly ordinary lines of 0..40 characters ending in CR LF, with odd bytes between.
+        if (r % 4 != 0) {
+            soup.append(r / 8 % 41, 'a');
+            soup += "\r\n";
+        } else {
+            soup += alphabet[r / 4 % 8];
+        }
+    }
+    test::TempDir dir;
+    writeFile(dir.file("in"), soup);
+    auto copy = [&](bool bulk, const std::string& out, std::uint64_t& lines) {
+        FileChannels files;
+        ASSERT_TRUE(files.OpenInput(1, dir.file("in")));
+        ASSERT_TRUE(files.OpenOutput(2, out));
+        std::string_view line;
+        while (!files.AtEnd(1)) {
+            if (bulk) {
+                const std::uint64_t before = lines;
+                ASSERT_TRUE(files.CopyPlainLines(1, 2, "OC", lines));
+                if (lines != before)
+                    continue;
+            }
+            ASSERT_TRUE(files.ReadLine(1, line));
+            ASSERT_TRUE(files.WriteLine(2, line));
+            ++lines;
+        }
+        ASSERT_TRUE(files.Close(2));
+    };
+    std::uint64_t plainLines = 0, bulkLines = 0;
+    copy(false, dir.file("plain"), plainLines);
+    copy(true, dir.file("bulk"), bulkLines);
+    EXPECT_EQ(bulkLines, plainLines);
+    expectSameBytes(readFile(dir.file("bulk")), readFile(dir.file("plain")), "bulk copy");
+}
+
 // Lines copied unchanged must not allocate: the allocations of a pass do not grow with the
 // number of lines (only with the longest line that crosses a block boundary).
 TEST(GoldenAllocations, DoNotGrowWithTheLibrary) {
