@@ -264,6 +264,23 @@ TEST(TrelvoCliReport, ReportOnlyListsFilesThatSucceeded) {
         has(r.err, "late.d: File format error\na.d: Done, 1 decal(s) updated -> a_new.d\n"));
 }
 
+TEST(TrelvoCliReport, AReportThatCannotBeWrittenIsAWriteError) {
+    TempDir dir;
+    writeFile(dir.file("a.d"), kLib);
+    // Cannot be created: found before any file is processed.
+    auto r = runCli({"--layer", "26:1", "--report", "no/such/folder.csv", "a.d"}, dir);
+    EXPECT_EQ(r.status, 7);
+    EXPECT_EQ(r.err, "trelvo-cli: cannot write the report 'no/such/folder.csv'\n");
+    EXPECT_EQ(listDir(dir), std::vector<std::string>{"a.d"});
+    // Fails while being written: the updates stand, the status says the report is incomplete.
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    r = runCli({"--layer", "26:1", "--report", "/dev/full", "a.d"}, dir);
+    EXPECT_EQ(r.status, 7);
+    EXPECT_EQ(readFile(dir.file("a_new.d")), kLibLayer1);
+    EXPECT_TRUE(has(r.err, "trelvo-cli: the report '/dev/full' could not be written\n")) << r.err;
+}
+
 // Reads a library the way the engine does (CR, CR LF and LF end a line) and lists the eligible
 // piece header lines: line number -> (decal name, unit letter).
 std::map<std::uint64_t, std::pair<std::string, std::string>> eligiblePieces(
