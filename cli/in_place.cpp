@@ -160,12 +160,10 @@ std::optional<std::string> checkWritten(const std::string& input, const std::str
     Fields fields;
     std::string expected;
     std::uint64_t lineNumber = 0;
-    std::string inLine;
-    std::string_view a, b;
+    std::string_view inLine, b;
     while (!files.AtEnd(in)) {
-        if (!files.ReadLine(in, a))
+        if (!files.ReadLine(in, inLine))
             return errnoText("cannot read back", input);
-        inLine.assign(a);  // the view does not survive the read of the other file
         ++lineNumber;
         if (files.AtEnd(out) || !files.ReadLine(out, b)) {
             return "the written file ends before line " + std::to_string(lineNumber);

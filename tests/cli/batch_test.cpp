@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -429,6 +430,39 @@ TEST(TrelvoCliInPlace, ReplacesTheInputAndKeepsTheOriginal) {
     const auto again = runCli({"--layer", "1:2", "--in-place", "a.d"}, dir);
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(readFile(dir.file("a.d.orig")), kLibLayer1);
+}
+
+TEST(TrelvoCliInPlace, RealLibrariesComeOutAsFromAPlainRun) {
+    // CR LF, LF-only and mixed line ends, "M" and "I" decals: the read-back check must accept
+    // them all, and the replaced file must be exactly what the plain run writes.
+    std::vector<std::string> libs;
+    if (fs::is_directory(TRELVO_REAL_LIBRARIES)) {
+        for (const auto& e : fs::directory_iterator(TRELVO_REAL_LIBRARIES)) {
+            if (e.path().extension() == ".d")
+                libs.push_back(e.path().string());
+        }
+    }
+    if (libs.empty())
+        GTEST_SKIP() << "no real libraries";
+    std::sort(libs.begin(), libs.end());
+    TempDir dir;
+    std::vector<std::string> args = {"--layer", "*:5", "--width", "*:10", "--in-place"};
+    for (std::size_t i = 0; i < libs.size(); ++i) {
+        const std::string name = "lib" + std::to_string(i) + ".d";
+        fs::copy_file(libs[i], dir.file(name));
+        fs::permissions(dir.file(name), fs::perms(0644));
+        args.push_back(name);
+    }
+    const auto r = runCli(args, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (std::size_t i = 0; i < libs.size(); ++i) {
+        const std::string name = "lib" + std::to_string(i) + ".d";
+        EXPECT_EQ(readFile(dir.file(name + ".orig")), readFile(libs[i])) << libs[i];
+        const auto plain =
+            runCli({"--layer", "*:5", "--width", "*:10", "-o", "plain.d", libs[i]}, dir);
+        EXPECT_EQ(plain.status, 0) << plain.err;
+        EXPECT_EQ(readFile(dir.file(name)), readFile(dir.file("plain.d"))) << libs[i];
+    }
 }
 
 TEST(TrelvoCliInPlace, NoBackupAndSymbolicLinks) {
