@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
-#include <QScreen>
 
 #include <exception>
 #include <string>
@@ -63,9 +62,10 @@ QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, cons
     return place(new QGroupBox(caption, parent), name, geometry);
 }
 
-// An entry box's background follows its state: COLOR_WINDOW when enabled, COLOR_INACTIVEBORDER
-// when disabled. Set for every colour group, or the style would paint a disabled box with the
-// palette's own disabled colour and ignore ours.
+// An entry box's background follows its state: COLOR_WINDOW (the scheme's Base colour) when
+// enabled, COLOR_INACTIVEBORDER (the scheme's disabled Base colour, a light grey) when disabled.
+// Set for every colour group, or the style would paint a disabled box with the palette's own
+// disabled colour and ignore ours.
 void paintBox(QLineEdit* box) {
     const QColor colour = box->isEnabled() ? trelvo::colorWindow() : trelvo::colorInactiveBorder();
     QPalette palette;  // only Base is set; every other role stays inherited
@@ -140,16 +140,13 @@ frmTrelvo::frmTrelvo(QWidget* parent) : QDialog(parent) {
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(px(4335), px(4875));
+    // Shown without a position of its own, a dialog is centred on the screen when it appears.
 
     createControls();
     fitFont();
     setTabOrderAndFocus();
     connectHandlers();
     Form_Load();
-
-    if (const QScreen* s = screen()) {
-        move(s->availableGeometry().center() - rect().center());
-    }
 }
 
 frmTrelvo::~frmTrelvo() = default;
@@ -296,17 +293,13 @@ void frmTrelvo::tbxFileOut_Change() {
     OutFileName = tbxFileOut->text().toStdString();
 }
 
-void frmTrelvo::paintBoxes() {
-    for (QLineEdit* box : {tbxOldLyr, tbxNewLyr, tbxOldWd, tbxNewWd}) {
-        paintBox(box);
-    }
-}
-
 void frmTrelvo::changeEvent(QEvent* event) {
     // The box colours are the scheme's colours of the moment: take the new ones when it changes.
     if (event->type() == QEvent::ApplicationPaletteChange ||
         event->type() == QEvent::PaletteChange) {
-        paintBoxes();
+        for (QLineEdit* box : {tbxOldLyr, tbxNewLyr, tbxOldWd, tbxNewWd}) {
+            paintBox(box);
+        }
     }
     QDialog::changeEvent(event);
 }

@@ -61,7 +61,6 @@ private:
     void setTabOrderAndFocus();
     void connectHandlers();
     void enablePair(QCheckBox* check, QLineEdit* oldBox, QLineEdit* newBox, bool& flag);
-    void paintBoxes();
     void report(const trelvo::Report& r);
     trelvo::RunContext runContext();
 
