@@ -127,7 +127,17 @@ struct Shot {
 
 }  // namespace
 
+// The offscreen platform warns about every window it cannot size by hints; that is expected here.
+QtMessageHandler standardHandler = nullptr;
+
+void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (!message.contains(QLatin1String("propagateSizeHints"))) {
+        standardHandler(type, context, message);
+    }
+}
+
 int main(int argc, char* argv[]) {
+    standardHandler = qInstallMessageHandler(quietOffscreen);
     QApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: trelvo-shots FOLDER\n");
@@ -149,7 +159,9 @@ int main(int argc, char* argv[]) {
         {"main.png", [](Scene& s) { return &s.window; }},
         {"main-filled.png",
          [](Scene& s) {
-             s.files("parts.d", "parts_new.d");
+             s.type("tbxFileOpen", QStringLiteral("/home/pat/pcb/parts.d"));
+             s.type("tbxFileOut", QStringLiteral("/home/pat/pcb/parts_new.d"));
+             s.type("tbxOldLyr", QStringLiteral("26"));
              s.click("chkEnWd");
              return &s.window;
          }},
