@@ -47,6 +47,7 @@ void check(bool ok, const char* what) {
 }
 
 constexpr std::string_view kSignature = "*PADS-LIBRARY-PCB-DECALS";
+constexpr std::size_t kReadBlock = std::size_t{1} << 20;  // what the file channels read at once
 
 // Entry texts the fuzzer can pick by number: the values users type, and a few near misses.
 constexpr std::string_view kEntryWords[] = {
@@ -152,7 +153,9 @@ struct Case {
 };
 
 // Input layout: a flags byte; four entries, each a byte that either picks a word (high bit set)
-// or gives a length of raw bytes that follow; then the library bytes.
+// or gives a length of raw bytes that follow; then the library bytes. Flag 4 starts the library
+// with a signature line; flag 16 then adds a long plain line and takes one more byte, so that
+// what follows straddles the channels' 1 MiB read block at that distance before its end.
 std::optional<Case> decode(const uint8_t* data, std::size_t size) {
     if (size < 1)
         return std::nullopt;
@@ -185,6 +188,13 @@ std::optional<Case> decode(const uint8_t* data, std::size_t size) {
     if (flags & 4) {
         c.library = kSignature;
         c.library += (flags & 8) ? "\n" : "\r\n";
+        if (flags & 16) {
+            if (i >= size)
+                return std::nullopt;
+            const std::size_t before = data[i++];
+            c.library.append(kReadBlock - c.library.size() - 2 - before, 'x');
+            c.library += "\r\n";
+        }
     }
     c.library.append(reinterpret_cast<const char*>(data + i), size - i);
     return c;
