@@ -23,10 +23,10 @@ namespace {
 
 constexpr double kSmallestPointSize = 6.0;
 
-// The layout is drawn in twips, 15 to a pixel at 96 dots per inch.
+// The layout is drawn in twips, 15 to a pixel at 96 dots per inch; rounded to the nearest pixel.
 constexpr int px(int twips) {
     return (2 * twips + 15) / 30;
-}  // nearest pixel
+}
 QRect twips(int left, int top, int width, int height) {
     return {px(left), px(top), px(width), px(height)};
 }
