@@ -215,6 +215,33 @@ TEST(OutputFault, DiskFillsUpPartWay) {
     }
 }
 
+TEST(OutputFault, InPlaceReplacementWhenTheDiskFills) {
+    // Replacing the input needs room for the new file; when the disk fills first, the input
+    // stays exactly as it was and nothing half-written is left beside it.
+    TempDir dir;
+    const std::string work = dir.file("work");
+    fs::create_directory(work);
+    const std::string in = work + "/lib.d";
+    std::string lib = kSig + "\r\n";
+    for (int i = 0; i < 100000; ++i) {
+        lib += "\r\nD" + std::to_string(i) + " I 0 0 0 0 1 0 0 1 0\r\nOPEN 2 10 26 -1\r\n";
+    }
+    for (rlim_t limit : {rlim_t{4000}, rlim_t{1500000}}) {
+        SCOPED_TRACE(limit);
+        writeFile(in, lib);
+        const auto cli = runCli(dir, {"--layer", "26:1", "--in-place", in}, [limit] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit rl{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &rl);
+        });
+        EXPECT_EQ(cli.status, kExitWrite) << cli.err;
+        EXPECT_EQ(readFile(in), lib);
+        for (const auto& entry : fs::directory_iterator(work)) {
+            EXPECT_EQ(entry.path().filename(), "lib.d") << "left behind: " << entry.path();
+        }
+    }
+}
+
 TEST(OutputFault, MissingFolder) {
     TempDir dir;
     const std::string in = dir.file("lib.d"), out = dir.file("missing/lib_new.d");
