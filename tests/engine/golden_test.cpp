@@ -461,6 +461,48 @@ TEST(GoldenChannels, CopyPlainLinesEqualsLineByLineCopy) {
     expectSameBytes(readFile(dir.file("bulk")), readFile(dir.file("plain")), "bulk copy");
 }
 
+// Lines copied in bulk still count: every rewrite reported to a front end names the input line
+// it came from.
+TEST(GoldenHooks, RewritesReportTheirInputLineNumbers) {
+    const std::string lib = blocksLibrary();
+    // The input's lines, by the channels' line ends (CR, CR LF or LF).
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0, i = 0; i <= lib.size(); ++i) {
+        if (i == lib.size()) {
+            if (i > start)
+                lines.emplace_back(lib.data() + start, i - start);
+            break;
+        }
+        if (lib[i] != '\r' && lib[i] != '\n')
+            continue;
+        lines.emplace_back(lib.data() + start, i - start);
+        if (lib[i] == '\r' && i + 1 < lib.size() && lib[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    test::TempDir dir;
+    writeFile(dir.file("lib.d"), lib);
+    MainFormState st;
+    st.InFileName = dir.file("lib.d");
+    st.OutFileName = dir.file("never-written.d");
+    st.EnLyr = true;
+    FileChannels files;
+    RunContext ctx{files, {}};
+    PassHooks hooks;
+    hooks.dry_run = true;
+    std::size_t reported = 0;
+    hooks.on_rewrite = [&](const PieceRewrite& r) {
+        ++reported;
+        ASSERT_GE(r.line_number, 1U);
+        ASSERT_LE(r.line_number, lines.size());
+        const std::string_view line = lines[r.line_number - 1];
+        EXPECT_TRUE(line.starts_with(r.keyword)) << r.line_number << ": " << line.substr(0, 60);
+        EXPECT_EQ(r.old_layer, "26") << r.line_number;
+    };
+    ASSERT_EQ(trelvo::Run(st, ctx, {"26", "1", "", ""}, hooks), Outcome::Done);
+    EXPECT_GT(reported, 20000U);
+}
+
 // Lines copied unchanged must not allocate: the allocations of a pass do not grow with the
 // number of lines (only with the longest line that crosses a block boundary).
 TEST(GoldenAllocations, DoNotGrowWithTheLibrary) {
