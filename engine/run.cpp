@@ -90,6 +90,10 @@ public:
             // run.
             if (st_.EnWd)
                 plan_ = WidthPlan::prepare(old_wd, new_wd);
+            // The new layer is written as typed; a line break in it would split a piece line in
+            // two and break the one-line-out-per-line-in shape of the library.
+            if (st_.EnLyr && new_lyr.find_first_of("\r\n") != std::string_view::npos)
+                throw PassFailure{};
             openOutput();
             return copy(old_lyr, new_lyr);
         } catch (const PassFailure&) {
