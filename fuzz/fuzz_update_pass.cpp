@@ -178,12 +178,6 @@ std::optional<Case> decode(const uint8_t* data, std::size_t size) {
             return std::nullopt;
         entry->assign(reinterpret_cast<const char*>(data + i), len);
         i += len;
-        // A line break typed into an entry would be written into the library as typed; the line
-        // structure checked below assumes entries stay on one line.
-        for (char& ch : *entry) {
-            if (ch == '\r' || ch == '\n')
-                ch = '?';
-        }
     }
     if (flags & 4) {
         c.library = kSignature;
@@ -273,6 +267,11 @@ Expected model(const Case& c, const std::string& outName) {
             return end(Outcome::WriteError, msg::writeError());
         }
         w = *prepared;
+    }
+    // A new layer that would break a line is refused before the output exists.
+    if (c.enLyr && e.new_lyr.find_first_of("\r\n") != std::string::npos) {
+        x.outputCreated = false;
+        return end(Outcome::WriteError, msg::writeError());
     }
     const auto in = splitLines(c.library);
     if (in.empty())
@@ -396,7 +395,8 @@ void checkEnding(const Case& c, Outcome outcome, const std::vector<std::string>&
             break;
         case Outcome::WriteError:
             if (!output) {
-                check(c.enWd, "no output only when width entries fail");
+                check(c.enWd || c.e.new_lyr.find_first_of("\r\n") != std::string::npos,
+                      "no output only when the entries cannot be used");
             } else if (in.empty()) {
                 check(written == 0, "empty input leaves an empty output");
             } else {

@@ -521,6 +521,25 @@ TEST(Content, NulAndEightBitBytesKept) {
     EXPECT_EQ(readFile(in), lib);
 }
 
+TEST(Content, NewLayerWithALineBreakIsRefused) {
+    // Written as typed, it would split each rewritten piece line in two (and could smuggle whole
+    // lines into the library): the run stops before any output exists.
+    TempDir dir;
+    const std::string in = dir.file("lib.d"), out = dir.file("out.d");
+    writeFile(in, kLib);
+    for (const std::string& newLyr :
+         {std::string("1\r\nOPEN 9 9 9 -1"), std::string("1\n"), std::string("\r1")}) {
+        expectWriteError(runLayer(in, out, "26", newLyr));
+        EXPECT_FALSE(fs::exists(out));
+        EXPECT_EQ(runCli(dir, {"--layer", "26:" + newLyr, "-o", out, in}).status, kExitWrite);
+        EXPECT_FALSE(fs::exists(out));
+        EXPECT_EQ(readFile(in), kLib);
+    }
+    // A line break in the old layer only never matches; nothing is written from it.
+    EXPECT_EQ(runLayer(in, out, "26\n", "1").outcome, Outcome::Done);
+    EXPECT_EQ(readFile(out), kLib);
+}
+
 // ----- a library past 4 GiB ---------------------------------------------------------------------
 
 // Streams a library of more than 4 GiB through named pipes: a thread generates the input, another
