@@ -15,6 +15,7 @@
 #include <exception>
 #include <string>
 
+#include "infowin/frmHelp.h"
 #include "platform/messagebox.h"
 #include "platform/syscolors.h"
 #include "resources/resources.h"
@@ -386,7 +387,7 @@ void frmTrelvo::btnFileOpen_Click() {
 // ---- Help, Close, keys ----
 
 void frmTrelvo::btnHelp_Click() {
-    // Shows the Help window modally once it exists; until then Help does nothing.
+    frmHelp::showModal(this);
 }
 
 void frmTrelvo::btnClose_Click() {

@@ -19,8 +19,11 @@
 #include <optional>
 #include <vector>
 
+#include "infowin/frmAbout.h"
+#include "infowin/frmLicAgmt.h"
 #include "mainwin/filedialog.h"
 #include "mainwin/frmtrelvo.h"
+#include "platform/messagebox.h"
 
 namespace {
 
@@ -144,6 +147,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QDir out(QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath());
+    QDir().mkpath(out.path());
     QTemporaryDir temp(QDir::tempPath() + QStringLiteral("/pcb-XXXXXX"));
     const QString dir = temp.path() + QStringLiteral("/libraries");
     QDir().mkpath(dir);
@@ -202,8 +206,17 @@ int main(int argc, char* argv[]) {
              s.browseAnswer(s.path(QStringLiteral("parts.d")));
              return s.click("btnFileOpen"), nullptr;
          }},
-        // The information windows join here, one row each, for example:
-        //   {"help.png", [](Scene& s) { return s.click("btnHelp"), nullptr; }},
+        {"help.png", [](Scene& s) { return s.click("btnHelp"), nullptr; }},
+        // Reached from the Help window; shown here over the main window, which looks the same.
+        {"about.png", [](Scene& s) { return frmAbout::showModal(&s.window), nullptr; }},
+        {"licence-agreement.png",
+         [](Scene& s) { return frmLicAgmt::showModal(&s.window), nullptr; }},
+        {"system-info-unavailable.png",
+         [](Scene& s) {
+             trelvo::MessageBoxes::show(
+                 &s.window, {"System Information Is Unavailable At This Time", "", trelvo::Icon::None});
+             return nullptr;
+         }},
     };
 
     ModalCatcher catcher;

@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Str2AryAll, StopsAtTenThousandFields) {
     std::string exact;
-    for (int i = 1; i <= 10000; ++i) exact += "w" + std::to_string(i) + " ";
+    for (int i = 1; i <= 10000; ++i) exact.append("w").append(std::to_string(i)).append(" ");
     Fields f = Str2Ary_All(exact, " ", 1);
     EXPECT_EQ(f.ubound(), 10000);
     EXPECT_EQ(f[10000], "w10000");

@@ -75,7 +75,7 @@ private slots:
     void fileBoxesFollowTyping();
     void escapeDoesNotClose();
     void enterPressesOnlyTheFocusedButton();
-    void helpDoesNothingYet();
+    void helpShowsTheHelpWindowModally();
     void closeButtonEndsTheProgram();
     void closeBoxEndsTheProgram();
 };
@@ -435,19 +435,42 @@ void MainWindowTest::enterPressesOnlyTheFocusedButton() {
     QVERIFY(!w.isVisible());
 }
 
-void MainWindowTest::helpDoesNothingYet() {
+void MainWindowTest::helpShowsTheHelpWindowModally() {
     BoxRecorder boxes;
     frmTrelvo w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    const QWidgetList before = QApplication::topLevelWidgets();
+
+    QString seenTitle;
+    QWidget* seenOwner = nullptr;
+    bool ownerBlocked = false;
+    bool stillThere = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            return;
+        }
+        seenTitle = modal->windowTitle();
+        seenOwner = modal->parentWidget();
+        ownerBlocked = modal->isModal() && modal->objectName() == QLatin1String("frmHelp");
+        // The main window takes no clicks while Help is open.
+        // (clicked through the window system, which is where a modal window blocks its owner)
+        QPushButton* run = control<QPushButton>(w, "btnRun");
+        QTest::mouseClick(w.windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          run->mapTo(&w, run->rect().center()));
+        modal->findChild<QPushButton*>(QStringLiteral("btnClose"))->click();
+    });
     QTest::mouseClick(control<QPushButton>(w, "btnHelp"), Qt::LeftButton);
-    QVERIFY(boxes.boxes.empty());
-    QVERIFY(w.isVisible());
+    // Back here only once Help is closed, and it is gone.
     for (QWidget* top : QApplication::topLevelWidgets()) {
-        QVERIFY(top == &w || !top->isVisible());
+        stillThere |= top->objectName() == QLatin1String("frmHelp") && top->isVisible();
     }
-    Q_UNUSED(before);
+    QCOMPARE(seenTitle, QStringLiteral("Help"));
+    QCOMPARE(seenOwner, static_cast<QWidget*>(&w));
+    QVERIFY(ownerBlocked);
+    QVERIFY(!stillThere);
+    QVERIFY(boxes.boxes.empty());  // the click on Run did not get through
+    QVERIFY(w.isVisible());
 }
 
 // Notices the application being asked to end.
