@@ -7,6 +7,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Trelvo"));
     QApplication::setApplicationVersion(QStringLiteral(TRELVO_VERSION));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TRELVO_APP_ID));
 
     frmTrelvo window;
     window.show();

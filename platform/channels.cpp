@@ -322,11 +322,17 @@ bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
             }
         }
     }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Non-blocking only for the open itself: a pipe nobody reads would otherwise hang the run
+    // (and the window) forever; it fails with ENXIO instead.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return false;
     auto ch = std::make_unique<Channel>();
     ch->fd = fd;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return false;
     if (::fstat(fd, &st) == 0) {
         ch->dev = st.st_dev;
         ch->ino = st.st_ino;

@@ -253,6 +253,15 @@ TEST(OutputFault, MissingFolder) {
     EXPECT_EQ(readFile(in), kLib);
 }
 
+TEST(OutputFault, PipeNobodyReadsIsRefusedInsteadOfHanging) {
+    TempDir dir;
+    const std::string in = dir.file("lib.d"), out = dir.file("pipe");
+    writeFile(in, kLib);
+    ASSERT_EQ(::mkfifo(out.c_str(), 0600), 0);
+    expectWriteError(runLayer(in, out));
+    EXPECT_EQ(readFile(in), kLib);
+}
+
 TEST(OutputFault, OutputIsAFolder) {
     TempDir dir;
     const std::string in = dir.file("lib.d"), out = dir.file("folder");
