@@ -56,6 +56,14 @@ const char* findLineEnd(const char* p, const char* end) {
 }
 
 // A plain loop: string_view::find would call memchr once per line for a set of two or so.
+// Set bits of a 16-bit mask, without relying on a popcount instruction the target may lack.
+unsigned popcount16(unsigned x) {
+    x = x - ((x >> 1) & 0x5555u);
+    x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+    x = (x + (x >> 4)) & 0x0F0Fu;
+    return (x + (x >> 8)) & 0x1Fu;
+}
+
 bool isOneOf(char c, std::string_view set) {
     for (char s : set) {
         if (c == s)
@@ -179,27 +187,66 @@ struct FileChannels::Channel {
         if (p >= end || !startsPlain(p))
             return p;
 #if defined(__SSE2__)
-        // Runs of short lines: one load per 16 bytes finds every line end in them, instead of
-        // one search started per line.
-        const __m128i cr = _mm_set1_epi8('\r');
-        const __m128i lf = _mm_set1_epi8('\n');
-        for (std::size_t chunk = p; chunk + 16 <= end; chunk += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + chunk));
-            unsigned hits = static_cast<unsigned>(
-                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
-            for (;;) {
-                if (p > chunk)
-                    hits &= p - chunk >= 16 ? 0U : ~0U << (p - chunk);  // before p: done
-                if (hits == 0)
-                    break;
-                const std::size_t q = chunk + static_cast<std::size_t>(__builtin_ctz(hits));
-                if (!endsPlain(q))
-                    return p;
-                p = q + 2;
-                ++lines;
-                if (p >= end || !startsPlain(p))
-                    return p;
+        // Whole runs at once. Per 16 bytes one load gives three bit masks (CR, LF, and bytes that
+        // cannot begin a plain line); shifted against the next chunk's masks they give every
+        // position where the run must stop: a CR not followed by LF, an LF not after a CR, or a
+        // CR LF followed by a line that is not plain. Lines are counted by their LFs. No branch
+        // depends on where a line ends, so short lines cost nothing extra.
+        if (stop.size() <= 2) {
+            const __m128i crV = _mm_set1_epi8('\r');
+            const __m128i lfV = _mm_set1_epi8('\n');
+            const __m128i s0 = _mm_set1_epi8(stop.empty() ? '\r' : stop[0]);
+            const __m128i s1 = _mm_set1_epi8(stop.size() < 2 ? '\r' : stop[1]);
+            struct Masks {
+                unsigned cr, lf, notPlain;
+            };
+            const auto masksAt = [&](std::size_t at) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+                const __m128i cr = _mm_cmpeq_epi8(v, crV);
+                const __m128i lf = _mm_cmpeq_epi8(v, lfV);
+                const __m128i other = _mm_or_si128(_mm_cmpeq_epi8(v, s0), _mm_cmpeq_epi8(v, s1));
+                return Masks{static_cast<unsigned>(_mm_movemask_epi8(cr)),
+                             static_cast<unsigned>(_mm_movemask_epi8(lf)),
+                             static_cast<unsigned>(_mm_movemask_epi8(
+                                 _mm_or_si128(_mm_or_si128(cr, lf), other)))};
+            };
+            std::size_t lastStart = p;  // the start of the line after the last LF counted
+            unsigned carryCr = 0;       // the byte before the chunk is a CR
+            std::size_t chunk = p;
+            if (chunk + 32 <= end) {
+                Masks cur = masksAt(chunk);
+                for (; chunk + 32 <= end; chunk += 16) {
+                    const Masks next = masksAt(chunk + 16);
+                    const unsigned lfNext = (cur.lf >> 1) | ((next.lf & 1u) << 15);
+                    const unsigned notPlain2 = (cur.notPlain >> 2) | ((next.notPlain & 3u) << 14);
+                    const unsigned crPrev = ((cur.cr << 1) | carryCr) & 0xFFFFu;
+                    const unsigned bad = (cur.cr & ~lfNext) | (cur.lf & ~crPrev) |
+                                         (cur.cr & lfNext & notPlain2);
+                    if (bad == 0) {
+                        lines += popcount16(cur.lf);
+                        if (cur.lf != 0)
+                            lastStart = chunk + 32 - static_cast<std::size_t>(__builtin_clz(cur.lf));
+                        carryCr = cur.cr >> 15;
+                        cur = next;
+                        continue;
+                    }
+                    const unsigned b = static_cast<unsigned>(__builtin_ctz(bad));
+                    const unsigned before = cur.lf & ((1u << b) - 1);
+                    lines += popcount16(before);
+                    const std::size_t q = chunk + b;
+                    if (data[q] == '\r' && data[q + 1] == '\n') {
+                        // This line is plain; the next one is not.
+                        ++lines;
+                        return q + 2;
+                    }
+                    return before != 0
+                               ? chunk + 32 - static_cast<std::size_t>(__builtin_clz(before))
+                               : lastStart;
+                }
             }
+            p = lastStart;
+            if (p >= end || !startsPlain(p))
+                return p;
         }
 #endif
         while (p < end && startsPlain(p)) {
