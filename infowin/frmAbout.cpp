@@ -11,7 +11,7 @@
 #include "engine/report.h"
 #include "infowin/fitfont.h"
 #include "infowin/linklabel.h"
-#include "infowin/twips.h"
+#include "platform/twips.h"
 #include "platform/desktop.h"
 #include "platform/messagebox.h"
 #include "resources/resources.h"

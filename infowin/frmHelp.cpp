@@ -8,7 +8,7 @@
 #include "infowin/frmAbout.h"
 #include "infowin/frmLicAgmt.h"
 #include "infowin/lockedtext.h"
-#include "infowin/twips.h"
+#include "platform/twips.h"
 #include "resources/resources.h"
 
 using namespace trelvo;

@@ -6,7 +6,7 @@
 
 #include "infowin/fitfont.h"
 #include "infowin/lockedtext.h"
-#include "infowin/twips.h"
+#include "platform/twips.h"
 #include "resources/resources.h"
 
 using namespace trelvo;

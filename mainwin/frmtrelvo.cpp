@@ -18,18 +18,18 @@
 #include "infowin/frmHelp.h"
 #include "platform/messagebox.h"
 #include "platform/syscolors.h"
+#include "platform/twips.h"
 #include "resources/resources.h"
 
 namespace {
 
 constexpr double kSmallestPointSize = 6.0;
 
-// The layout is drawn in twips, 15 to a pixel at 96 dots per inch; rounded to the nearest pixel.
 constexpr int px(int twips) {
-    return (2 * twips + 15) / 30;
+    return trelvo::twipsToPixels(twips);
 }
-QRect twips(int left, int top, int width, int height) {
-    return {px(left), px(top), px(width), px(height)};
+constexpr QRect twips(int left, int top, int width, int height) {
+    return trelvo::twipRect(left, top, width, height);
 }
 
 template <typename W>
