@@ -238,8 +238,8 @@ void frmTrelvo::setTabOrderAndFocus() {
 }
 
 void frmTrelvo::connectHandlers() {
-    connect(chkEnLyr, &QCheckBox::stateChanged, this, &frmTrelvo::chkEnLyr_Click);
-    connect(chkEnWd, &QCheckBox::stateChanged, this, &frmTrelvo::chkEnWd_Click);
+    connect(chkEnLyr, &QCheckBox::clicked, this, &frmTrelvo::chkEnLyr_Click);
+    connect(chkEnWd, &QCheckBox::clicked, this, &frmTrelvo::chkEnWd_Click);
     connect(tbxFileOpen, &QLineEdit::textChanged, this, &frmTrelvo::tbxFileOpen_Change);
     connect(tbxFileOut, &QLineEdit::textChanged, this, &frmTrelvo::tbxFileOut_Change);
     connect(btnRun, &QPushButton::clicked, this, &frmTrelvo::btnRun_Click);
