@@ -6,8 +6,8 @@
 #include <QString>
 
 #include <array>
-#include <stdexcept>
 
+#include "infowin/aboutlogic.h"
 #include "platform/registry.h"
 
 class QFrame;
@@ -32,7 +32,8 @@ public:
     void StartSysInfo();
 
     // Reads one registry value as text into KeyVal; false (and KeyVal empty) when the key or
-    // the value cannot be read. A value of zero bytes throws RegistryValueError.
+    // the value cannot be read. A value of zero bytes throws RegistryValueError. The lookup
+    // itself is the shared one (about::GetKeyValue) over the registry in use.
     bool GetKeyValue(trelvo::RegKey KeyRoot, const QString& KeyName, const QString& SubKeyRef,
                      QString& KeyVal);
 
@@ -58,8 +59,4 @@ private:
     void Form_Load();
 };
 
-// A registry value that cannot be taken as text (it has no bytes at all).
-class RegistryValueError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using trelvo::about::RegistryValueError;

@@ -4,44 +4,45 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "infowin/design.h"
 #include "infowin/fitfont.h"
 #include "infowin/frmAbout.h"
 #include "infowin/frmLicAgmt.h"
 #include "infowin/lockedtext.h"
-#include "platform/twips.h"
+#include "platform/qtwips.h"
 #include "resources/resources.h"
 
 using namespace trelvo;
+namespace form = trelvo::design::helpForm;
 
 frmHelp::frmHelp(QWidget* owner)
     : QDialog(owner),
       tbxHelp(makeLockedText(this, resources::text(resources::kHelpTextPath))),
-      btnClose(new QPushButton(QStringLiteral("Close"), this)),
-      btnAbout(new QPushButton(QStringLiteral("About"), this)),
-      Command1(new QPushButton(QStringLiteral("Licence Agreement"), this)) {
-    setObjectName(QStringLiteral("frmHelp"));
-    setWindowTitle(QStringLiteral("Help"));
+      btnClose(new QPushButton(QString::fromUtf8(form::btnClose.caption), this)),
+      btnAbout(new QPushButton(QString::fromUtf8(form::btnAbout.caption), this)),
+      Command1(new QPushButton(QString::fromUtf8(form::Command1.caption), this)) {
+    setObjectName(QLatin1String(form::window.name));
+    setWindowTitle(QString::fromUtf8(form::window.caption));
     setWindowIcon(resources::programIcon());
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(twipSize(4365, 4665));
+    setFixedSize(clientSize(form::window));
 
-    tbxHelp->setObjectName(QStringLiteral("tbxHelp"));
-    tbxHelp->setGeometry(twipRect(120, 240, 4095, 3735));
+    tbxHelp->setObjectName(QLatin1String(form::tbxHelp.name));
+    tbxHelp->setGeometry(twipRect(form::tbxHelp));
 
     const struct {
         QPushButton* button;
-        const char* name;
-        QRect geometry;
+        const design::Control& design;
         void (frmHelp::*slot)();
     } buttons[] = {
-        {btnClose, "btnClose", twipRect(1920, 4200, 1095, 325), &frmHelp::btnClose_Click},
-        {btnAbout, "btnAbout", twipRect(3120, 4200, 1095, 325), &frmHelp::btnAbout_Click},
-        {Command1, "Command1", twipRect(120, 4200, 1695, 325), &frmHelp::Command1_Click},
+        {btnClose, form::btnClose, &frmHelp::btnClose_Click},
+        {btnAbout, form::btnAbout, &frmHelp::btnAbout_Click},
+        {Command1, form::Command1, &frmHelp::Command1_Click},
     };
     for (const auto& b : buttons) {
-        b.button->setObjectName(QString::fromLatin1(b.name));
-        b.button->setGeometry(b.geometry);
+        b.button->setObjectName(QLatin1String(b.design.name));
+        b.button->setGeometry(twipRect(b.design));
         b.button->setAutoDefault(false);  // no default button: Enter does not close the window
         fitCaption(b.button);
         connect(b.button, &QPushButton::clicked, this, b.slot);

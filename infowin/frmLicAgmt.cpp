@@ -4,30 +4,32 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "infowin/design.h"
 #include "infowin/fitfont.h"
 #include "infowin/lockedtext.h"
-#include "platform/twips.h"
+#include "platform/qtwips.h"
 #include "resources/resources.h"
 
 using namespace trelvo;
+namespace form = trelvo::design::licenceForm;
 
 frmLicAgmt::frmLicAgmt(QWidget* owner)
     : QDialog(owner),
       tbxHelp(makeLockedText(this, resources::text(resources::kDisclaimerPath))),
-      btnClose(new QPushButton(QStringLiteral("Close"), this)) {
-    setObjectName(QStringLiteral("frmLicAgmt"));
-    setWindowTitle(QStringLiteral("Licence Agreement"));
+      btnClose(new QPushButton(QString::fromUtf8(form::btnClose.caption), this)) {
+    setObjectName(QLatin1String(form::window.name));
+    setWindowTitle(QString::fromUtf8(form::window.caption));
     // An ordinary sizable window; its controls have no layout, so resizing moves nothing.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
-    resize(twipSize(4350, 3720));
+    resize(clientSize(form::window));
 
-    tbxHelp->setObjectName(QStringLiteral("tbxHelp"));
-    tbxHelp->setGeometry(twipRect(120, 120, 4095, 2895));
+    tbxHelp->setObjectName(QLatin1String(form::tbxHelp.name));
+    tbxHelp->setGeometry(twipRect(form::tbxHelp));
 
-    btnClose->setObjectName(QStringLiteral("btnClose"));
-    btnClose->setGeometry(twipRect(1680, 3240, 1095, 325));
+    btnClose->setObjectName(QLatin1String(form::btnClose.name));
+    btnClose->setGeometry(twipRect(form::btnClose));
     btnClose->setAutoDefault(false);  // Enter does not close the window
     fitCaption(btnClose);
     connect(btnClose, &QPushButton::clicked, this, &frmLicAgmt::btnClose_Click);

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
@@ -12,55 +11,32 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include <exception>
-#include <string>
-
 #include "infowin/frmHelp.h"
+#include "mainwin/design.h"
 #include "platform/messagebox.h"
+#include "platform/qtwips.h"
 #include "platform/syscolors.h"
-#include "platform/twips.h"
 #include "resources/resources.h"
+
+namespace form = trelvo::design::mainForm;
+using trelvo::design::Control;
 
 namespace {
 
 constexpr double kSmallestPointSize = 6.0;
 
-constexpr int px(int twips) {
-    return trelvo::twipsToPixels(twips);
-}
-constexpr QRect twips(int left, int top, int width, int height) {
-    return trelvo::twipRect(left, top, width, height);
+QString qs(const char* utf8) {
+    return utf8 != nullptr ? QString::fromUtf8(utf8) : QString();
 }
 
 template <typename W>
-W* place(W* widget, const char* name, const QRect& geometry) {
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(geometry);
+W* place(W* widget, const Control& c) {
+    widget->setObjectName(QLatin1String(c.name));
+    widget->setGeometry(trelvo::twipRect(c));
+    if (c.toolTip != nullptr) {
+        widget->setToolTip(qs(c.toolTip));
+    }
     return widget;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
-    return place(new QLabel(caption, parent), name, geometry);
-}
-
-QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
-                   const QString& toolTip) {
-    auto* box = place(new QLineEdit(text, parent), name, geometry);
-    box->setToolTip(toolTip);
-    return box;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption,
-                    const QRect& geometry) {
-    auto* b = place(new QPushButton(caption, parent), name, geometry);
-    // No button is a default button: Enter presses only the button that has the focus (see
-    // keyPressEvent), so Enter in an entry box cannot start a run or end the program.
-    b->setAutoDefault(false);
-    return b;
-}
-
-QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
-    return place(new QGroupBox(caption, parent), name, geometry);
 }
 
 // An entry box's background follows its state: COLOR_WINDOW (the scheme's Base colour) when
@@ -79,19 +55,6 @@ void paintBox(QLineEdit* box) {
 void setBoxEnabled(QLineEdit* box, bool enabled) {
     box->setEnabled(enabled);
     paintBox(box);
-}
-
-// Browse counts only blanks around a path as padding, not other white space.
-QString trimBlanks(const QString& path) {
-    qsizetype first = 0;
-    qsizetype end = path.size();
-    while (first < end && path.at(first) == u' ') {
-        ++first;
-    }
-    while (end > first && path.at(end - 1) == u' ') {
-        --end;
-    }
-    return path.mid(first, end - first);
 }
 
 // Room a push button's frame and margins take from its caption.
@@ -121,94 +84,111 @@ bool captionsFit(const QWidget* window, const QFont& font) {
     return true;
 }
 
-trelvo::Report noFileSelected() {
-    return {"No file selected", "File select error", trelvo::Icon::Warning};
-}
-
-trelvo::Report overwriteWarning() {
-    return {"New filename exists and will be OVERWRITTEN -\rChange filename to prevent overwrite.",
-            "Overwrite File?", trelvo::Icon::Warning};
-}
-
 }  // namespace
 
 frmTrelvo::frmTrelvo(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmTrelvo"));
-    setWindowTitle(QStringLiteral("Trelvo"));
+    setObjectName(QLatin1String(form::window.name));
+    setWindowTitle(qs(form::window.caption));
     setWindowIcon(trelvo::resources::programIcon());
     // A plain top-level window: minimise but no maximise, since the size is fixed.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(px(4335), px(4875));
+    setFixedSize(trelvo::clientSize(form::window));
     // Shown without a position of its own, a dialog is centred on the screen when it appears.
 
     createControls();
     fitFont();
     setTabOrderAndFocus();
     connectHandlers();
-    Form_Load();
+    logic_.Form_Load();
 }
 
 frmTrelvo::~frmTrelvo() = default;
 
 void frmTrelvo::createControls() {
-    Label5 = label(this, "Label5", QStringLiteral("PADS PowerPCB PCB Lib Trelvo"),
-                   twips(120, 120, 4095, 255));
+    // Each control goes into the window or the frame its design names.
+    const auto in = [this](const Control& c) -> QWidget* {
+        return c.in != nullptr ? widget(*c.in) : this;
+    };
+    for (const Control* c : form::kControls) {
+        QWidget* made = nullptr;
+        switch (c->kind) {
+            case trelvo::design::Kind::Label:
+                made = place(new QLabel(qs(c->caption), in(*c)), *c);
+                break;
+            case trelvo::design::Kind::TextBox: {
+                auto* box = place(new QLineEdit(qs(c->caption), in(*c)), *c);
+                setBoxEnabled(box, c->enabled);
+                made = box;
+                break;
+            }
+            case trelvo::design::Kind::Frame:
+                if (c->height <= 30) {
+                    // A frame this low is a sunken divider line.
+                    auto* line = place(new QFrame(in(*c)), *c);
+                    line->setFrameShape(QFrame::HLine);
+                    line->setFrameShadow(QFrame::Sunken);
+                    made = line;
+                } else {
+                    made = place(new QGroupBox(qs(c->caption), in(*c)), *c);
+                }
+                break;
+            case trelvo::design::Kind::Button: {
+                auto* b = place(new QPushButton(qs(c->caption), in(*c)), *c);
+                // No button is a default button: Enter presses only the button that has the
+                // focus (see keyPressEvent), so Enter in an entry box cannot start a run or end
+                // the program.
+                b->setAutoDefault(false);
+                made = b;
+                break;
+            }
+            case trelvo::design::Kind::CheckBox: {
+                auto* check = place(new QCheckBox(in(*c)), *c);
+                check->setChecked(c->checked);
+                made = check;
+                break;
+            }
+            default:
+                break;
+        }
+        widgets_[c] = made;
+    }
 
-    Frame1 = frame(this, "Frame1", QStringLiteral("Layer"), twips(120, 480, 1815, 1575));
-    Label1 = label(Frame1, "Label1", QStringLiteral("Old Layer"), twips(240, 360, 855, 255));
-    tbxOldLyr = textBox(Frame1, "tbxOldLyr", QStringLiteral("0"), twips(1200, 300, 495, 300),
-                        QStringLiteral("Layer # (0-30)"));
-    Label2 = label(Frame1, "Label2", QStringLiteral("New Layer"), twips(240, 840, 855, 255));
-    tbxNewLyr = textBox(Frame1, "tbxNewLyr", QStringLiteral("1"), twips(1200, 800, 495, 300),
-                        QStringLiteral("Layer # (0-30)"));
-    Label8 = label(Frame1, "Label8", QStringLiteral("Enable"), twips(240, 1200, 615, 255));
-    chkEnLyr = place(new QCheckBox(Frame1), "chkEnLyr", twips(840, 1200, 255, 255));
+    const auto get = [this]<typename W>(W*& member, const Control& c) {
+        member = static_cast<W*>(widget(c));
+    };
+    get(Label5, form::Label5);
+    get(Frame1, form::Frame1);
+    get(Label1, form::Label1);
+    get(tbxOldLyr, form::tbxOldLyr);
+    get(Label2, form::Label2);
+    get(tbxNewLyr, form::tbxNewLyr);
+    get(Label8, form::Label8);
+    get(chkEnLyr, form::chkEnLyr);
+    get(Frame2, form::Frame2);
+    get(Label3, form::Label3);
+    get(tbxOldWd, form::tbxOldWd);
+    get(Label4, form::Label4);
+    get(tbxNewWd, form::tbxNewWd);
+    get(Label9, form::Label9);
+    get(chkEnWd, form::chkEnWd);
+    get(Frame3, form::Frame3);
+    get(Label6, form::Label6);
+    get(tbxFileOpen, form::tbxFileOpen);
+    get(btnFileOpen, form::btnFileOpen);
+    get(Label7, form::Label7);
+    get(tbxFileOut, form::tbxFileOut);
+    get(btnRun, form::btnRun);
+    get(btnClose, form::btnClose);
+    get(btnHelp, form::btnHelp);
+    get(Frame4, form::Frame4);
+    get(Label10, form::Label10);
+}
 
-    const QString widthTip =
-        QStringLiteral("Valid entry mils: >0; <= 250 (6.35mm) -append mm for metric");
-    Frame2 = frame(this, "Frame2", QStringLiteral("Line Width"), twips(2040, 480, 2175, 1575));
-    Label3 = label(Frame2, "Label3", QStringLiteral("Old Width"), twips(240, 360, 855, 255));
-    tbxOldWd =
-        textBox(Frame2, "tbxOldWd", QStringLiteral("10"), twips(1200, 300, 855, 300), widthTip);
-    Label4 = label(Frame2, "Label4", QStringLiteral("New Width"), twips(240, 840, 855, 255));
-    tbxNewWd =
-        textBox(Frame2, "tbxNewWd", QStringLiteral("5"), twips(1200, 800, 855, 300), widthTip);
-    Label9 = label(Frame2, "Label9", QStringLiteral("Enable"), twips(240, 1200, 615, 255));
-    chkEnWd = place(new QCheckBox(Frame2), "chkEnWd", twips(840, 1200, 255, 255));
-
-    Frame3 = frame(this, "Frame3", QString(), twips(120, 2160, 4095, 1695));
-    Label6 = label(Frame3, "Label6", QStringLiteral("Old *.d file"), twips(240, 240, 975, 255));
-    tbxFileOpen = textBox(Frame3, "tbxFileOpen", QString(), twips(240, 480, 2655, 300),
-                          QStringLiteral("Decal file to update (read)."));
-    btnFileOpen =
-        button(Frame3, "btnFileOpen", QStringLiteral("Browse"), twips(3000, 480, 855, 325));
-    btnFileOpen->setToolTip(QStringLiteral("Directory navigation"));
-    Label7 = label(Frame3, "Label7", QStringLiteral("New *.d file"), twips(240, 960, 975, 255));
-    tbxFileOut = textBox(Frame3, "tbxFileOut", QString(), twips(240, 1200, 2655, 300),
-                         QStringLiteral("Write to updated file."));
-
-    btnRun = button(this, "btnRun", QStringLiteral("Run"), twips(480, 4080, 975, 325));
-    btnRun->setToolTip(QStringLiteral("Update lib file."));
-    btnClose = button(this, "btnClose", QStringLiteral("Close"), twips(1680, 4080, 975, 325));
-    btnHelp = button(this, "btnHelp", QStringLiteral("Help"), twips(2760, 4080, 975, 325));
-
-    // 30 twips high: a sunken divider line above the credit line.
-    Frame4 = place(new QFrame(this), "Frame4", twips(120, 4560, 4150, 30));
-    Frame4->setFrameShape(QFrame::HLine);
-    Frame4->setFrameShadow(QFrame::Sunken);
-    Label10 = label(this, "Label10", QStringLiteral("Trelvo " TRELVO_VERSION " for PCB librarians"),
-                    twips(840, 4620, 2775, 225));
-    Label10->setToolTip(QStringLiteral(TRELVO_HOMEPAGE_URL));
-
-    // Design values: the layer pair on, the width pair off.
-    chkEnLyr->setChecked(true);
-    setBoxEnabled(tbxOldLyr, true);
-    setBoxEnabled(tbxNewLyr, true);
-    chkEnWd->setChecked(false);
-    setBoxEnabled(tbxOldWd, false);
-    setBoxEnabled(tbxNewWd, false);
+QWidget* frmTrelvo::widget(const Control& c) const {
+    const auto found = widgets_.find(&c);
+    return found != widgets_.end() ? found->second : nullptr;
 }
 
 // The layout was drawn for a small dialog font. Where the desktop's default font is larger every
@@ -228,13 +208,11 @@ void frmTrelvo::fitFont() {
 }
 
 void frmTrelvo::setTabOrderAndFocus() {
-    // The new layer box comes before the old one, the old width box before the new one.
-    QWidget* const order[] = {btnRun,     btnClose,    tbxNewLyr,   tbxOldLyr, tbxOldWd, tbxNewWd,
-                              tbxFileOut, btnFileOpen, tbxFileOpen, btnHelp,   chkEnWd,  chkEnLyr};
-    for (std::size_t i = 1; i < std::size(order); ++i) {
-        setTabOrder(order[i - 1], order[i]);
+    const std::vector<const Control*> order = trelvo::design::tabOrder(form::kControls);
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        setTabOrder(widget(*order[i - 1]), widget(*order[i]));
     }
-    btnRun->setFocus();
+    widget(*order.front())->setFocus();
 }
 
 void frmTrelvo::connectHandlers() {
@@ -248,50 +226,96 @@ void frmTrelvo::connectHandlers() {
     connect(btnClose, &QPushButton::clicked, this, &frmTrelvo::btnClose_Click);
 }
 
-void frmTrelvo::Form_Load() {
-    EnLyr = true;
-    EnWd = false;
+// ---- The controls, as the shared logic sees them ----
 
+std::string frmTrelvo::text(const Control& box) const {
+    return static_cast<QLineEdit*>(widget(box))->text().toStdString();
+}
+
+void frmTrelvo::setText(const Control& box, const std::string& text) {
+    static_cast<QLineEdit*>(widget(box))->setText(QString::fromStdString(text));
+}
+
+trelvo::CheckValue frmTrelvo::value(const Control& check) const {
+    switch (static_cast<QCheckBox*>(widget(check))->checkState()) {
+        case Qt::Unchecked:
+            return trelvo::CheckValue::Unchecked;
+        case Qt::Checked:
+            return trelvo::CheckValue::Checked;
+        case Qt::PartiallyChecked:
+            break;
+    }
+    return trelvo::CheckValue::Greyed;
+}
+
+void frmTrelvo::setEntryEnabled(const Control& box, bool enabled) {
+    setBoxEnabled(static_cast<QLineEdit*>(widget(box)), enabled);
+}
+
+void frmTrelvo::fillOpenDialogRequest() {
     OpenDlgRec.owner = this;
-    OpenDlgRec.title = QStringLiteral("Open Exported Decal File");
-    OpenDlgRec.filters = {QStringLiteral("Decal Files (*.d)"), QStringLiteral("All Files (*.*)")};
-    OpenDlgRec.filterIndex = 0;
+    OpenDlgRec.title = qs(form::kOpenDialogTitle);
+    OpenDlgRec.filters.clear();
+    for (const trelvo::design::FileFilter& f : form::kOpenDialogFilters) {
+        OpenDlgRec.filters << qs(f.description);  // Qt reads the pattern from the parentheses
+    }
+    OpenDlgRec.filterIndex = form::kOpenDialogFilterIndex;
     OpenDlgRec.fileName.clear();  // the first Browse opens in the default folder
 }
 
-// ---- Keeping state and controls in step ----
+std::optional<std::string> frmTrelvo::showOpenDialog() {
+    const std::optional<QString> chosen = trelvo::FileDialogs::getOpenFileName(OpenDlgRec);
+    if (!chosen) {
+        return std::nullopt;
+    }
+    return chosen->toStdString();
+}
 
-void frmTrelvo::enablePair(QCheckBox* check, QLineEdit* oldBox, QLineEdit* newBox, bool& flag) {
-    switch (check->checkState()) {
-        case Qt::Unchecked:
-            setBoxEnabled(oldBox, false);
-            setBoxEnabled(newBox, false);
-            flag = false;
-            break;
-        case Qt::Checked:
-            setBoxEnabled(oldBox, true);
-            setBoxEnabled(newBox, true);
-            flag = true;
-            break;
-        case Qt::PartiallyChecked:  // never the result of a click: leave everything as it is
-            break;
+void frmTrelvo::showBox(const trelvo::Report& report) {
+    trelvo::MessageBoxes::show(this, report);
+}
+
+void frmTrelvo::setBusy(bool busy) {
+    if (busy) {
+        busy_.emplace();
+    } else {
+        busy_.reset();
     }
 }
 
+// ---- Events ----
+
 void frmTrelvo::chkEnLyr_Click() {
-    enablePair(chkEnLyr, tbxOldLyr, tbxNewLyr, EnLyr);
+    logic_.chkEnLyr_Click();
 }
 
 void frmTrelvo::chkEnWd_Click() {
-    enablePair(chkEnWd, tbxOldWd, tbxNewWd, EnWd);
+    logic_.chkEnWd_Click();
 }
 
 void frmTrelvo::tbxFileOpen_Change() {
-    InFileName = tbxFileOpen->text().toStdString();
+    logic_.tbxFileOpen_Change();
 }
 
 void frmTrelvo::tbxFileOut_Change() {
-    OutFileName = tbxFileOut->text().toStdString();
+    logic_.tbxFileOut_Change();
+}
+
+void frmTrelvo::btnRun_Click() {
+    logic_.btnRun_Click();
+}
+
+void frmTrelvo::btnFileOpen_Click() {
+    logic_.btnFileOpen_Click();
+}
+
+void frmTrelvo::btnHelp_Click() {
+    frmHelp::showModal(this);
+}
+
+void frmTrelvo::btnClose_Click() {
+    close();
+    QCoreApplication::quit();
 }
 
 void frmTrelvo::changeEvent(QEvent* event) {
@@ -303,96 +327,6 @@ void frmTrelvo::changeEvent(QEvent* event) {
         }
     }
     QDialog::changeEvent(event);
-}
-
-// ---- Run ----
-
-void frmTrelvo::report(const trelvo::Report& r) {
-    busy_.reset();  // the box is the end of the run; it must not show the busy cursor
-    trelvo::MessageBoxes::show(this, r);
-}
-
-trelvo::RunContext frmTrelvo::runContext() {
-    return {files_, [this](const trelvo::Report& r) { report(r); }};
-}
-
-bool frmTrelvo::Valid_Entries() {
-    const trelvo::EntryTexts entries{
-        tbxOldLyr->text().toStdString(), tbxNewLyr->text().toStdString(),
-        tbxOldWd->text().toStdString(), tbxNewWd->text().toStdString()};
-    return trelvo::Valid_Entries(*this, entries, runContext().report);
-}
-
-void frmTrelvo::Open_Dfile() {
-    trelvo::RunContext ctx = runContext();
-    trelvo::Open_Dfile(*this, ctx);
-}
-
-void frmTrelvo::Close_IO() {
-    trelvo::Close_IO(*this, files_);
-}
-
-void frmTrelvo::Read_DFile(std::string_view old_lyr, std::string_view new_lyr,
-                           std::string_view old_wd, std::string_view new_wd) {
-    trelvo::RunContext ctx = runContext();
-    trelvo::Read_DFile(*this, ctx, old_lyr, new_lyr, old_wd, new_wd);
-}
-
-void frmTrelvo::btnRun_Click() {
-    busy_.emplace();
-    if (Valid_Entries()) {
-        Open_Dfile();
-        if (!OpenErr) {
-            // As they stand in the boxes, also for a disabled pair: the pass decides what counts.
-            const std::string old_lyr = tbxOldLyr->text().toStdString();
-            const std::string new_lyr = tbxNewLyr->text().toStdString();
-            const std::string old_wd = tbxOldWd->text().toStdString();
-            const std::string new_wd = tbxNewWd->text().toStdString();
-            Read_DFile(old_lyr, new_lyr, old_wd, new_wd);
-        }
-    }
-    busy_.reset();
-}
-
-// ---- Browse ----
-
-void frmTrelvo::btnFileOpen_Click() {
-    try {
-        const std::optional<QString> chosen = trelvo::FileDialogs::getOpenFileName(OpenDlgRec);
-        if (!chosen) {
-            trelvo::MessageBoxes::show(this, noFileSelected());
-            return;
-        }
-        const QString path = trimBlanks(*chosen);
-        InFileName = path.toStdString();
-        tbxFileOpen->setText(path);
-
-        const std::optional<std::string> derived = trelvo::DeriveOutputName(InFileName);
-        if (!derived) {
-            return;  // any other ending: the output box keeps what it holds
-        }
-        OutFileName = *derived;
-        tbxFileOut->setText(QString::fromStdString(*derived));
-        // Anything but a folder of that name would be emptied by the next run, hidden files
-        // included, so the user hears of every one.
-        const QFileInfo existing(tbxFileOut->text());
-        if (existing.exists() && !existing.isDir()) {
-            trelvo::MessageBoxes::show(this, overwriteWarning());
-        }
-    } catch (const std::exception&) {
-        trelvo::MessageBoxes::show(this, noFileSelected());
-    }
-}
-
-// ---- Help, Close, keys ----
-
-void frmTrelvo::btnHelp_Click() {
-    frmHelp::showModal(this);
-}
-
-void frmTrelvo::btnClose_Click() {
-    close();
-    QCoreApplication::quit();
 }
 
 void frmTrelvo::keyPressEvent(QKeyEvent* event) {

@@ -1,18 +1,18 @@
-// The program's working window: the input and output file names, the layer and the line-width
-// pair with their enable boxes, and Run, Close, Help and Browse. It keeps the run state in step
-// with its controls and hands a run to the engine, which holds all of the run logic.
+// The program's working window, Qt edition: the input and output file names, the layer and the
+// line-width pair with their enable boxes, and Run, Close, Help and Browse. Its controls are made
+// from the shared design, and its handlers forward to the shared window logic, which holds the
+// run state and hands a run to the engine.
 #pragma once
 
 #include <QDialog>
 
+#include <map>
 #include <optional>
 #include <string_view>
 
-#include "engine/report.h"
-#include "engine/run.h"
 #include "mainwin/busycursor.h"
 #include "mainwin/filedialog.h"
-#include "platform/channels.h"
+#include "mainwin/mainlogic.h"
 
 class QCheckBox;
 class QFrame;
@@ -21,8 +21,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The state fields are the window's own members, under the names the run sequence uses.
-class frmTrelvo : public QDialog, private trelvo::MainFormState {
+class frmTrelvo : public QDialog, private trelvo::MainFormControls {
     Q_OBJECT
 
 public:
@@ -30,15 +29,17 @@ public:
     ~frmTrelvo() override;
 
     // The run state, for whoever needs to look at it (the tests).
-    const trelvo::MainFormState& state() const { return *this; }
+    const trelvo::MainFormState& state() const { return logic_; }
     const trelvo::OpenFileRequest& openDialogRequest() const { return OpenDlgRec; }
 
-    // The steps of a run, each delegating to the engine with this window's state and files.
-    bool Valid_Entries();
-    void Open_Dfile();
-    void Close_IO();
+    // The steps of a run, each delegating to the shared logic with this window's state and files.
+    bool Valid_Entries() { return logic_.Valid_Entries(); }
+    void Open_Dfile() { logic_.Open_Dfile(); }
+    void Close_IO() { logic_.Close_IO(); }
     void Read_DFile(std::string_view old_lyr, std::string_view new_lyr, std::string_view old_wd,
-                    std::string_view new_wd);
+                    std::string_view new_wd) {
+        logic_.Read_DFile(old_lyr, new_lyr, old_wd, new_wd);
+    }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -55,18 +56,26 @@ private slots:
     void btnClose_Click();
 
 private:
-    void Form_Load();
+    // The controls the shared logic works on.
+    std::string text(const trelvo::design::Control& box) const override;
+    void setText(const trelvo::design::Control& box, const std::string& text) override;
+    trelvo::CheckValue value(const trelvo::design::Control& check) const override;
+    void setEntryEnabled(const trelvo::design::Control& box, bool enabled) override;
+    void fillOpenDialogRequest() override;
+    std::optional<std::string> showOpenDialog() override;
+    void showBox(const trelvo::Report& report) override;
+    void setBusy(bool busy) override;
+
     void createControls();
     void fitFont();
     void setTabOrderAndFocus();
     void connectHandlers();
-    void enablePair(QCheckBox* check, QLineEdit* oldBox, QLineEdit* newBox, bool& flag);
-    void report(const trelvo::Report& r);
-    trelvo::RunContext runContext();
+    QWidget* widget(const trelvo::design::Control& c) const;
 
     trelvo::OpenFileRequest OpenDlgRec;
-    trelvo::FileChannels files_;
+    trelvo::MainFormLogic logic_{*this};
     std::optional<trelvo::BusyCursor> busy_;  // held while a run works
+    std::map<const trelvo::design::Control*, QWidget*> widgets_;
 
     QLabel* Label5 = nullptr;
     QGroupBox* Frame1 = nullptr;

@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "mainwin/frmtrelvo.h"
+#include "trelvo_version.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

@@ -1,6 +1,7 @@
 // Reading values of the Windows registry, with the open/query/close calls and status codes of the
-// Win32 API, so that the About window reads them the way it would on Windows. On Linux the one
-// value the program asks for is answered by our own lookup (SystemInfoRegistry).
+// Win32 API, so that the About window reads them the same way everywhere. On Windows it is the
+// real registry (Win32Registry); on Linux the one value the program asks for is answered by our
+// own lookup (SystemInfoRegistry).
 #pragma once
 
 #include <cstddef>
@@ -80,6 +81,21 @@ private:
     RegKey next_ = 1;
 };
 
+#if defined(_WIN32)
+// The system's registry through RegOpenKeyExA, RegQueryValueExA and RegCloseKey.
+class Win32Registry : public RegistryReader {
+public:
+    long open(RegKey root, const std::string& keyName, std::uint32_t options, std::uint32_t access,
+              RegKey* key) override;
+    long query(RegKey key, const std::string& valueName, std::uint32_t* type, unsigned char* data,
+               std::uint32_t* size) override;
+    long close(RegKey key) override;
+
+private:
+    std::unordered_map<RegKey, void*> opened_;  // our handle numbers for the system's HKEYs
+    RegKey next_ = 1;
+};
+#else
 // Linux: "PATH" of "SOFTWARE\Microsoft\Shared Tools\MSINFO" is the full path of the first
 // system-information program found on the user's PATH; no other key exists.
 class SystemInfoRegistry : public RegistryReader {
@@ -96,6 +112,10 @@ public:
 private:
     MemoryRegistry lookup_;
 };
+#endif
+
+// The system's registry (Win32Registry or SystemInfoRegistry).
+RegistryReader& systemRegistry();
 
 // The registry the windows read: the system's, unless a test has put its own in place.
 RegistryReader& registry();

@@ -1,23 +1,13 @@
-// The windows are laid out in twips, 15 to a pixel at 96 dots per inch.
+// The windows are laid out in twips: 1,440 to the inch, so 15 to a pixel at 96 dots per inch.
 #pragma once
-
-#include <QRect>
-#include <QSize>
 
 namespace trelvo {
 
-// Nearest whole pixel.
-constexpr int twipsToPixels(int twips) {
-    return (twips + 7) / 15;
-}
+inline constexpr int kDesignDpi = 96;
 
-constexpr QRect twipRect(int left, int top, int width, int height) {
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                 twipsToPixels(height));
-}
-
-constexpr QSize twipSize(int width, int height) {
-    return QSize(twipsToPixels(width), twipsToPixels(height));
+// Nearest whole pixel at the given resolution.
+constexpr int twipsToPixels(int twips, int dpi = kDesignDpi) {
+    return (twips * dpi + 720) / 1440;
 }
 
 }  // namespace trelvo

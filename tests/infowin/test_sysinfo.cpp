@@ -323,28 +323,34 @@ private slots:
     void fileExists_plainVisibleFilesOnly() {
         const QString file = writeTool(folder->filePath(QStringLiteral("tool")), QString());
         const QString hidden = writeTool(folder->filePath(QStringLiteral(".tool")), QString());
-        QVERIFY(fileExists(file));
-        QVERIFY(!fileExists(hidden));
-        QVERIFY(!fileExists(folder->path()));
-        QVERIFY(!fileExists(folder->filePath(QStringLiteral("missing"))));
-        QVERIFY(!fileExists(QString()));
+        QVERIFY(fileExists(file.toStdString()));
+        QVERIFY(!fileExists(hidden.toStdString()));
+        QVERIFY(!fileExists(folder->path().toStdString()));
+        QVERIFY(!fileExists(folder->filePath(QStringLiteral("missing")).toStdString()));
+        QVERIFY(!fileExists(std::string()));
+        // What Browse warns about: anything a run would empty, hidden files included.
+        QVERIFY(existsAsFile(file.toStdString()));
+        QVERIFY(existsAsFile(hidden.toStdString()));
+        QVERIFY(!existsAsFile(folder->path().toStdString()));
+        QVERIFY(!existsAsFile(folder->filePath(QStringLiteral("missing")).toStdString()));
     }
 
     void startProgram_reportsWhatCannotStart() {
-        QVERIFY(!startProgram(QString()));
-        QVERIFY(!startProgram(folder->filePath(QStringLiteral("missing"))));
-        QVERIFY(!startProgram(folder->path()));
+        QVERIFY(!startProgram(std::string()));
+        QVERIFY(!startProgram(folder->filePath(QStringLiteral("missing")).toStdString()));
+        QVERIFY(!startProgram(folder->path().toStdString()));
         const QString marker = folder->filePath(QStringLiteral("ran"));
-        QVERIFY(startProgram(writeTool(folder->filePath(QStringLiteral("ok")), marker)));
+        QVERIFY(startProgram(
+            writeTool(folder->filePath(QStringLiteral("ok")), marker).toStdString()));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 10000);
     }
 
     void urlOpener_canBeReplaced() {
         struct Fake : UrlOpener {
-            int open(const QString&) override { return 5; }
+            int open(const std::string&) override { return 5; }
         } fake;
         setUrlOpener(&fake);
-        QCOMPARE(urlOpener().open(QStringLiteral("https://x.example/")), 5);
+        QCOMPARE(urlOpener().open("https://x.example/"), 5);
         frmAbout about(nullptr);
         QCOMPARE(about.HyprLnk(QStringLiteral("https://x.example/")), 5);  // passed through
         setUrlOpener(nullptr);

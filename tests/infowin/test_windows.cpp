@@ -22,6 +22,7 @@
 #include "platform/registry.h"
 #include "platform/syscolors.h"
 #include "resources/resources.h"
+#include "trelvo_version.h"
 
 using namespace trelvo;
 
@@ -105,8 +106,8 @@ std::vector<QWidget*> tabCycle(QWidget* first, int count) {
 
 class RecordingOpener : public UrlOpener {
 public:
-    int open(const QString& url) override {
-        urls.append(url);
+    int open(const std::string& url) override {
+        urls.append(QString::fromStdString(url));
         return kUrlOpened;
     }
     QStringList urls;

@@ -11,6 +11,7 @@
 
 #include "platform/syscolors.h"
 #include "support.h"
+#include "trelvo_version.h"
 
 using namespace testing_support;
 

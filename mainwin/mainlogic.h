@@ -1,0 +1,82 @@
+// What the main window does, written once for every toolkit: the load defaults, the enable boxes
+// of the two pairs, the file boxes' change handlers, Run and Browse. A toolkit's frmTrelvo owns
+// one of these, forwards its events to it and lends it its controls through MainFormControls.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/report.h"
+#include "engine/run.h"
+#include "platform/channels.h"
+#include "platform/windesign.h"
+
+namespace trelvo {
+
+// The value of a check box; the greyed third state is never the result of a click.
+enum class CheckValue { Unchecked, Checked, Greyed };
+
+// The controls of a toolkit's main window, named by their designs.
+class MainFormControls {
+public:
+    virtual std::string text(const design::Control& box) const = 0;  // UTF-8
+    virtual void setText(const design::Control& box, const std::string& text) = 0;
+    virtual CheckValue value(const design::Control& check) const = 0;
+    // Enables or disables an entry box and gives it the matching background: COLOR_WINDOW when
+    // enabled, COLOR_INACTIVEBORDER when disabled.
+    virtual void setEntryEnabled(const design::Control& box, bool enabled) = 0;
+
+    // Fills the file-open dialog request (OpenDlgRec) at load: owner, title, filters and the
+    // active filter from the design, an empty path buffer.
+    virtual void fillOpenDialogRequest() = 0;
+    // Shows the file-open dialog with OpenDlgRec; the chosen path, or nothing when the user
+    // cancelled or the dialog failed.
+    virtual std::optional<std::string> showOpenDialog() = 0;
+
+    // A modal box with an OK button.
+    virtual void showBox(const Report& report) = 0;
+    // The wait cursor over the application while a run works.
+    virtual void setBusy(bool busy) = 0;
+
+protected:
+    ~MainFormControls() = default;
+};
+
+class MainFormLogic : public MainFormState {
+public:
+    explicit MainFormLogic(MainFormControls& controls) : w_(controls) {}
+
+    void Form_Load();
+    void chkEnLyr_Click();
+    void chkEnWd_Click();
+    void tbxFileOpen_Change();
+    void tbxFileOut_Change();
+    void btnRun_Click();
+    void btnFileOpen_Click();
+
+    // The steps of a run, with this window's state and files.
+    bool Valid_Entries();
+    void Open_Dfile();
+    void Close_IO();
+    void Read_DFile(std::string_view old_lyr, std::string_view new_lyr, std::string_view old_wd,
+                    std::string_view new_wd);
+
+private:
+    void enablePair(const design::Control& check, const design::Control& oldBox,
+                    const design::Control& newBox, bool& flag);
+    void report(const Report& r);
+    RunContext runContext();
+
+    MainFormControls& w_;
+    FileChannels files_;
+};
+
+// The boxes of Browse.
+Report noFileSelected();
+Report overwriteWarning();
+
+// A path as Browse takes it from the dialog: without the blanks around it.
+std::string trimBlanks(std::string_view path);
+
+}  // namespace trelvo
