@@ -1,5 +1,5 @@
-// Draws the program's pictures: the window icon, the About window's logo and the link label's
-// pointing-hand cursor. Run it only when the design changes and commit what it writes:
+// Draws the program's pictures: the window icon (32 pixels, and 16, 48 and 256 for the Windows
+// icon file), the About window's logo and the link label's pointing-hand cursor. Run it only when the design changes and commit what it writes:
 //   cmake --build <build> --target trelvo-make-images
 //   QT_QPA_PLATFORM=offscreen <build>/resources/trelvo-make-images resources
 #include <QGuiApplication>
@@ -16,12 +16,14 @@ const QColor kBoardEdge(0x0e, 0x3d, 0x24);
 const QColor kCopper(0xe0, 0xa8, 0x4a);
 const QColor kSilk(0xf4, 0xf4, 0xee);
 
-// A small board with a silkscreen outline being drawn by a pen: what the program edits.
-QImage drawIcon() {
-    QImage img(32, 32, QImage::Format_ARGB32);
+// A small board with a silkscreen outline being drawn by a pen: what the program edits. Drawn on
+// a 32-pixel grid and scaled for the other sizes of the Windows icon.
+QImage drawIcon(int size = 32) {
+    QImage img(size, size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
     p.setPen(QPen(kBoardEdge, 1));
     p.setBrush(kBoard);
     p.drawRoundedRect(QRectF(1.5, 3.5, 27, 25), 2, 2);
@@ -131,6 +133,9 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     const bool ok = save(drawIcon(), dir + "/icon.png", "PNG") &&
+                    save(drawIcon(16), dir + "/icon-16.png", "PNG") &&
+                    save(drawIcon(48), dir + "/icon-48.png", "PNG") &&
+                    save(drawIcon(256), dir + "/icon-256.png", "PNG") &&
                     save(drawLogo(), dir + "/logo.jpg", "JPEG", 92) &&
                     save(drawHand(), dir + "/hand.png", "PNG");
     return ok ? 0 : 1;
