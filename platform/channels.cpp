@@ -1,11 +1,8 @@
 #include "platform/channels.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/native_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -18,20 +15,6 @@ namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 constexpr std::size_t kWriteBlock = std::size_t{1} << 20;
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // The first CR or LF in [p, end), or end. One pass for both characters: lines are short, so
 // two separate searches per line cost more in call overhead than in scanning.
@@ -78,9 +61,8 @@ struct FileChannels::Channel {
     enum class Mode { Input, Output, Discard };
 
     Mode mode = Mode::Input;
-    int fd = -1;
-    dev_t dev = 0;
-    ino_t ino = 0;
+    native::Handle fd = native::kNoFile;
+    native::FileId id;
 
     // Input: buf[pos, end) is unread data.
     std::unique_ptr<char[]> buf;
@@ -95,8 +77,8 @@ struct FileChannels::Channel {
     bool writeFailed = false;
 
     ~Channel() {
-        if (fd >= 0)
-            ::close(fd);
+        if (fd != native::kNoFile)
+            native::close(fd);
     }
 
     // Input: makes unread data available. False at end of file or on a read error.
@@ -106,10 +88,8 @@ struct FileChannels::Channel {
         if (eof || failed)
             return false;
         for (;;) {
-            const ssize_t n = ::read(fd, buf.get(), kReadBlock);
+            const std::int64_t n = native::read(fd, buf.get(), kReadBlock);
             if (n < 0) {
-                if (errno == EINTR)
-                    continue;
                 failed = true;
                 return false;
             }
@@ -269,7 +249,7 @@ struct FileChannels::Channel {
         if (end + size > kWriteBlock && !flush())
             return false;
         if (size > kWriteBlock) {
-            if (!writeAll(fd, data, size))
+            if (!native::writeAll(fd, data, size))
                 writeFailed = true;
             return !writeFailed;
         }
@@ -281,7 +261,7 @@ struct FileChannels::Channel {
     bool flush() {
         if (mode != Mode::Output || writeFailed)
             return !writeFailed;
-        if (end > 0 && !writeAll(fd, buf.get(), end))
+        if (end > 0 && !native::writeAll(fd, buf.get(), end))
             writeFailed = true;
         end = 0;
         return !writeFailed;
@@ -296,7 +276,7 @@ struct FileChannels::Channel {
         if (end + need > kWriteBlock && !flush())
             return false;
         if (need > kWriteBlock) {
-            if (!writeAll(fd, line.data(), line.size()) || !writeAll(fd, "\r\n", 2)) {
+            if (!native::writeAll(fd, line.data(), line.size()) || !native::writeAll(fd, "\r\n", 2)) {
                 writeFailed = true;
                 return false;
             }
@@ -337,18 +317,11 @@ bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
         return false;
     if (path.empty() || path.find('\0') != std::string::npos)
         return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
     auto ch = std::make_unique<Channel>();
-    ch->fd = fd;
-    struct stat st {};
-    // A folder opens fine on Linux but is not a text file.
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
+    ch->fd = native::openRead(path, ch->id);
+    if (ch->fd == native::kNoFile)
         return false;
     ch->mode = Channel::Mode::Input;
-    ch->dev = st.st_dev;
-    ch->ino = st.st_ino;
     // Left unzeroed: only bytes read into it are looked at, and zeroing 1 MiB per open costs more
     // than the whole pass over a small library.
     ch->buf = std::make_unique_for_overwrite<char[]>(kReadBlock);
@@ -361,29 +334,17 @@ bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
         return false;
     if (path.empty() || path.find('\0') != std::string::npos)
         return false;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        for (const auto& other : channels_) {
-            if (other && other->fd >= 0 && other->dev == st.st_dev && other->ino == st.st_ino) {
-                return false;
-            }
-        }
+    // By identity, not by name: another spelling, a link or a short name of an open file is
+    // still that file.
+    const native::FileId target = native::identify(path);
+    for (const auto& other : channels_) {
+        if (other && other->fd != native::kNoFile && other->id == target)
+            return false;
     }
-    // Non-blocking only for the open itself: a pipe nobody reads would otherwise hang the run
-    // (and the window) forever; it fails with ENXIO instead.
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0)
-        return false;
     auto ch = std::make_unique<Channel>();
-    ch->fd = fd;
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    ch->fd = native::openWrite(path, ch->id);
+    if (ch->fd == native::kNoFile)
         return false;
-    if (::fstat(fd, &st) == 0) {
-        ch->dev = st.st_dev;
-        ch->ino = st.st_ino;
-    }
     ch->mode = Channel::Mode::Output;
     ch->buf = std::make_unique_for_overwrite<char[]>(kWriteBlock);
     channels_[channel] = std::move(ch);
@@ -438,10 +399,10 @@ bool FileChannels::Close(int16_t channel) {
     if (!ch)
         return true;
     bool ok = ch->flush();
-    if (ch->fd >= 0) {
-        if (::close(ch->fd) != 0 && ch->mode == Channel::Mode::Output)
+    if (ch->fd != native::kNoFile) {
+        if (!native::close(ch->fd) && ch->mode == Channel::Mode::Output)
             ok = false;
-        ch->fd = -1;
+        ch->fd = native::kNoFile;
     }
     channels_[channel].reset();
     return ok;

@@ -1,0 +1,42 @@
+// The few file calls the channels need, on each system's own interface: POSIX descriptors on
+// Linux, Win32 handles (with UTF-16 names) on Windows. Paths are UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace trelvo::native {
+
+using Handle = std::intptr_t;
+inline constexpr Handle kNoFile = -1;  // also the value of INVALID_HANDLE_VALUE
+
+// Which file a name leads to, after links: same identity, same file, whatever the spelling.
+struct FileId {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool known = false;
+    bool operator==(const FileId& o) const {
+        return known && o.known && volume == o.volume && index == o.index;
+    }
+};
+
+// An existing file for reading; a folder or device is refused. kNoFile on failure.
+Handle openRead(const std::string& path, FileId& id);
+
+// Creates the file or empties an existing one. Never waits for a reader (a pipe nobody reads
+// fails at once). kNoFile on failure.
+Handle openWrite(const std::string& path, FileId& id);
+
+// The identity of what path names now; known is false when it names nothing reachable.
+FileId identify(const std::string& path);
+
+// Up to size bytes; 0 at end of file, -1 on an error.
+std::int64_t read(Handle h, char* data, std::size_t size);
+
+bool writeAll(Handle h, const char* data, std::size_t size);
+
+// False when the system reports that data could not be stored.
+bool close(Handle h);
+
+}  // namespace trelvo::native

@@ -1,0 +1,85 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/native_file.h"
+
+namespace trelvo::native {
+
+namespace {
+
+FileId idOf(const struct stat& st) {
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                  true};
+}
+
+}  // namespace
+
+Handle openRead(const std::string& path, FileId& id) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return kNoFile;
+    struct stat st {};
+    // A folder opens fine on Linux but is not a text file.
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return kNoFile;
+    }
+    id = idOf(st);
+    return fd;
+}
+
+Handle openWrite(const std::string& path, FileId& id) {
+    // Non-blocking only for the open itself: a pipe nobody reads would otherwise hang the run
+    // (and the window) forever; it fails with ENXIO instead.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0)
+        return kNoFile;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return kNoFile;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0)
+        id = idOf(st);
+    return fd;
+}
+
+FileId identify(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    return idOf(st);
+}
+
+std::int64_t read(Handle h, char* data, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(static_cast<int>(h), data, size);
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
+bool writeAll(Handle h, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(static_cast<int>(h), data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool close(Handle h) {
+    return ::close(static_cast<int>(h)) == 0;
+}
+
+}  // namespace trelvo::native

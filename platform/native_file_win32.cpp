@@ -1,0 +1,100 @@
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/native_file.h"
+#include "platform/utf16.h"
+
+namespace trelvo::native {
+
+namespace {
+
+HANDLE handleOf(Handle h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+
+Handle fromHandle(HANDLE h) {
+    return h == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<Handle>(h);
+}
+
+FileId idOf(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info))
+        return {};
+    return FileId{info.dwVolumeSerialNumber,
+                  (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
+}
+
+// Other programs may go on reading, writing or renaming the file while we have it: the lock
+// we take must not be what makes their work fail.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+}  // namespace
+
+Handle openRead(const std::string& path, FileId& id) {
+    // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS; a file that another
+    // program holds with a sharing lock fails at once (ERROR_SHARING_VIOLATION), never waits.
+    HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return kNoFile;
+    // A console, pipe or device such as CON would wait for input that never comes.
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return kNoFile;
+    }
+    id = idOf(h);
+    return fromHandle(h);
+}
+
+Handle openWrite(const std::string& path, FileId& id) {
+    // OPEN_ALWAYS and then emptying, because CREATE_ALWAYS refuses an existing hidden or system
+    // file; this way such a file is replaced as any other, keeping its attributes.
+    HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return kNoFile;
+    if (GetFileType(h) == FILE_TYPE_DISK && !SetEndOfFile(h)) {
+        CloseHandle(h);
+        return kNoFile;
+    }
+    id = idOf(h);
+    return fromHandle(h);
+}
+
+FileId identify(const std::string& path) {
+    // No access asked, only the identity: works on a file others hold locked, and on folders.
+    HANDLE h = CreateFileW(widen(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return {};
+    const FileId id = idOf(h);
+    CloseHandle(h);
+    return id;
+}
+
+std::int64_t read(Handle h, char* data, std::size_t size) {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    if (!ReadFile(handleOf(h), data, want, &got, nullptr))
+        return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    return got;
+}
+
+bool writeAll(Handle h, const char* data, std::size_t size) {
+    while (size > 0) {
+        DWORD done = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+        if (!WriteFile(handleOf(h), data, chunk, &done, nullptr) || done == 0)
+            return false;
+        data += done;
+        size -= done;
+    }
+    return true;
+}
+
+bool close(Handle h) {
+    return CloseHandle(handleOf(h)) != 0;
+}
+
+}  // namespace trelvo::native
