@@ -496,6 +496,9 @@ LRESULT Window::handle(UINT msg, WPARAM wp, LPARAM lp) {
             EndPaint(hwnd_, &ps);
             return 0;
         }
+        case WM_PRINTCLIENT:
+            onPaint(reinterpret_cast<HDC>(wp));
+            return 0;
         case WM_SETCURSOR:
             if (busy_) {
                 SetCursor(LoadCursorW(nullptr, IDC_WAIT));
