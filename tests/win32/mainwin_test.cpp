@@ -6,6 +6,7 @@
 #include "infowin/frmHelp_win32.h"
 #include "mainwin/design.h"
 #include "mainwin/frmtrelvo_win32.h"
+#include "platform/twips.h"
 #include "support.h"
 #include "test_files.h"
 
@@ -629,4 +630,32 @@ TEST_F(MainWindow, MovedToAMonitorOfAnotherDpiTheLayoutScales) {
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0, 144);
     EXPECT_EQ(fontOf(w.btnRun).lfHeight, m.lfMessageFont.lfHeight);
     EXPECT_NE(m.lfMessageFont.lfHeight, messageFont().lfHeight);
+}
+
+// Also run in a Wine prefix set to 144 dpi (TRELVO_EXPECT_DPI then says so): the window, every
+// control and the font grow with the monitor's DPI.
+TEST_F(MainWindow, GeometryAndFontFollowTheMonitorDpi) {
+    const int dpi = static_cast<int>(GetDpiForWindow(w.hwnd()));
+    if (const char* want = std::getenv("TRELVO_EXPECT_DPI")) {
+        ASSERT_EQ(dpi, std::atoi(want));
+    }
+    using trelvo::twipsToPixels;
+    const SIZE size = clientSize(w.hwnd());
+    EXPECT_EQ(size.cx, twipsToPixels(form::window.width, dpi));
+    EXPECT_EQ(size.cy, twipsToPixels(form::window.height, dpi));
+    NONCLIENTMETRICSW m{};
+    m.cbSize = sizeof m;
+    ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0, dpi));
+    for (const trelvo::design::Control* c : form::kControls) {
+        SCOPED_TRACE(c->name);
+        const trelvo::design::TwipRect t = trelvo::design::inWindow(*c);
+        const RECT r = clientRect(get(*c));
+        EXPECT_EQ(r.left, twipsToPixels(t.left, dpi));
+        EXPECT_EQ(r.top, twipsToPixels(t.top, dpi));
+        EXPECT_EQ(r.right - r.left, twipsToPixels(t.width, dpi));
+        EXPECT_EQ(r.bottom - r.top, twipsToPixels(t.height, dpi));
+        if (*c->caption != '\0' || c->kind != trelvo::design::Kind::Frame) {
+            EXPECT_EQ(fontOf(get(*c)).lfHeight, m.lfMessageFont.lfHeight);
+        }
+    }
 }
