@@ -67,9 +67,8 @@ struct FileKey {
             return false;  // one exists, the other does not
         if (folder.known && o.folder.known) {
             return folder == o.folder &&
-                   CompareStringOrdinal(leaf.c_str(), static_cast<int>(leaf.size()),
-                                        o.leaf.c_str(), static_cast<int>(o.leaf.size()),
-                                        TRUE) == CSTR_EQUAL;
+                   CompareStringOrdinal(leaf.c_str(), static_cast<int>(leaf.size()), o.leaf.c_str(),
+                                        static_cast<int>(o.leaf.size()), TRUE) == CSTR_EQUAL;
         }
         const std::wstring a = widen(path), b = widen(o.path);
         return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),

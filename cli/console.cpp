@@ -26,8 +26,8 @@ Console::Console(bool reportOnStdout, bool progress)
 void Console::progress(std::size_t index, std::size_t total, std::string_view input) {
     if (!progress_)
         return;
-    const std::string line = "trelvo-cli: [" + std::to_string(index) + "/" +
-                             std::to_string(total) + "] " + std::string(input);
+    const std::string line = "trelvo-cli: [" + std::to_string(index) + "/" + std::to_string(total) +
+                             "] " + std::string(input);
     std::cout.flush();
     terminal::clearLine();
     terminal::showLine(line);

@@ -107,8 +107,8 @@ std::string failureText(std::string_view what, const std::string& path) {
     std::wstring reason = n > 0 && text ? std::wstring(text, n) : std::wstring();
     if (text)
         LocalFree(text);
-    while (!reason.empty() && (reason.back() == L'\r' || reason.back() == L'\n' ||
-                               reason.back() == L' '))
+    while (!reason.empty() &&
+           (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' '))
         reason.pop_back();
     if (reason.empty())
         reason = L"system error " + std::to_wstring(error);
@@ -128,8 +128,7 @@ std::optional<TempFile> TempFile::createBeside(const std::string& target, std::s
     if (keep > 0 && keep < t.size() - start && t[start + keep - 1] >= 0xD800 &&
         t[start + keep - 1] < 0xDC00)
         --keep;  // never half a surrogate pair
-    const std::wstring prefix =
-        t.substr(0, start) + L"." + t.substr(start, keep) + L".trelvo-";
+    const std::wstring prefix = t.substr(0, start) + L"." + t.substr(start, keep) + L".trelvo-";
 
     static constexpr wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device random;

@@ -22,8 +22,8 @@ class StdHandleBuf : public std::streambuf {
 public:
     explicit StdHandleBuf(DWORD which) : handle_(GetStdHandle(which)) {
         DWORD mode = 0;
-        console_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE &&
-                   GetConsoleMode(handle_, &mode);
+        console_ =
+            handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE && GetConsoleMode(handle_, &mode);
         setp(buffer_, buffer_ + sizeof buffer_);
     }
 

@@ -93,20 +93,22 @@ TEST_P(DerivedOutputName, PlanUsesIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Spellings, DerivedOutputName,
-    ::testing::Values(
-        OutputNameRow{"plain", "parts.d", "parts_new.d"},
-        OutputNameRow{"drive_letter", "C:\\Lib\\parts.d", "C:\\Lib\\parts_new.d"},
-        OutputNameRow{"dot_backslash", ".\\parts.d", ".\\parts_new.d"},
-        OutputNameRow{"server_share", "\\\\server\\share\\parts.d", "\\\\server\\share\\parts_new.d"},
-        OutputNameRow{"umlaut", "C:\\Bibliothek\\Stecker \xC3\xBC.d", "C:\\Bibliothek\\Stecker \xC3\xBC_new.d"},
-        OutputNameRow{"upper_case", "C:\\Lib\\PARTS.D", "C:\\Lib\\PARTS_new.d"},
-        OutputNameRow{"multibyte_last", "C:\\Lib\\parts.\xC3\xBC", "C:\\Lib\\parts_new.d"},
-        OutputNameRow{"name_is_extension", "C:\\Lib\\.d", "C:\\Lib\\_new.d"},
-        OutputNameRow{"forward_slashes", "C:/Lib/parts.d", "C:/Lib/parts_new.d"},
-        OutputNameRow{"posix_absolute", "/lib/parts.d", "/lib/parts_new.d"},
-        OutputNameRow{"no_extension", "C:\\Lib\\parts", std::nullopt},
-        OutputNameRow{"point_in_folder_only", "C:\\Lib.d\\parts", std::nullopt},
-        OutputNameRow{"long_extension", "C:\\Lib\\parts.dd", std::nullopt}),
+    ::testing::Values(OutputNameRow{"plain", "parts.d", "parts_new.d"},
+                      OutputNameRow{"drive_letter", "C:\\Lib\\parts.d", "C:\\Lib\\parts_new.d"},
+                      OutputNameRow{"dot_backslash", ".\\parts.d", ".\\parts_new.d"},
+                      OutputNameRow{"server_share", "\\\\server\\share\\parts.d",
+                                    "\\\\server\\share\\parts_new.d"},
+                      OutputNameRow{"umlaut", "C:\\Bibliothek\\Stecker \xC3\xBC.d",
+                                    "C:\\Bibliothek\\Stecker \xC3\xBC_new.d"},
+                      OutputNameRow{"upper_case", "C:\\Lib\\PARTS.D", "C:\\Lib\\PARTS_new.d"},
+                      OutputNameRow{"multibyte_last", "C:\\Lib\\parts.\xC3\xBC",
+                                    "C:\\Lib\\parts_new.d"},
+                      OutputNameRow{"name_is_extension", "C:\\Lib\\.d", "C:\\Lib\\_new.d"},
+                      OutputNameRow{"forward_slashes", "C:/Lib/parts.d", "C:/Lib/parts_new.d"},
+                      OutputNameRow{"posix_absolute", "/lib/parts.d", "/lib/parts_new.d"},
+                      OutputNameRow{"no_extension", "C:\\Lib\\parts", std::nullopt},
+                      OutputNameRow{"point_in_folder_only", "C:\\Lib.d\\parts", std::nullopt},
+                      OutputNameRow{"long_extension", "C:\\Lib\\parts.dd", std::nullopt}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -127,10 +127,10 @@ TEST(TrelvoCliWindows, NonAsciiFolderAndFullWindowsPath) {
     fs::create_directory(folder);
     writeWide(folder / kUmlautWide, kLib);
     const std::wstring full = (folder / kUmlautWide).wstring();
-    std::string fullUtf8(static_cast<std::size_t>(WideCharToMultiByte(
-                             CP_UTF8, 0, full.data(), static_cast<int>(full.size()), nullptr, 0,
-                             nullptr, nullptr)),
-                         '\0');
+    std::string fullUtf8(
+        static_cast<std::size_t>(WideCharToMultiByte(
+            CP_UTF8, 0, full.data(), static_cast<int>(full.size()), nullptr, 0, nullptr, nullptr)),
+        '\0');
     WideCharToMultiByte(CP_UTF8, 0, full.data(), static_cast<int>(full.size()), fullUtf8.data(),
                         static_cast<int>(fullUtf8.size()), nullptr, nullptr);
     ASSERT_TRUE(fullUtf8.starts_with("C:\\")) << fullUtf8;
@@ -259,8 +259,8 @@ TEST(TrelvoCliWindows, LibraryThatMayNotBeReplacedNowStaysAsItWas) {
     writeFile(dir.file("a.d"), kLib);
     const HeldOpen reader(dir.path() / L"a.d", GENERIC_READ, FILE_SHARE_READ);
     ASSERT_TRUE(reader.ok());
-    const auto r = runCli({"--layer", "26:1", "--in-place", "--no-backup", "--report", "-", "a.d"},
-                          dir);
+    const auto r =
+        runCli({"--layer", "26:1", "--in-place", "--no-backup", "--report", "-", "a.d"}, dir);
     EXPECT_EQ(r.status, 7) << r.err;
     EXPECT_EQ(r.out, "input,decal,line,keyword,old_layer,new_layer,old_width,new_width,unit\r\n");
     EXPECT_TRUE(r.err.starts_with(kWriteError + "trelvo-cli: cannot replace 'a.d': ")) << r.err;
@@ -284,8 +284,8 @@ TEST(TrelvoCliWindows, OutputInAnotherCaseIsTheInput) {
 TEST(TrelvoCliWindows, OutputThroughAHardLinkIsTheInput) {
     TempDir dir;
     writeFile(dir.file("parts.d"), kLib);
-    ASSERT_TRUE(CreateHardLinkW((dir.path() / L"link.d").c_str(),
-                                (dir.path() / L"parts.d").c_str(), nullptr));
+    ASSERT_TRUE(CreateHardLinkW((dir.path() / L"link.d").c_str(), (dir.path() / L"parts.d").c_str(),
+                                nullptr));
     const auto r = runCli({"--layer", "26:1", "-o", "link.d", "parts.d"}, dir);
     EXPECT_EQ(r.status, 7);
     EXPECT_EQ(r.err, kWriteError);
@@ -301,8 +301,8 @@ TEST(TrelvoCliWindows, OutputByItsShortNameIsTheInput) {
     if (n == 0 || n >= MAX_PATH || fs::path(shortName).filename() == lib.filename())
         GTEST_SKIP() << "no 8.3 short names here";
     const std::string shortLeaf = fs::path(shortName).filename().string();
-    const auto r = runCli({"--layer", "26:1", "-o", shortLeaf, "a rather long library name.d"},
-                          dir);
+    const auto r =
+        runCli({"--layer", "26:1", "-o", shortLeaf, "a rather long library name.d"}, dir);
     EXPECT_EQ(r.status, 7) << shortLeaf;
     EXPECT_EQ(r.err, kWriteError);
     EXPECT_EQ(readWide(lib), kLib);
@@ -313,8 +313,8 @@ TEST(TrelvoCliWindows, BatchRefusesOneFileUnderTwoSpellings) {
     writeFile(dir.file("a.d"), kLib);
     writeFile(dir.file("p.d"), kLib);
     writeFile(dir.file("P.e"), kLib);
-    ASSERT_TRUE(CreateHardLinkW((dir.path() / L"same.d").c_str(), (dir.path() / L"a.d").c_str(),
-                                nullptr));
+    ASSERT_TRUE(
+        CreateHardLinkW((dir.path() / L"same.d").c_str(), (dir.path() / L"a.d").c_str(), nullptr));
     const std::vector<std::string> before = trelvo::test::listDir(dir);
     struct Row {
         std::vector<std::string> args;
@@ -326,14 +326,14 @@ TEST(TrelvoCliWindows, BatchRefusesOneFileUnderTwoSpellings) {
         {{"--layer", "26:1", "--in-place", "a.d", "SAME.D"},
          "INPUT 'SAME.D' names the same file as 'a.d'"},
         // Two outputs yet to be written, in one file whatever the case.
-        {{"--layer", "26:1", "p.d", "P.e"},
-         "'p.d' and 'P.e' would both be written to 'P_new.d'"},
+        {{"--layer", "26:1", "p.d", "P.e"}, "'p.d' and 'P.e' would both be written to 'P_new.d'"},
     };
     for (const Row& row : rows) {
         const auto r = runCli(row.args, dir);
         EXPECT_EQ(r.status, 2) << row.err;
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "trelvo-cli: " + row.err + "\nTry 'trelvo-cli --help' for more information.\n");
+        EXPECT_EQ(r.err,
+                  "trelvo-cli: " + row.err + "\nTry 'trelvo-cli --help' for more information.\n");
         EXPECT_EQ(trelvo::test::listDir(dir), before);
     }
 }
