@@ -1,7 +1,5 @@
 #include "cli/batch.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
@@ -10,8 +8,16 @@
 #include "cli/csv.h"
 #include "cli/glob.h"
 #include "cli/in_place.h"
+#include "cli/paths.h"
 #include "engine/decal_format.h"
 #include "engine/messages.h"
+#include "platform/native_file.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "platform/utf16.h"
+#endif
 
 namespace trelvo::cli {
 
@@ -27,29 +33,49 @@ bool splitPair(const std::string& value, std::string& oldText, std::string& newT
     return true;
 }
 
-// Tells whether two names reach the same file: by device and inode when both exist (links of
-// any kind), else by their absolute, link-resolved spelling.
+// Tells whether two names reach the same file: by the file's identity when both exist (links of
+// any kind, and on Windows also another case or the short 8.3 name), else by their spelling.
 struct FileKey {
-    bool exists = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
+    native::FileId id;
+#if defined(_WIN32)
+    // A file yet to be written: its folder's identity and its name, which Windows compares
+    // without regard to case.
+    native::FileId folder;
+    std::wstring leaf;
+#endif
     std::string path;
 
-    explicit FileKey(const std::string& name) {
-        struct stat st {};
-        if (::stat(name.c_str(), &st) == 0) {
-            exists = true;
-            dev = st.st_dev;
-            ino = st.st_ino;
-        }
+    explicit FileKey(const std::string& name) : id(native::identify(name)) {
         std::error_code ec;
-        auto p = std::filesystem::weakly_canonical(std::filesystem::absolute(name, ec), ec);
-        path = ec ? name : p.string();
+        auto p = std::filesystem::weakly_canonical(std::filesystem::absolute(toPath(name), ec), ec);
+        path = ec ? name : fromPath(p);
+#if defined(_WIN32)
+        if (!id.known) {
+            const auto absolute = std::filesystem::absolute(toPath(name), ec);
+            if (!ec && absolute.has_filename()) {
+                folder = native::identify(fromPath(absolute.parent_path()));
+                leaf = absolute.filename().native();
+            }
+        }
+#endif
     }
     bool operator==(const FileKey& o) const {
-        if (exists && o.exists)
-            return dev == o.dev && ino == o.ino;
+        if (id.known && o.id.known)
+            return id == o.id;
+#if defined(_WIN32)
+        if (id.known || o.id.known)
+            return false;  // one exists, the other does not
+        if (folder.known && o.folder.known) {
+            return folder == o.folder &&
+                   CompareStringOrdinal(leaf.c_str(), static_cast<int>(leaf.size()), o.leaf.c_str(),
+                                        static_cast<int>(o.leaf.size()), TRUE) == CSTR_EQUAL;
+        }
+        const std::wstring a = widen(path), b = widen(o.path);
+        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                    static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+#else
         return path == o.path;
+#endif
     }
 };
 
@@ -60,10 +86,10 @@ std::string inQuotes(const std::string& s) {
 // The file --in-place replaces: the input itself, or the file a symbolic link points to.
 std::string replacedFile(const std::string& input) {
     std::error_code ec;
-    if (!std::filesystem::is_symlink(input, ec))
+    if (!std::filesystem::is_symlink(toPath(input), ec))
         return input;
-    const auto target = std::filesystem::canonical(input, ec);
-    return ec ? input : target.string();
+    const auto target = std::filesystem::canonical(toPath(input), ec);
+    return ec ? input : fromPath(target);
 }
 
 // Files a run would write, by the input they belong to.
@@ -273,8 +299,10 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console) {
         r.outcome = Outcome::FileReadError;
         return r;
     }
-    struct stat original {};
-    if (::stat(job.input.c_str(), &original) != 0 || !S_ISREG(original.st_mode)) {
+    // A symbolic link is followed: the library it points to is the one replaced.
+    const std::string target = replacedFile(job.input);
+    const std::optional<KeptAttributes> original = plainFileAttributes(target);
+    if (!original) {
         Close_IO(st, files);
         ctx.report(messages::fileReadError());
         console.detail(inQuotes(job.input) +
@@ -282,8 +310,6 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console) {
         r.outcome = Outcome::FileReadError;
         return r;
     }
-    // A symbolic link is followed: the library it points to is the one replaced.
-    const std::string target = replacedFile(job.input);
     if (plan.dryRun) {
         r.outcome = Read_DFile(st, ctx, plan.entries.old_lyr, plan.entries.new_lyr,
                                plan.entries.old_wd, plan.entries.new_wd, hooks);
@@ -318,7 +344,7 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console) {
     }
     const std::optional<std::string> backup =
         plan.backup ? std::optional<std::string>(target + ".orig") : std::nullopt;
-    if (auto bad = replaceFile(target, original, *temp, backup))
+    if (auto bad = replaceFile(target, *original, *temp, backup))
         return failWrite(*bad);
 
     r.writtenTo = job.input;

@@ -1,10 +1,9 @@
 #include "cli/console.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <iostream>
 #include <string>
+
+#include "cli/terminal.h"
 
 namespace trelvo::cli {
 
@@ -19,40 +18,26 @@ std::string crToLf(std::string_view text) {
     return out;
 }
 
-std::size_t terminalColumns() {
-    winsize ws{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0)
-        return ws.ws_col;
-    return 80;
-}
-
 }  // namespace
 
 Console::Console(bool reportOnStdout, bool progress)
-    : reportOnStdout_(reportOnStdout), progress_(progress && ::isatty(STDERR_FILENO) == 1) {}
+    : reportOnStdout_(reportOnStdout), progress_(progress && terminal::stderrIsOne()) {}
 
 void Console::progress(std::size_t index, std::size_t total, std::string_view input) {
     if (!progress_)
         return;
-    std::string line = "trelvo-cli: [" + std::to_string(index) + "/" + std::to_string(total) +
-                       "] " + std::string(input);
-    // A line that wraps could no longer be cleared with a carriage return.
-    const std::size_t room = terminalColumns() - 1;
-    if (line.size() > room)
-        line.resize(room);
-    for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = '?';
-    }
+    const std::string line = "trelvo-cli: [" + std::to_string(index) + "/" + std::to_string(total) +
+                             "] " + std::string(input);
     std::cout.flush();
-    std::cerr << "\r\033[K" << line << std::flush;
+    terminal::clearLine();
+    terminal::showLine(line);
     progressShown_ = true;
 }
 
 void Console::clearProgress() {
     if (!progressShown_)
         return;
-    std::cerr << "\r\033[K" << std::flush;
+    terminal::clearLine();
     progressShown_ = false;
 }
 

@@ -31,4 +31,10 @@ private:
     bool progressShown_ = false;
 };
 
+#if defined(_WIN32)
+// Points std::cout and std::cerr at the process's standard handles: UTF-16 text for a console,
+// the UTF-8 bytes unchanged for a file or pipe. Called once, first thing in main.
+void useWindowsStandardStreams();
+#endif
+
 }  // namespace trelvo::cli

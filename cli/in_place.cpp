@@ -1,113 +1,18 @@
 #include "cli/in_place.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <csignal>
-#include <cstring>
-#include <filesystem>
 #include <string_view>
 
+#include "cli/in_place_system.h"
 #include "engine/decal_format.h"
 #include "engine/fields.h"
 #include "platform/channels.h"
 
 namespace trelvo::cli {
 
-namespace {
-
-// A signal handler can only reach plain static storage; these slots are its whole view of the
-// temporary files that exist right now.
-constexpr int kSlots = 4;
-char cleanupPaths[kSlots][PATH_MAX + 1];
-volatile std::sig_atomic_t cleanupArmed[kSlots];
-
-int armCleanup(const std::string& path) {
-    if (path.size() > PATH_MAX)
-        return -1;
-    for (int i = 0; i < kSlots; ++i) {
-        if (!cleanupArmed[i]) {
-            std::memcpy(cleanupPaths[i], path.c_str(), path.size() + 1);
-            cleanupArmed[i] = 1;
-            return i;
-        }
-    }
-    return -1;
-}
-
-void disarmCleanup(const std::string& path) {
-    for (int i = 0; i < kSlots; ++i) {
-        if (cleanupArmed[i] && path == cleanupPaths[i])
-            cleanupArmed[i] = 0;
-    }
-}
-
-extern "C" void onTerminatingSignal(int sig) {
-    for (int i = 0; i < kSlots; ++i) {
-        if (cleanupArmed[i])
-            ::unlink(cleanupPaths[i]);
-    }
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
-}
-
-std::string errnoText(std::string_view what, const std::string& path) {
-    return std::string(what) + " '" + path + "': " + std::strerror(errno);
-}
-
-std::string folderOf(const std::string& path) {
-    const auto parent = std::filesystem::path(path).parent_path();
-    return parent.empty() ? std::string(".") : parent.string();
-}
-
-// Creates path exclusively as a byte copy of source, flushed to disk.
-bool copyFile(const std::string& source, const std::string& path, mode_t mode) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 07777);
-    if (out < 0) {
-        ::close(in);
-        return false;
-    }
-    bool ok = true;
-    char buf[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        for (ssize_t done = 0; ok && done < n;) {
-            const ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w < 0)
-                ok = false;
-            else
-                done += w;
-        }
-        if (!ok)
-            break;
-    }
-    if (ok && ::fsync(out) != 0)
-        ok = false;
-    if (::close(out) != 0)
-        ok = false;
-    ::close(in);
-    if (!ok)
-        ::unlink(path.c_str());
-    return ok;
-}
-
-}  // namespace
+using detail::failureText;
 
 TempFile::TempFile(std::string path) : path_(std::move(path)) {
-    armCleanup(path_);
+    detail::armCleanup(path_);
 }
 
 TempFile::TempFile(TempFile&& other) noexcept : path_(std::move(other.path_)) {
@@ -115,35 +20,15 @@ TempFile::TempFile(TempFile&& other) noexcept : path_(std::move(other.path_)) {
 }
 
 void TempFile::forget() {
-    disarmCleanup(path_);
+    detail::disarmCleanup(path_);
     path_.clear();
 }
 
 TempFile::~TempFile() {
     if (path_.empty())
         return;
-    ::unlink(path_.c_str());
-    disarmCleanup(path_);
-}
-
-std::optional<TempFile> TempFile::createBeside(const std::string& target, std::string& errorText) {
-    // A hidden name, so that a shell pattern over the folder does not pick it up; cut short so
-    // that it stays within the longest name a folder takes.
-    const std::filesystem::path t(target);
-    std::string name = t.filename().string().substr(0, 200);
-    std::string pattern = (t.parent_path() / ("." + name + ".trelvo-XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        errorText = errnoText("cannot create a temporary file in", folderOf(target));
-        return std::nullopt;
-    }
-    ::close(fd);
-    return TempFile(std::move(pattern));
-}
-
-void installTempCleanup() {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(sig, onTerminatingSignal);
+    detail::removeFile(path_);
+    detail::disarmCleanup(path_);
 }
 
 std::optional<std::string> checkWritten(const std::string& input, const std::string& written,
@@ -151,10 +36,10 @@ std::optional<std::string> checkWritten(const std::string& input, const std::str
     FileChannels files;
     const int16_t in = files.FreeFile();
     if (!files.OpenInput(in, input))
-        return errnoText("cannot read back", input);
+        return failureText("cannot read back", input);
     const int16_t out = files.FreeFile();
     if (!files.OpenInput(out, written))
-        return errnoText("cannot read back", written);
+        return failureText("cannot read back", written);
 
     auto piece = pieces.begin();
     Fields fields;
@@ -163,7 +48,7 @@ std::optional<std::string> checkWritten(const std::string& input, const std::str
     std::string_view inLine, b;
     while (!files.AtEnd(in)) {
         if (!files.ReadLine(in, inLine))
-            return errnoText("cannot read back", input);
+            return failureText("cannot read back", input);
         ++lineNumber;
         if (files.AtEnd(out) || !files.ReadLine(out, b)) {
             return "the written file ends before line " + std::to_string(lineNumber);
@@ -186,60 +71,6 @@ std::optional<std::string> checkWritten(const std::string& input, const std::str
         return "the written file has more lines than the input";
     if (piece != pieces.end())
         return "the written file lacks rewritten lines";
-    return std::nullopt;
-}
-
-std::optional<std::string> replaceFile(const std::string& target, const struct stat& original,
-                                       TempFile& temp,
-                                       const std::optional<std::string>& backupPath) {
-    const int fd = ::open(temp.path().c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errnoText("cannot open", temp.path());
-    bool ok = ::fchmod(fd, original.st_mode & 07777) == 0;
-    std::string error = ok ? "" : errnoText("cannot set the permissions of", temp.path());
-    // Only the superuser may give a file away; anyone else keeps the file as their own.
-    if (ok && (original.st_uid != ::geteuid() || original.st_gid != ::getegid())) {
-        if (::fchown(fd, original.st_uid, original.st_gid) != 0 &&
-            ::fchown(fd, static_cast<uid_t>(-1), original.st_gid) != 0) {
-            // Not ours to give away: the file stays the user's own, with the original's mode.
-        }
-    }
-    if (ok && ::fsync(fd) != 0) {
-        ok = false;
-        error = errnoText("cannot flush to disk", temp.path());
-    }
-    ::close(fd);
-    if (!ok)
-        return error;
-
-    if (backupPath) {
-        // A hard link keeps the original file itself (its data, dates and owner) under the backup
-        // name; where links are not supported, a copy does. Made under a temporary name first so
-        // that an older backup is replaced in one step.
-        const std::string staged = temp.path() + ".orig";
-        if (::link(target.c_str(), staged.c_str()) != 0 &&
-            !copyFile(target, staged, original.st_mode)) {
-            return errnoText("cannot keep a backup of", target);
-        }
-        TempFile stagedGuard(staged);
-        if (::rename(staged.c_str(), backupPath->c_str()) != 0) {
-            return errnoText("cannot keep the backup", *backupPath);
-        }
-        stagedGuard.forget();
-    }
-
-    if (::rename(temp.path().c_str(), target.c_str()) != 0) {
-        return errnoText("cannot replace", target);
-    }
-    temp.forget();
-
-    // Makes the rename itself durable; some file systems cannot sync a folder, which is no reason
-    // to call the replacement failed.
-    const int dir = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
     return std::nullopt;
 }
 

@@ -3,8 +3,6 @@
 // over the original.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,8 +38,24 @@ private:
     std::string path_;
 };
 
-// Removes the temporary files of this process when SIGINT, SIGTERM or SIGHUP ends it.
+// Removes the temporary files of this process when it is interrupted: SIGINT, SIGTERM or SIGHUP
+// on Linux; Ctrl+C, Ctrl+Break, a closed console window, log-off or shutdown on Windows.
 void installTempCleanup();
+
+// What the replacement carries over from the original file.
+struct KeptAttributes {
+#if defined(_WIN32)
+    std::uint32_t attributes = 0;  // FILE_ATTRIBUTE_* of the original
+#else
+    std::uint32_t mode = 0;  // permission bits (07777)
+    std::uint32_t uid = 0;
+    std::uint32_t gid = 0;
+#endif
+};
+
+// The attributes of the file path leads to (links followed); nothing when that is no plain file
+// (a folder, a device) or cannot be reached.
+std::optional<KeptAttributes> plainFileAttributes(const std::string& path);
 
 // Reads the written file back and compares it with the input: the same number of lines, every
 // line identical except the rewritten ones, which must be exactly their rebuilt form. Returns
@@ -49,10 +63,11 @@ void installTempCleanup();
 std::optional<std::string> checkWritten(const std::string& input, const std::string& written,
                                         const std::vector<WrittenPiece>& pieces);
 
-// Gives temp the permissions (and, where allowed, the owner) of original, flushes it to disk,
+// Gives temp the attributes of original (on Linux the permissions and, where allowed, the owner;
+// on Windows the file attributes), flushes it to disk,
 // keeps the target as backupPath when one is given, and renames temp over target. On failure
 // returns what went wrong; the target is then unchanged.
-std::optional<std::string> replaceFile(const std::string& target, const struct stat& original,
+std::optional<std::string> replaceFile(const std::string& target, const KeptAttributes& original,
                                        TempFile& temp,
                                        const std::optional<std::string>& backupPath);
 

@@ -5,11 +5,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/batch.h"
 #include "cli/console.h"
 #include "cli/in_place.h"
 #include "cli/options.h"
+
+#if defined(_WIN32)
+#include "platform/utf16.h"
+#endif
 
 namespace {
 
@@ -52,9 +57,7 @@ int usageError(std::string_view why) {
     return kUsageError;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, const char* const* argv) {
     using namespace trelvo::cli;
 
     const ParsedArgs args = parseArgs(argc, argv);
@@ -125,3 +128,25 @@ int main(int argc, char** argv) {
     }
     return worst;
 }
+
+}  // namespace
+
+#if defined(_WIN32)
+// The arguments as Windows passes them, in UTF-16: every name reaches the program whatever the
+// ANSI code page, and is UTF-8 from here on.
+int wmain(int argc, wchar_t** wargv) {
+    trelvo::cli::useWindowsStandardStreams();
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i)
+        args.push_back(trelvo::narrow(wargv[i]));
+    std::vector<const char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    return run(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) {
+    return run(argc, argv);
+}
+#endif

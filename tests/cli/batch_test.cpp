@@ -2,8 +2,6 @@
 // in-place replacement. Each test runs the built binary on real files in a private folder.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -124,13 +122,15 @@ TEST(TrelvoCliBatch, UsageErrorsAreFoundBeforeAnyFileIsTouched) {
     writeFile(dir.file("B.D"), kLib);
     writeFile(dir.file("parts.txt"), kLib);
     writeFile(dir.file("a_new.d"), "older output");
+#if !defined(_WIN32)
+    // Symbolic links need a privilege on Windows; its own suite covers the other spellings.
     fs::create_symlink("a.d", dir.file("link.d"));
+#endif
     const std::vector<std::string> before = listDir(dir);
-    const std::vector<std::vector<std::string>> cases = {
+    std::vector<std::vector<std::string>> cases = {
         {"--layer", "26:1", "-o", "out.d", "b.d", "B.D"},       // -o with several
         {"--layer", "26:1", "b.d", "parts.txt"},                // no name to derive
         {"--layer", "26:1", "b.d", "b.d"},                      // the same file twice
-        {"--layer", "26:1", "--in-place", "a.d", "link.d"},     // ... also through a link
         {"--layer", "26:1", "a.d", "a_new.d"},                  // an output is another input
         {"--layer", "26:1", "b.d", "b.D"},                      // two outputs in one file
         {"--layer", "26:1", "--in-place", "-o", "x.d", "b.d"},  // in place and -o
@@ -141,6 +141,9 @@ TEST(TrelvoCliBatch, UsageErrorsAreFoundBeforeAnyFileIsTouched) {
         {"--layer", "26:1", "--decal"},                         // a missing value
         {"--layer", "26:1", "--in-place", "b.d", "b.d.orig"},   // a backup over an input
     };
+#if !defined(_WIN32)
+    cases.push_back({"--layer", "26:1", "--in-place", "a.d", "link.d"});  // the same file by a link
+#endif
     for (const auto& args : cases) {
         const auto r = runCli(args, dir);
         std::string shown;
@@ -242,11 +245,18 @@ TEST(TrelvoCliReport, OneRowPerRewrittenLine) {
 
 TEST(TrelvoCliReport, FieldsAreQuotedAsCsvWants) {
     TempDir dir;
-    writeFile(dir.file("we,ird\".d"),
-              crlf({kSig, "", "A,\"B\" I 0 0 2 2 4 0 8 1 0", "OPEN 2 10 26 -1"}));
-    const auto r = runCli({"--layer", "26:1", "--report", "-", "we,ird\".d"}, dir);
+#if defined(_WIN32)
+    // A Windows file name cannot hold a quote; the decal name still does.
+    const std::string name = "we,ird.d";
+    const std::string quotedName = "\"we,ird.d\"";
+#else
+    const std::string name = "we,ird\".d";
+    const std::string quotedName = "\"we,ird\"\".d\"";
+#endif
+    writeFile(dir.file(name), crlf({kSig, "", "A,\"B\" I 0 0 2 2 4 0 8 1 0", "OPEN 2 10 26 -1"}));
+    const auto r = runCli({"--layer", "26:1", "--report", "-", name}, dir);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, kHeader + "\"we,ird\"\".d\",\"A,\"\"B\"\"\",4,OPEN,26,1,10,10,I\r\n");
+    EXPECT_EQ(r.out, kHeader + quotedName + ",\"A,\"\"B\"\"\",4,OPEN,26,1,10,10,I\r\n");
     // The report has standard output to itself; the completion text moves to standard error.
     EXPECT_TRUE(has(r.err, "Processing complete.\n1 Decal(s) updated.\n"));
 }
@@ -274,6 +284,9 @@ TEST(TrelvoCliReport, AReportThatCannotBeWrittenIsAWriteError) {
     EXPECT_EQ(r.err, "trelvo-cli: cannot write the report 'no/such/folder.csv'\n");
     EXPECT_EQ(listDir(dir), std::vector<std::string>{"a.d"});
     // Fails while being written: the updates stand, the status says the report is incomplete.
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows has no device that is always full";
+#endif
     if (!fs::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
     r = runCli({"--layer", "26:1", "--report", "/dev/full", "a.d"}, dir);
@@ -423,7 +436,9 @@ TEST(TrelvoCliInPlace, ReplacesTheInputAndKeepsTheOriginal) {
                          "b.d: Done, 3 decal(s) updated -> b.d (original kept as b.d.orig)\n");
     EXPECT_EQ(readFile(dir.file("a.d")), kLibLayer1);
     EXPECT_EQ(readFile(dir.file("a.d.orig")), kLib);
+#if !defined(_WIN32)
     EXPECT_EQ(fs::status(dir.file("a.d")).permissions(), fs::perms(0640));
+#endif
     EXPECT_EQ(listDir(dir), (std::vector<std::string>{"a.d", "a.d.orig", "b.d", "b.d.orig"}));
 
     // A second run replaces the backup with the file as it was before that run.
@@ -465,6 +480,7 @@ TEST(TrelvoCliInPlace, RealLibrariesComeOutAsFromAPlainRun) {
     }
 }
 
+#if !defined(_WIN32)
 TEST(TrelvoCliInPlace, NoBackupAndSymbolicLinks) {
     TempDir dir;
     fs::create_directory(dir.file("libs"));
@@ -478,6 +494,7 @@ TEST(TrelvoCliInPlace, NoBackupAndSymbolicLinks) {
     EXPECT_EQ(listDir(dir), (std::vector<std::string>{"libs", "link.d"}));
     EXPECT_EQ(fs::directory_iterator(dir.file("libs"))->path().filename(), "a.d");
 }
+#endif
 
 TEST(TrelvoCliInPlace, AFailedPassLeavesTheInputAlone) {
     TempDir dir;
@@ -497,6 +514,10 @@ TEST(TrelvoCliInPlace, AFailedPassLeavesTheInputAlone) {
     r = runCli({"--layer", "26:1", "--in-place", "dir.d"}, dir);
     EXPECT_EQ(r.status, 4);
 }
+
+#if !defined(_WIN32)
+// Faults injected with a preloaded shim: Linux only. The Windows suite makes the replacement fail
+// with the system's own sharing locks instead.
 
 // The environment that loads the fault shim. A sanitizer build would refuse to start with a
 // library ahead of its runtime; the shim needs none, so that check is turned off.
@@ -549,5 +570,7 @@ TEST(TrelvoCliInPlace, BackupIsCopiedWhereLinksAreRefused) {
     EXPECT_EQ(readFile(dir.file("a.d.orig")), kLib);
     EXPECT_EQ(listDir(dir), (std::vector<std::string>{"a.d", "a.d.orig"}));
 }
+
+#endif
 
 }  // namespace

@@ -2,14 +2,11 @@
 // and the files it leaves.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "cli_run.h"
 #include "test_files.h"
 
 namespace {
@@ -23,29 +20,10 @@ const std::string kSig = "*PADS-LIBRARY-PCB-DECALS-V9*";
 const std::string kLib = crlf({kSig, "", "DIP8 I 0 0 2 2 4 0 8 1 0", "OPEN 2 10 26 -1", "0 0", "",
                                 "SOT23 M 0 0 1 1 3 0 3 1 0", "CIRCLE 2 0.254 26 -1", "0 0"});
 
-struct Cli {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using Cli = trelvo::test::CliResult;
 
 Cli run(const std::vector<std::string>& args, const TempDir& dir) {
-    std::string cmd = std::string("cd ") + quote(dir.path().string()) + " && " + quote(TRELVO_CLI);
-    for (const auto& a : args) cmd += " " + quote(a);
-    cmd += " >" + quote(dir.file(".stdout")) + " 2>" + quote(dir.file(".stderr"));
-    Cli r;
-    const int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = readFile(dir.file(".stdout"));
-    r.err = readFile(dir.file(".stderr"));
-    std::filesystem::remove(dir.file(".stdout"));
-    std::filesystem::remove(dir.file(".stderr"));
-    return r;
+    return trelvo::test::runCli(args, dir);
 }
 
 TEST(TrelvoCli, DoneWithDerivedOutputName) {
