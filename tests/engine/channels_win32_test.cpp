@@ -426,6 +426,35 @@ TEST(RunSequenceWin32, ByteRangeLockedLibraryEndsInAWriteError) {
     EXPECT_EQ(readFile(in), kKeep);
 }
 
+// Sets a file's access list: an empty one lets nobody in, none at all lets everyone in.
+bool setAccessList(const std::string& path, bool empty) {
+    SECURITY_DESCRIPTOR sd;
+    ACL acl;
+    return InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+           InitializeAcl(&acl, sizeof acl, ACL_REVISION) &&
+           SetSecurityDescriptorDacl(&sd, TRUE, empty ? &acl : nullptr, FALSE) &&
+           SetFileSecurityW(widen(path).c_str(), DACL_SECURITY_INFORMATION, &sd);
+}
+
+TEST(RunSequenceWin32, LibraryWithoutReadAccessIsAReadError) {
+    test::TempDir dir;
+    const std::string in = dir.file("lib.d"), out = dir.file("lib_new.d");
+    writeFile(in, kKeep);
+    if (!setAccessList(in, true))
+        GTEST_SKIP() << "the file system keeps no access lists";
+    struct Restore {
+        std::string path;
+        ~Restore() { setAccessList(path, false); }
+    } restore{in};
+    {
+        const Held probe(in, GENERIC_READ, FILE_SHARE_READ);
+        if (probe.ok())
+            GTEST_SKIP() << "access lists are not enforced here (Wine)";
+    }
+    expectReport(runLayer(in, out), Outcome::FileReadError, messages::fileReadError());
+    EXPECT_FALSE(std::filesystem::exists(test::pathOf(out)));
+}
+
 // ----- what is not a file -----------------------------------------------------------------------
 
 TEST(FileChannelsWin32, FolderIsRefusedAsInputAndOutput) {
