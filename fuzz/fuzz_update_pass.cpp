@@ -12,16 +12,15 @@
 //    is not a number, an empty file, ...);
 //  - the output, outcome and count equal those of a small model of the pass written here from the
 //    line rules, independently of the engine's own code.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,21 +56,38 @@ constexpr std::string_view kEntryWords[] = {
     "*mm", "0.254",   "mm",      "0.0001mm", "250",   "6.35mm", "-5",    "+5",
 };
 
+// A private folder for the run's two files. Linux keeps it in /dev/shm when it can: millions of
+// runs write there, and memory is faster than a disk.
 struct TempDir {
-    std::string path, input, output;
+    std::filesystem::path path;
+    std::string input, output;
     TempDir() {
-        std::string tmpl = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
-        tmpl += "/trelvo-fuzz-XXXXXX";
-        if (!::mkdtemp(tmpl.data()))
+        namespace fs = std::filesystem;
+        std::vector<fs::path> bases;
+#if !defined(_WIN32)
+        bases.emplace_back("/dev/shm");
+#endif
+        std::error_code ec;
+        if (fs::path tmp = fs::temp_directory_path(ec); !ec)
+            bases.push_back(tmp);
+        std::random_device rd;
+        for (const fs::path& base : bases) {
+            for (int attempt = 0; attempt < 10 && path.empty(); ++attempt) {
+                const fs::path candidate =
+                    base / ("trelvo-fuzz-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+                // False for a name that already exists (another is tried) or an unwritable base.
+                if (fs::create_directory(candidate, ec))
+                    path = candidate;
+            }
+        }
+        if (path.empty())
             fail("cannot create a temporary folder");
-        path = tmpl;
-        input = path + "/in.d";
-        output = path + "/out.d";
+        input = (path / "in.d").string();
+        output = (path / "out.d").string();
     }
     ~TempDir() {
-        ::unlink(input.c_str());
-        ::unlink(output.c_str());
-        ::rmdir(path.c_str());
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
     }
 };
 
@@ -428,7 +444,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (!f)
             fail("cannot write the input file");
     }
-    ::unlink(dir.output.c_str());
+    std::error_code ec;
+    std::filesystem::remove(dir.output, ec);
 
     trelvo::MainFormState st;
     st.InFileName = dir.input;

@@ -334,16 +334,19 @@ bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
         return false;
     if (path.empty() || path.find('\0') != std::string::npos)
         return false;
-    // By identity, not by name: another spelling, a link or a short name of an open file is
-    // still that file.
-    const native::FileId target = native::identify(path);
-    for (const auto& other : channels_) {
-        if (other && other->fd != native::kNoFile && other->id == target)
-            return false;
-    }
     auto ch = std::make_unique<Channel>();
     ch->fd = native::openWrite(path, ch->id);
     if (ch->fd == native::kNoFile)
+        return false;
+    // By identity, not by name: another spelling, a link or a short name of an open file is
+    // still that file. Asked of the file just opened and not yet emptied, so the name cannot
+    // come to mean another file in between, and a named pipe is not connected to twice (the
+    // first connection would take its only instance). Refused, ch closes it untouched.
+    for (const auto& other : channels_) {
+        if (other && other->fd != native::kNoFile && other->id == ch->id)
+            return false;
+    }
+    if (!native::truncate(ch->fd))
         return false;
     ch->mode = Channel::Mode::Output;
     ch->buf = std::make_unique_for_overwrite<char[]>(kWriteBlock);

@@ -24,9 +24,14 @@ struct FileId {
 // An existing file for reading; a folder or device is refused. kNoFile on failure.
 Handle openRead(const std::string& path, FileId& id);
 
-// Creates the file or empties an existing one. Never waits for a reader (a pipe nobody reads
-// fails at once). kNoFile on failure.
+// Opens the file for writing, creating it when there is none, but leaves an existing file's
+// bytes alone: id says which file it is before anything is lost (see truncate). Never waits for
+// a reader (a pipe nobody reads fails at once). A folder, and on Windows a read-only file, is
+// refused. kNoFile on failure.
 Handle openWrite(const std::string& path, FileId& id);
+
+// Empties a file opened by openWrite; a pipe or device has nothing to empty. False on failure.
+bool truncate(Handle h);
 
 // The identity of what path names now; known is false when it names nothing reachable.
 FileId identify(const std::string& path);

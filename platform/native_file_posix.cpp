@@ -34,8 +34,7 @@ Handle openRead(const std::string& path, FileId& id) {
 Handle openWrite(const std::string& path, FileId& id) {
     // Non-blocking only for the open itself: a pipe nobody reads would otherwise hang the run
     // (and the window) forever; it fails with ENXIO instead.
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return kNoFile;
     const int flags = ::fcntl(fd, F_GETFL);
@@ -43,10 +42,29 @@ Handle openWrite(const std::string& path, FileId& id) {
         ::close(fd);
         return kNoFile;
     }
+    // Without its identity the file could be the input: then it is not written at all.
     struct stat st {};
-    if (::fstat(fd, &st) == 0)
-        id = idOf(st);
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return kNoFile;
+    }
+    id = idOf(st);
     return fd;
+}
+
+bool truncate(Handle h) {
+    struct stat st {};
+    if (::fstat(static_cast<int>(h), &st) != 0)
+        return false;
+    // As O_TRUNC would: a pipe or terminal has no length to cut.
+    if (!S_ISREG(st.st_mode))
+        return true;
+    for (;;) {
+        if (::ftruncate(static_cast<int>(h), 0) == 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
 }
 
 FileId identify(const std::string& path) {

@@ -17,12 +17,16 @@ Handle fromHandle(HANDLE h) {
     return h == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<Handle>(h);
 }
 
+FileId idOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return FileId{info.dwVolumeSerialNumber,
+                  (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
+}
+
 FileId idOf(HANDLE h) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(h, &info))
         return {};
-    return FileId{info.dwVolumeSerialNumber,
-                  (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
+    return idOf(info);
 }
 
 // Other programs may go on reading, writing or renaming the file while we have it: the lock
@@ -48,18 +52,32 @@ Handle openRead(const std::string& path, FileId& id) {
 }
 
 Handle openWrite(const std::string& path, FileId& id) {
-    // OPEN_ALWAYS and then emptying, because CREATE_ALWAYS refuses an existing hidden or system
-    // file; this way such a file is replaced as any other, keeping its attributes.
+    // OPEN_ALWAYS, and emptying later in truncate, because CREATE_ALWAYS refuses an existing
+    // hidden or system file; this way such a file is replaced as any other, keeping its
+    // attributes. A named pipe opens at once or fails (no instance free), it never waits.
     HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return kNoFile;
-    if (GetFileType(h) == FILE_TYPE_DISK && !SetEndOfFile(h)) {
-        CloseHandle(h);
-        return kNoFile;
+    if (GetFileType(h) == FILE_TYPE_DISK) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        // Without its identity the file could be the input: then it is not written at all.
+        // Windows refuses to open a read-only file for writing, Wine run by root does not: checked
+        // here, so that the attribute means "keep this" wherever the program runs.
+        if (!GetFileInformationByHandle(h, &info) ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            CloseHandle(h);
+            return kNoFile;
+        }
+        id = idOf(info);
     }
-    id = idOf(h);
     return fromHandle(h);
+}
+
+bool truncate(Handle h) {
+    if (GetFileType(handleOf(h)) != FILE_TYPE_DISK)
+        return true;
+    return SetEndOfFile(handleOf(h)) != 0;
 }
 
 FileId identify(const std::string& path) {

@@ -72,13 +72,24 @@ TEST(DecimalConvert, TooLongToConvertExactlyIsRefused) {
 }
 
 TEST(DecimalLocale, IgnoresACommaDecimalLocale) {
-    const std::string saved = std::setlocale(LC_ALL, nullptr);
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    struct Restore {
+        std::string saved = std::setlocale(LC_ALL, nullptr);
+        ~Restore() { std::setlocale(LC_ALL, saved.c_str()); }
+    } restore;
+    // The Linux name, then the Windows C runtime's.
+    bool set = false;
+    for (const char* name : {"de_DE.UTF-8", "German_Germany.1252", "de-DE"}) {
+        if (std::setlocale(LC_ALL, name)) {
+            set = true;
+            break;
+        }
+    }
+    if (!set) GTEST_SKIP() << "no German locale is installed";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
     EXPECT_EQ(shortest("0.254"), "0.254");
     EXPECT_FALSE(Decimal::parse("0,254").has_value());
     EXPECT_EQ(Decimal::parse("5")->milsToMm()->toString(), "0.127");
     EXPECT_EQ(Decimal::parse("0.127")->mmToMils()->toString(), "5");
-    std::setlocale(LC_ALL, saved.c_str());
 }
 
 }  // namespace

@@ -2,9 +2,6 @@
 // report, the bytes left in the output, and the input left untouched.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -370,6 +367,9 @@ TEST(UpdatePassFiles, OutputThatCannotBeCreated) {
     EXPECT_TRUE(r.channelsClosed);
 }
 
+#if !defined(_WIN32)
+// Windows has no device that is always full; channels_win32_test.cpp breaks an output pipe while
+// the pass writes to it instead.
 TEST(UpdatePassFiles, FullDeviceIsNeverReportedAsDone) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     test::TempDir dir;
@@ -381,14 +381,21 @@ TEST(UpdatePassFiles, FullDeviceIsNeverReportedAsDone) {
     EXPECT_EQ(r.reports[0].title, "File write error");
     EXPECT_TRUE(r.channelsClosed);
 }
+#endif
 
 TEST(UpdatePassFiles, InputAndOutputTheSameFileIsRefused) {
     test::TempDir dir;
     const std::string in = dir.file("lib.d");
     writeFile(in, kMixed);
-    std::filesystem::create_symlink(in, dir.file("link.d"));
-    std::filesystem::create_hard_link(in, dir.file("hard.d"));
-    for (const std::string& out : std::vector<std::string>{in, dir.file("link.d"), dir.file("hard.d"), dir.file("./lib.d")}) {
+    std::filesystem::create_hard_link(test::pathOf(in), test::pathOf(dir.file("hard.d")));
+    std::vector<std::string> outputs{in, dir.file("hard.d"), dir.file("./lib.d")};
+    const bool linked = test::makeSymlink(in, dir.file("link.d"));
+#if !defined(_WIN32)
+    ASSERT_TRUE(linked);
+#endif
+    // On Windows, channels_win32_test.cpp makes the link with the Win32 call, or says why not.
+    if (linked) outputs.push_back(dir.file("link.d"));
+    for (const std::string& out : outputs) {
         SCOPED_TRACE(out);
         const auto r = layers("26", "1").runOn(in, out, kMixed);
         expectWriteError(r, kMixed);  // the "output" is the untouched input

@@ -11,6 +11,22 @@
 
 namespace trelvo::test {
 
+// A file system path from a UTF-8 name, as the program's own names are. On Windows the C++
+// library would read a narrow name in the process's code page instead.
+inline std::filesystem::path pathOf(const std::string& utf8) {
+#if defined(_WIN32)
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+#else
+    return std::filesystem::path(utf8);
+#endif
+}
+
+// The UTF-8 name of a path (what path::string() gives on Linux).
+inline std::string nameOf(const std::filesystem::path& path) {
+    const std::u8string u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
 class TempDir {
 public:
     TempDir() {
@@ -28,7 +44,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    std::string file(const std::string& name) const { return nameOf(path_ / pathOf(name)); }
     const std::filesystem::path& path() const { return path_; }
 
 private:
@@ -36,16 +52,24 @@ private:
 };
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(pathOf(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(out.good()) << path;
 }
 
 // The bytes of a plain file; empty for anything else (a folder, a device).
 inline std::string readFile(const std::string& path) {
-    if (!std::filesystem::is_regular_file(path)) return {};
-    std::ifstream in(path, std::ios::binary);
+    if (!std::filesystem::is_regular_file(pathOf(path))) return {};
+    std::ifstream in(pathOf(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Makes link a symbolic link to target; false where the system's C++ library cannot (MinGW's
+// has no symbolic links: channels_win32_test.cpp makes them with the Win32 call itself).
+inline bool makeSymlink(const std::string& target, const std::string& link) {
+    std::error_code ec;
+    std::filesystem::create_symlink(pathOf(target), pathOf(link), ec);
+    return !ec;
 }
 
 // Joins lines with CR LF after each.
