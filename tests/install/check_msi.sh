@@ -35,7 +35,8 @@ files=(LICENCE.txt README.txt trelvo-cli.exe trelvo.exe)
 
 # The bundled programs carry no debug information.
 for exe in trelvo.exe trelvo-cli.exe; do
-  if "$objdump" -h "$stage/$exe" | grep -q '\.debug_'; then
+  sections=$("$objdump" -h "$stage/$exe")
+  if grep -q '\.debug_' <<<"$sections"; then
     fail "the bundled $exe is not stripped"
   fi
 done
@@ -53,10 +54,12 @@ product_code=$(prop ProductCode)
 upgrade_code=$(prop UpgradeCode)
 [[ $product_code =~ ^\{[0-9A-F-]{36}\}$ ]] || fail "ProductCode '$product_code'"
 [[ $upgrade_code =~ ^\{[0-9A-F-]{36}\}$ ]] || fail "UpgradeCode '$upgrade_code'"
-"$msiinfo" export "$msi" Icon | tr -d '\r' | grep -q '^trelvo\.ico' || fail "no icon trelvo.ico in the MSI"
-"$msiinfo" export "$msi" Upgrade | tr -d '\r' | grep -qF "$upgrade_code" ||
-  fail "the MSI does not look for other versions of itself"
-"$msiinfo" suminfo "$msi" | grep -q '^Template:.*x64' || fail "the MSI is not an x64 package"
+table() { "$msiinfo" export "$msi" "$1" | tr -d '\r'; }
+grep -q '^trelvo\.ico' <<<"$(table Icon)" || fail "no icon trelvo.ico in the MSI"
+grep -qF "$upgrade_code" <<<"$(table Upgrade)" || fail "the MSI does not look for other versions of itself"
+grep -q $'^TrelvoStartMenu\tProgramMenuFolder\tTrelvo\t' <<<"$(table Shortcut)" ||
+  fail "no shortcut Trelvo in the Start menu's Programs"
+grep -q '^Template: x64;' <<<"$("$msiinfo" suminfo "$msi")" || fail "the MSI is not an x64 package"
 
 # --- Install ----------------------------------------------------------------------------------
 rm -rf "$prefix" "$prefix.lock"
@@ -166,7 +169,7 @@ out=$(cd "$tmp" && wrun "$(winpath "$installed/trelvo-cli.exe")" --version 2>&1)
 uninstall "$msi"
 check_removed
 
-# --- Upgrade: a newer build of the same installer replaces the installed version ---------------
+# --- Upgrade: a newer build of the same installer replaces the installed version -------------
 newer_version=${version%.*}.$((${version##*.} + 1))
 newer_code=$(tr '[:lower:]' '[:upper:]' </proc/sys/kernel/random/uuid)
 # wixl finds the files relative to the .wxs, so the newer one goes beside it for a moment.
@@ -181,6 +184,13 @@ else
   install "$msi"
   install "$tmp/newer.msi"
   check_installed "$newer_version" "{$newer_code}"
+  # ... and the older one refuses to go over it.
+  if wrun msiexec /i "$(winpath "$msi")" /qn >/dev/null 2>&1; then
+    fail "the $version installer went over version $newer_version"
+  fi
+  wineserver -w
+  [ "$(arp_entries)" = "{$newer_code}|||Trelvo" ] ||
+    fail "after the older installer, Add/Remove Programs lists: '$(arp_entries)'"
   uninstall "$tmp/newer.msi"
   check_removed
 fi

@@ -59,8 +59,8 @@ fi
 # The copyright file is machine-readable and its licence is the program's own terms of use.
 copyright=$root/usr/share/doc/trelvo/copyright
 if [ -f "$copyright" ]; then
-  head -n1 "$copyright" | grep -qxF \
-    'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  [ "$(sed -n 1p "$copyright")" = \
+    'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ] ||
     fail "the copyright file is not in the machine-readable format"
   # The licence paragraph, unwrapped: one line per paragraph, as the terms of use are written.
   terms=$(awk '/^License: / { n++ } n == 2 && /^ / { print }' "$copyright" |
@@ -70,15 +70,19 @@ if [ -f "$copyright" ]; then
 fi
 changelog=$root/usr/share/doc/trelvo/changelog.gz
 if [ -f "$changelog" ]; then
-  head -n1 < <(gzip -dc "$changelog") | grep -qF "trelvo ($(field Version)) " ||
-    fail "the changelog does not begin with version $(field Version)"
+  first=$(gzip -dc "$changelog" | sed -n 1p)
+  [[ $first == "trelvo ($(field Version)) "* ]] ||
+    fail "the changelog begins with '$first', not version $(field Version)"
 fi
 
 # Debian's own package checker: no errors and no warnings.
 if command -v lintian >/dev/null; then
-  report=$(lintian --tag-display-limit 0 "$deb" 2>&1) || true
+  # Exit status 1 means it found errors, more means it could not check.
+  status=0
+  report=$(lintian --tag-display-limit 0 "$deb" 2>&1) || status=$?
   echo "lintian:"
   echo "${report:-  (nothing to report)}"
+  [ "$status" -le 1 ] || fail "lintian could not check the package (exit status $status)"
   if grep -qE '^[EW]: ' <<<"$report"; then
     fail "lintian reports errors or warnings"
   fi
