@@ -20,6 +20,9 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 tmp=$(mktemp -d)
 export WINEPREFIX=$prefix WINEDEBUG=-all
+# Wine mirrors Start-menu shortcuts as desktop entries, menus and icons of the host: into a
+# folder of the check's own, not the user's home. (The prefix is told not to, as well.)
+export XDG_DATA_HOME=$tmp/xdg-data XDG_CONFIG_HOME=$tmp/xdg-config
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   rm -rf "$tmp"
@@ -65,6 +68,7 @@ grep -q '^Template: x64;' <<<"$("$msiinfo" suminfo "$msi")" || fail "the MSI is 
 rm -rf "$prefix" "$prefix.lock"
 cd "$tmp"
 wrun cmd /c exit 0 >/dev/null 2>&1 || true  # creates the prefix
+wrun reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null 2>&1
 wineserver -w
 
 drive_c=$prefix/drive_c
@@ -157,6 +161,12 @@ check_removed() {
   wrun reg query "$uninstall_key" >/dev/null 2>&1 && fail "left behind: the key $uninstall_key"
   wrun reg query "HKCR\\Installer\\Products\\$(packed "$product_code")" >/dev/null 2>&1 &&
     fail "left behind: the product's installer key"
+  # Nor anything else of it: no file, no registry entry that names it.
+  local left
+  left=$(cd "$drive_c" && find . -iname '*trelvo*' -o -iname "*${product_code//[\{\}]/}*")
+  [ -z "$left" ] || fail "left behind: $left"
+  left=$(grep -liF trelvo "$prefix"/*.reg || true)
+  [ -z "$left" ] || fail "the registry still names Trelvo: ${left//$prefix\//}"
   return 0
 }
 
