@@ -7,17 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf16.h"
 #include "resources/resource_ids.h"
 
 namespace {
 
 const wchar_t* const kProgram = TRELVO_EXE_W;
+const wchar_t* const kCli = TRELVO_CLI_EXE_W;
 
-std::vector<char> versionBlock() {
+std::vector<char> versionBlock(const wchar_t* file = kProgram) {
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(kProgram, &ignored);
+    const DWORD size = GetFileVersionInfoSizeW(file, &ignored);
     std::vector<char> block(size);
-    if (size == 0 || !GetFileVersionInfoW(kProgram, 0, size, block.data()))
+    if (size == 0 || !GetFileVersionInfoW(file, 0, size, block.data()))
         block.clear();
     return block;
 }
@@ -31,13 +33,16 @@ std::wstring versionString(std::vector<char>& block, const wchar_t* name) {
     return std::wstring(static_cast<const wchar_t*>(value));
 }
 
-// The program's resources, loaded as data (nothing of it runs).
+// A program's resources, loaded as data (nothing of it runs).
 class ProgramResources : public ::testing::Test {
 protected:
-    void SetUp() override {
-        module = LoadLibraryExW(kProgram, nullptr,
+    void SetUp() override { load(kProgram); }
+    void load(const wchar_t* file) {
+        if (module)
+            FreeLibrary(module);
+        module = LoadLibraryExW(file, nullptr,
                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(module, nullptr) << "cannot load " << TRELVO_EXE;
+        ASSERT_NE(module, nullptr) << "cannot load " << trelvo::narrow(file);
     }
     void TearDown() override {
         if (module)
@@ -145,6 +150,30 @@ TEST_F(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6) {
               std::string::npos);
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos);
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
+}
+
+TEST(VersionRecord, CommandLineProgramHasItsOwn) {
+    std::vector<char> block = versionBlock(kCli);
+    ASSERT_FALSE(block.empty());
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ(fixed->dwFileVersionMS, (1u << 16) | 0u);
+    EXPECT_EQ(fixed->dwFileVersionLS, (0u << 16) | 2u);
+    EXPECT_EQ(versionString(block, L"FileVersion"), L"1.00.0002");
+    EXPECT_EQ(versionString(block, L"ProductName"), L"Trelvo");
+    EXPECT_EQ(versionString(block, L"OriginalFilename"), L"trelvo-cli.exe");
+}
+
+TEST_F(ProgramResources, BothProgramsTakeLongPaths) {
+    const char kLongPaths[] =
+        "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true"
+        "</longPathAware>";
+    EXPECT_NE(bytes(MAKEINTRESOURCEW(1), RT_MANIFEST).find(kLongPaths), std::string::npos);
+    load(kCli);
+    const std::string cli = bytes(MAKEINTRESOURCEW(1), RT_MANIFEST);
+    EXPECT_NE(cli.find(kLongPaths), std::string::npos);
+    EXPECT_NE(cli.find("level=\"asInvoker\""), std::string::npos);
 }
 
 TEST_F(ProgramResources, LogoIsAJpeg) {
