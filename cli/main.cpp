@@ -11,6 +11,7 @@
 #include "cli/console.h"
 #include "cli/in_place.h"
 #include "cli/options.h"
+#include "cli/survey.h"
 
 #if defined(_WIN32)
 #include "platform/utf16.h"
@@ -23,6 +24,7 @@ constexpr int kUsageError = 2;
 constexpr std::string_view kUsage =
     "Usage: trelvo-cli [--layer OLD:NEW] [--width OLD:NEW] [-o OUTPUT] INPUT\n"
     "       trelvo-cli [options] INPUT...\n"
+    "       trelvo-cli --survey [--format table|csv] INPUT...\n"
     "Copies an exported PowerPCB decal library (*.d) to a new file, rewriting the layer\n"
     "and/or line width of the OPEN, CLOSED and CIRCLE outline pieces that match OLD.\n"
     "\n"
@@ -40,6 +42,10 @@ constexpr std::string_view kUsage =
     "  --in-place         replace each INPUT with its updated version once it has been\n"
     "                     written and checked; the original is kept as INPUT.orig\n"
     "  --no-backup        with --in-place: keep no INPUT.orig\n"
+    "  --survey           write nothing: print, per unit, keyword, layer, width and\n"
+    "                     field 5, how many outline pieces and decals each INPUT\n"
+    "                     holds and whether a run may rewrite them\n"
+    "  --format FORMAT    with --survey: table (aligned columns, the default) or csv\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
@@ -74,6 +80,10 @@ int run(int argc, const char* const* argv) {
             break;
     }
     const Options& opt = args.options;
+    if (const std::string why = surveyUsageError(opt); !why.empty())
+        return usageError(why);
+    if (opt.survey)
+        return runSurvey(opt);
     const Planned planned = makePlan(opt);
     if (!planned.plan)
         return usageError(planned.error);

@@ -16,6 +16,8 @@ struct Options {
     bool dryRun = false;
     bool inPlace = false;
     bool noBackup = false;
+    bool survey = false;                // --survey: count, change nothing
+    std::optional<std::string> format;  // --format table|csv, with --survey
     std::vector<std::string> inputs;
 };
 
