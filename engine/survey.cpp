@@ -43,7 +43,6 @@ bool rowLess(const SurveyRow& a, const SurveyRow& b) {
 
 struct Tally {
     std::size_t row;
-    std::uint64_t lastDecal;  // ordinal of the last decal counted for the row
 };
 
 }  // namespace
@@ -68,18 +67,25 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
         return end(Outcome::FormatError);
 
     std::uint64_t lineNumber = 1;
-    std::uint64_t decal = 0;            // ordinal of the current decal, 0 before the first
-    std::uint64_t headerLine = 0;       // line of the last recognised header
-    std::uint64_t examinedLine = 0;     // line of the last first-line-after-an-empty-line
+    std::uint64_t decal = 0;         // ordinal of the current decal, 0 before the first
+    std::uint64_t headerLine = 0;    // line of the last recognised header
+    std::uint64_t examinedLine = 0;  // line of the last first-line-after-an-empty-line
     std::uint64_t lastCountedEligible = 0;
     bool afterBlank = false;
     Unit decalUnit = Unit::Mils;
     Fields fields;
     std::string key;
-    std::unordered_map<std::string, Tally> tallies;
+    std::unordered_map<std::string, Tally> tallies;  // by the fields as read
+    std::unordered_map<std::string, std::size_t> rowOf;  // by the fields as grouped
+    std::vector<std::uint64_t> lastDecalOfRow;  // ordinal of the last decal counted for a row
 
-    // The lines the pass looks at, plus TIMESTAMP lines, which follow every decal header.
-    constexpr std::string_view stop = "OCT";
+    // A header that no empty line precedes shows by the TIMESTAMP line after it. Looking at
+    // every line that begins with "T" would stop the bulk skip at every terminal, so TIMESTAMP
+    // is watched for only where the next decal can begin: at the start of the file, after a
+    // piece up to the first terminal, and from a decal's first pad stack (which come last) on.
+    constexpr std::string_view kWatchPads = "OCP";
+    constexpr std::string_view kWatchTimestamp = "OCT";
+    std::string_view stop = kWatchTimestamp;
     while (!files.AtEnd(in)) {
         if (!afterBlank) {
             const std::uint64_t before = lineNumber;
@@ -108,65 +114,91 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
                 headerLine = lineNumber;
             }
             afterBlank = false;
+            stop = kWatchPads;
         }
         if (line.empty())
             afterBlank = true;
 
-        // A header line that an empty line precedes but whose field count is not 11 is left out:
-        // its fault is another one.
-        if (line.starts_with("TIMESTAMP") && headerLine + 1 != lineNumber &&
-            examinedLine + 1 != lineNumber) {
-            if (s.unrecognisedHeaders++ == 0)
-                s.firstUnrecognisedHeader = lineNumber - 1;
+        if (line.starts_with("TIMESTAMP")) {
+            stop = kWatchPads;
+            // A line that an empty line precedes but whose field count is not 11 is left out:
+            // its fault is another one.
+            if (headerLine + 1 != lineNumber && examinedLine + 1 != lineNumber) {
+                if (s.unrecognisedHeaders++ == 0)
+                    s.firstUnrecognisedHeader = lineNumber - 1;
+            }
+        } else if (line.starts_with("PAD")) {
+            stop = kWatchTimestamp;
+        } else if (line.starts_with("T")) {
+            stop = kWatchPads;  // a terminal: no decal begins before the pad stacks
         }
         if (!isPieceHeaderLine(line))
             continue;
+        stop = kWatchTimestamp;
 
         Str2Ary_All(line, " ", 1, fields);
-        SurveyRow row;
-        row.unit = decalUnit;
-        row.fieldCount = fields.count();
-        row.keyword = fields[1];
-        if (fields.count() >= 3) {
-            const auto w = Decimal::parse(fields[3]);
-            row.widthIsNumber = w.has_value();
-            row.width = w ? w->toString() : std::string(fields[3]);
-        }
-        if (fields.count() >= 4)
-            row.layer = fields[4];
-        if (fields.count() >= 5)
-            row.field5 = fields[5];
-        if (fields.count() != kPieceFields)
-            row.status = PieceStatus::FieldCount;
+        const std::size_t n = fields.count();
+        PieceStatus status = PieceStatus::Eligible;
+        if (n != kPieceFields)
+            status = PieceStatus::FieldCount;
         else if (!isEligiblePiece(fields))
-            row.status = PieceStatus::LineStyle;
+            status = PieceStatus::LineStyle;
         else if (decal == 0)
-            row.status = PieceStatus::BeforeFirstDecal;
-
-        if (row.status == PieceStatus::Eligible && lastCountedEligible != decal) {
+            status = PieceStatus::BeforeFirstDecal;
+        if (status == PieceStatus::Eligible && lastCountedEligible != decal) {
             lastCountedEligible = decal;
             ++s.decalsWithEligible;
         }
 
+        // Most pieces repeat a handful of shapes: look them up by the fields as read, and group
+        // (which reads the width as a number) only the first time a shape is met.
         key.clear();
-        key += unitLetter(row.unit);
-        for (const std::string* part : {&row.keyword, &row.width, &row.layer, &row.field5}) {
+        key += unitLetter(decalUnit);
+        key += static_cast<char>('0' + static_cast<int>(status));
+        if (status == PieceStatus::FieldCount)
+            key += std::to_string(n);
+        for (int i : {1, 3, 4, 5}) {
             key += '\0';
-            key += *part;
+            if (static_cast<std::size_t>(i) <= n)
+                key += fields[i];
         }
-        key += '\0';
-        key += static_cast<char>('0' + static_cast<int>(row.status));
-        if (row.status == PieceStatus::FieldCount)
-            key += std::to_string(row.fieldCount);
-
-        auto [it, added] = tallies.try_emplace(key, Tally{s.rows.size(), 0});
-        if (added)
-            s.rows.push_back(std::move(row));
-        SurveyRow& r = s.rows[it->second.row];
-        ++r.pieces;
-        if (decal != 0 && it->second.lastDecal != decal) {
-            it->second.lastDecal = decal;
-            ++r.decals;
+        auto found = tallies.find(key);
+        if (found == tallies.end()) {
+            SurveyRow row;
+            row.unit = decalUnit;
+            row.status = status;
+            row.fieldCount = n;
+            row.keyword = fields[1];
+            if (n >= 3) {
+                const auto w = Decimal::parse(fields[3]);
+                row.widthIsNumber = w.has_value();
+                row.width = w ? w->toString() : std::string(fields[3]);
+            }
+            if (n >= 4)
+                row.layer = fields[4];
+            if (n >= 5)
+                row.field5 = fields[5];
+            std::string group;
+            group += unitLetter(row.unit);
+            group += static_cast<char>('0' + static_cast<int>(status));
+            if (status == PieceStatus::FieldCount)
+                group += std::to_string(n);
+            for (const std::string* part : {&row.keyword, &row.width, &row.layer, &row.field5}) {
+                group += '\0';
+                group += *part;
+            }
+            auto [g, added] = rowOf.try_emplace(std::move(group), s.rows.size());
+            if (added) {
+                s.rows.push_back(std::move(row));
+                lastDecalOfRow.push_back(0);
+            }
+            found = tallies.emplace(key, Tally{g->second}).first;
+        }
+        const std::size_t r = found->second.row;
+        ++s.rows[r].pieces;
+        if (decal != 0 && lastDecalOfRow[r] != decal) {
+            lastDecalOfRow[r] = decal;
+            ++s.rows[r].decals;
         }
     }
     s.lines = lineNumber;
