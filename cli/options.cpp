@@ -76,6 +76,8 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
             target = &opt.report;
         if (name == "--format")
             target = &opt.format;
+        if (name == "--html")
+            target = &opt.html;
         if (name == "--decal")
             isDecal = true;
         if (!target && !isDecal)

@@ -18,6 +18,7 @@ struct Options {
     bool noBackup = false;
     bool survey = false;                // --survey: count, change nothing
     std::optional<std::string> format;  // --format table|csv, with --survey
+    std::optional<std::string> html;    // --html FILE: the drawn report page
     std::vector<std::string> inputs;
 };
 

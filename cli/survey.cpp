@@ -129,6 +129,7 @@ std::string surveyUsageError(const Options& o) {
     const std::pair<bool, const char*> others[] = {
         {o.layer.has_value(), "--layer"},   {o.width.has_value(), "--width"},
         {o.output.has_value(), "-o"},       {o.report.has_value(), "--report"},
+        {o.html.has_value(), "--html"},
         {!o.decals.empty(), "--decal"},     {o.dryRun, "--dry-run"},
         {o.inPlace, "--in-place"},          {o.noBackup, "--no-backup"}};
     for (const auto& [given, name] : others) {
