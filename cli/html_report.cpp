@@ -108,9 +108,10 @@ HtmlReport::HtmlReport(std::ostream& out, const Plan& plan) : out_(out), plan_(p
                             : plan.inPlace ? (plan.backup ? "in place, original kept as INPUT.orig"
                                                           : "in place, no backup")
                                            : "new file per INPUT");
+    // The colour of the marks appears nowhere else on the page, so that it shows where they are.
     out_ << "</table>\n<p>Drawings: each decal before and after, in its own unit; lines at their "
-            "width; rewritten pieces marked in <span style=\"color:"
-         << kHighlight << "\">magenta</span>; small circles are terminals.</p>\n";
+            "width; each rewritten piece lies on a wide translucent magenta band; small circles "
+            "are terminals.</p>\n";
 }
 
 void HtmlReport::noteRewrite(const PieceRewrite& p) {
