@@ -55,7 +55,11 @@ std::string htmlText(std::string_view t) {
     std::size_t i = 0;
     while (i < t.size()) {
         const unsigned char c = static_cast<unsigned char>(t[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        std::size_t len = c < 0x80         ? 1
+                          : (c >> 5) == 6  ? 2
+                          : (c >> 4) == 14 ? 3
+                          : (c >> 3) == 30 ? 4
+                                           : 0;
         bool valid = len > 0 && i + len <= t.size();
         for (std::size_t k = 1; valid && k < len; ++k)
             valid = (static_cast<unsigned char>(t[i + k]) & 0xC0) == 0x80;
@@ -68,10 +72,18 @@ std::string htmlText(std::string_view t) {
         }
         if (len == 1) {
             switch (c) {
-                case '&': out += "&amp;"; break;
-                case '<': out += "&lt;"; break;
-                case '>': out += "&gt;"; break;
-                case '"': out += "&quot;"; break;
+                case '&':
+                    out += "&amp;";
+                    break;
+                case '<':
+                    out += "&lt;";
+                    break;
+                case '>':
+                    out += "&gt;";
+                    break;
+                case '"':
+                    out += "&quot;";
+                    break;
                 default:
                     // Control characters are not allowed in XML at all.
                     if (c < 0x20 && c != '\t')
@@ -90,24 +102,25 @@ std::string htmlText(std::string_view t) {
 HtmlReport::HtmlReport(std::ostream& out, const Plan& plan) : out_(out), plan_(plan) {
     out_ << "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
             "<meta charset=\"utf-8\"/>\n<title>Trelvo report</title>\n<style>"
-         << kStyle << "</style>\n</head>\n<body>\n<h1>Trelvo report</h1>\n<table class=\"entries\">\n";
+         << kStyle
+         << "</style>\n</head>\n<body>\n<h1>Trelvo report</h1>\n<table class=\"entries\">\n";
     auto row = [&](const std::string& k, const std::string& v) {
         out_ << "<tr><td>" << htmlText(k) << "</td><td>" << htmlText(v) << "</td></tr>\n";
     };
     row("Layer", plan.enLyr ? plan.entries.old_lyr + " \xE2\x86\x92 " + plan.entries.new_lyr
                             : "not changed");
-    row("Width", plan.enWd ? plan.entries.old_wd + " \xE2\x86\x92 " + plan.entries.new_wd
-                           : "not changed");
+    row("Width",
+        plan.enWd ? plan.entries.old_wd + " \xE2\x86\x92 " + plan.entries.new_wd : "not changed");
     if (!plan.decals.empty()) {
         std::string globs;
         for (const std::string& g : plan.decals)
             globs += (globs.empty() ? "" : ", ") + g;
         row("Decals", globs);
     }
-    row("Mode", plan.dryRun ? "dry run, nothing written"
-                            : plan.inPlace ? (plan.backup ? "in place, original kept as INPUT.orig"
-                                                          : "in place, no backup")
-                                           : "new file per INPUT");
+    row("Mode", plan.dryRun    ? "dry run, nothing written"
+                : plan.inPlace ? (plan.backup ? "in place, original kept as INPUT.orig"
+                                              : "in place, no backup")
+                               : "new file per INPUT");
     // The colour of the marks appears nowhere else on the page, so that it shows where they are.
     out_ << "</table>\n<p>Drawings: each decal before and after, in its own unit; lines at their "
             "width; each rewritten piece lies on a wide translucent magenta band; small circles "
@@ -128,8 +141,8 @@ void HtmlReport::noteRewrite(const PieceRewrite& p) {
 
 void HtmlReport::endInput(const Job& job, const FileResult& r) {
     ++sections_;
-    out_ << "<h2>" << htmlText(job.input) << "</h2>\n<p>"
-         << htmlText(summaryLine(job, plan_, r)) << "</p>\n";
+    out_ << "<h2>" << htmlText(job.input) << "</h2>\n<p>" << htmlText(summaryLine(job, plan_, r))
+         << "</p>\n";
     if (r.outcome == Outcome::Done) {
         const std::size_t before = drawn_;
         // After an in-place run the file holds the new lines; otherwise the input is as it was.
@@ -223,7 +236,8 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
     FileChannels files;
     const int16_t in = files.FreeFile();
     if (!files.OpenInput(in, path)) {
-        out_ << "<p class=\"note\">The drawings are missing: the file could not be read again.</p>\n";
+        out_ << "<p class=\"note\">The drawings are missing: the file could not be read "
+                "again.</p>\n";
         return;
     }
     auto colourOf = [&](const std::string& layer) {
@@ -265,7 +279,8 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
                 const Rewrite& rw = *it->second;
                 Drawn& other = fileIsAfter ? b : a;
                 other.layer = fileIsAfter ? rw.oldLayer : rw.newLayer;
-                other.width = parseNumber(fileIsAfter ? rw.oldWidth : rw.newWidth).value_or(p.width);
+                other.width =
+                    parseNumber(fileIsAfter ? rw.oldWidth : rw.newWidth).value_or(p.width);
             }
             maxWidth = std::max({maxWidth, a.width, b.width});
             before.push_back(std::move(b));
@@ -308,7 +323,8 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
                 shape(out_, *p.piece, c, p.width, "");
             }
             for (const Terminal& t : d.terminals) {
-                out_ << "<circle cx=\"" << num(t.x) << "\" cy=\"" << num(t.y) << "\" r=\"" << num(mark)
+                out_ << "<circle cx=\"" << num(t.x) << "\" cy=\"" << num(t.y) << "\" r=\""
+                     << num(mark)
                      << "\" fill=\"none\" stroke=\"#444\" stroke-width=\"1\" "
                         "vector-effect=\"non-scaling-stroke\"/>\n";
             }
@@ -327,7 +343,8 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
              << "\" y=\"14\" font-size=\"12\">" << num(bar) << ' ' << unit << "</text></svg>\n";
         if (!d.unread.empty()) {
             out_ << "<p class=\"note\">" << d.unread.size()
-                 << " line(s) of this decal could not be read and are left out of the drawing.</p>\n";
+                 << " line(s) of this decal could not be read and are left out of the "
+                    "drawing.</p>\n";
         }
         out_ << "</div>\n";
     };

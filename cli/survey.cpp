@@ -74,7 +74,8 @@ std::string surveyTable(const std::string& input, const Survey& s) {
         out += "no outline pieces\n";
     } else {
         std::vector<std::vector<std::string>> cells;
-        cells.push_back({"unit", "keyword", "layer", "width", "field 5", "pieces", "decals", "a run"});
+        cells.push_back(
+            {"unit", "keyword", "layer", "width", "field 5", "pieces", "decals", "a run"});
         for (const SurveyRow& r : s.rows) {
             cells.push_back({std::string(unitLetter(r.unit)), r.keyword, r.layer, r.width, r.field5,
                              count(r.pieces), count(r.decals), statusText(r)});
@@ -106,8 +107,8 @@ std::string surveyTable(const std::string& input, const Survey& s) {
 
 std::string surveyCsvHeader() {
     std::string h;
-    appendCsvRow(h, {"input", "unit", "keyword", "layer", "width", "field_5", "pieces", "decals",
-                     "a_run"});
+    appendCsvRow(
+        h, {"input", "unit", "keyword", "layer", "width", "field_5", "pieces", "decals", "a_run"});
     return h;
 }
 
@@ -127,11 +128,11 @@ std::string surveyUsageError(const Options& o) {
         return {};
     }
     const std::pair<bool, const char*> others[] = {
-        {o.layer.has_value(), "--layer"},   {o.width.has_value(), "--width"},
-        {o.output.has_value(), "-o"},       {o.report.has_value(), "--report"},
-        {o.html.has_value(), "--html"},
-        {!o.decals.empty(), "--decal"},     {o.dryRun, "--dry-run"},
-        {o.inPlace, "--in-place"},          {o.noBackup, "--no-backup"}};
+        {o.layer.has_value(), "--layer"}, {o.width.has_value(), "--width"},
+        {o.output.has_value(), "-o"},     {o.report.has_value(), "--report"},
+        {o.html.has_value(), "--html"},   {!o.decals.empty(), "--decal"},
+        {o.dryRun, "--dry-run"},          {o.inPlace, "--in-place"},
+        {o.noBackup, "--no-backup"}};
     for (const auto& [given, name] : others) {
         if (given)
             return std::string("--survey cannot be used with ") + name + " (it changes nothing)";
@@ -176,15 +177,15 @@ int runSurvey(const Options& o) {
                 std::cout.flush();
                 std::cerr << "trelvo-cli: " << messages::kFormatTitle << ": "
                           << messages::kFormatText << '\n';
-                detail = s.errorLine == 0 ? "'" + input + "' does not begin with " +
-                                                std::string(kSignature)
-                                          : "'" + input + "', line " + count(s.errorLine) +
-                                                ": a decal header whose unit letter is not M or I";
+                detail = s.errorLine == 0
+                             ? "'" + input + "' does not begin with " + std::string(kSignature)
+                             : "'" + input + "', line " + count(s.errorLine) +
+                                   ": a decal header whose unit letter is not M or I";
                 break;
             default:
                 std::cout.flush();
-                std::cerr << "trelvo-cli: " << messages::kWriteTitle << ": "
-                          << messages::kWriteText << '\n';
+                std::cerr << "trelvo-cli: " << messages::kWriteTitle << ": " << messages::kWriteText
+                          << '\n';
                 detail = "'" + input + "' holds no line or could not be read to its end";
                 break;
         }

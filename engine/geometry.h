@@ -21,15 +21,15 @@ namespace trelvo {
 
 struct Vertex {
     double x = 0, y = 0;
-    bool arc = false;  // the piece goes on from here along an arc
-    double begin = 0, sweep = 0;  // degrees (the file gives tenths)
+    bool arc = false;                                   // the piece goes on from here along an arc
+    double begin = 0, sweep = 0;                        // degrees (the file gives tenths)
     double boxX1 = 0, boxY1 = 0, boxX2 = 0, boxY2 = 0;  // the box of the arc's circle
 };
 
 struct GeometryPiece {
-    std::string keyword;     // OPEN, CLOSED, CIRCLE, COPCLS, ...
-    std::size_t line = 0;    // index of its header line among the decal's lines
-    double width = 0;        // in the decal's unit
+    std::string keyword;   // OPEN, CLOSED, CIRCLE, COPCLS, ...
+    std::size_t line = 0;  // index of its header line among the decal's lines
+    double width = 0;      // in the decal's unit
     std::string layer;
     std::vector<Vertex> points;
 };

@@ -75,7 +75,7 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
     Unit decalUnit = Unit::Mils;
     Fields fields;
     std::string key;
-    std::unordered_map<std::string, Tally> tallies;  // by the fields as read
+    std::unordered_map<std::string, Tally> tallies;      // by the fields as read
     std::unordered_map<std::string, std::size_t> rowOf;  // by the fields as grouped
     std::vector<std::uint64_t> lastDecalOfRow;  // ordinal of the last decal counted for a row
 

@@ -24,13 +24,13 @@ enum class PieceStatus {
 
 // Piece header lines that agree in all of unit, keyword, layer, width, field 5 and status.
 struct SurveyRow {
-    Unit unit = Unit::Mils;   // of the decal the pieces are in (mils before the first decal)
-    std::string keyword;      // field 1
-    std::string width;        // field 3: its shortest decimal form when it is a number, else
-                              // as read; empty when the line has fewer fields
+    Unit unit = Unit::Mils;  // of the decal the pieces are in (mils before the first decal)
+    std::string keyword;     // field 1
+    std::string width;       // field 3: its shortest decimal form when it is a number, else
+                             // as read; empty when the line has fewer fields
     bool widthIsNumber = false;
-    std::string layer;        // field 4 as read, or empty
-    std::string field5;       // field 5 as read, or empty
+    std::string layer;   // field 4 as read, or empty
+    std::string field5;  // field 5 as read, or empty
     std::size_t fieldCount = 0;
     PieceStatus status = PieceStatus::Eligible;
     std::uint64_t pieces = 0;
@@ -48,7 +48,7 @@ struct Survey {
     std::uint64_t unrecognisedHeaders = 0;
     std::uint64_t firstUnrecognisedHeader = 0;  // its line number, from 1
     std::uint64_t errorLine = 0;                // FormatError: the offending line, from 1
-    std::vector<SurveyRow> rows;  // by unit, keyword, layer, width, field 5, status
+    std::vector<SurveyRow> rows;                // by unit, keyword, layer, width, field 5, status
 };
 
 // Surveys the library open for reading on channel in, to its end. Uses channel numbers of files

@@ -124,6 +124,21 @@ def main():
         check("Only the first 200 updated decals are drawn on this page; 50 more were updated and are not drawn."
               in text, "many.d: no note of the cap")
 
+        # A batch with a file that fails: its outcome on the page, no drawings for it, the
+        # others drawn; the status as without the page.
+        with open(os.path.join(tmp, "bad.d"), "wb") as f:
+            f.write(b"not a library\r\n")
+        r = run(cli, ["--layer", "26:1", "--dry-run", "--html", "batch.html", "bad.d", "odd.d"], tmp)
+        check(r.returncode == 6, f"batch: status {r.returncode}")
+        root = page_of(os.path.join(tmp, "batch.html"))
+        text = "".join(root.itertext())
+        check("bad.d: File format error" in text and "odd.d: Done, 1 decal(s) updated" in text,
+              "batch: outcomes missing from the page")
+        check(len(drawings(root)) == 1, "batch: drawings")
+        r = run(cli, ["--layer", "26:1", "--dry-run", "--report", "same.txt", "--html", "same.txt", "odd.d"], tmp)
+        check(r.returncode == 2 and b"--html 'same.txt' names the file of --report" in r.stderr,
+              f"same file: {r.stderr}")
+
         # The page may not be an INPUT or an output.
         r = run(cli, ["--layer", "26:1", "-o", "x.d", "--html", "odd.d", "odd.d"], tmp)
         check(r.returncode == 2 and b"--html 'odd.d' names an INPUT" in r.stderr, f"clash: {r.stderr}")

@@ -20,25 +20,12 @@ using Cli = trelvo::test::CliResult;
 const std::string kSig = "*PADS-LIBRARY-PCB-DECALS-V9*";
 // A piece before the first decal; a dashed piece and one of 6 fields; widths 10 and 10.0; a decal
 // (SOT89) that no empty line precedes, so that its pieces fall to SOT23.
-const std::string kLib = crlf({kSig,
-                               "OPEN 2 5 26 -1",
-                               "0 0",
-                               "1 1",
-                               "",
-                               "DIP8 I 0 0 2 2 4 0 8 1 0",
-                               "TIMESTAMP 2020.1.1.0.0.0",
-                               "OPEN 2 10 26 -1",
-                               "0 0",
-                               "CLOSED 5 10.0 26 -2",
-                               "CIRCLE 2 10.0 26 -1 7",
-                               "",
-                               "SOT23 M 0 0 1 1 3 0 3 1 0",
-                               "TIMESTAMP 2020.1.1.0.0.0",
-                               "CIRCLE   2 0.254 26 -1",
-                               "SOT89 M 0 0 1 1 3 0 3 1 0",
-                               "TIMESTAMP 2020.1.1.0.0.0",
-                               "CIRCLE 2 0.2540 26 -1",
-                               "OPEN 2 0.254 1 -1"});
+const std::string kLib =
+    crlf({kSig, "OPEN 2 5 26 -1", "0 0", "1 1", "", "DIP8 I 0 0 2 2 4 0 8 1 0",
+          "TIMESTAMP 2020.1.1.0.0.0", "OPEN 2 10 26 -1", "0 0", "CLOSED 5 10.0 26 -2",
+          "CIRCLE 2 10.0 26 -1 7", "", "SOT23 M 0 0 1 1 3 0 3 1 0", "TIMESTAMP 2020.1.1.0.0.0",
+          "CIRCLE   2 0.254 26 -1", "SOT89 M 0 0 1 1 3 0 3 1 0", "TIMESTAMP 2020.1.1.0.0.0",
+          "CIRCLE 2 0.2540 26 -1", "OPEN 2 0.254 1 -1"});
 
 Cli run(const std::vector<std::string>& args, const TempDir& dir) {
     return trelvo::test::runCli(args, dir);
@@ -109,7 +96,8 @@ TEST(TrelvoCliSurvey, CsvForSeveralInputs) {
 TEST(TrelvoCliSurvey, FilesThatAreNoLibraries) {
     TempDir dir;
     writeFile(dir.file("good.d"), crlf({kSig, "", "R0402 M 0 0 0 0 0 0 2 1 0"}));
-    writeFile(dir.file("unit.d"), crlf({kSig, "", "R0402 M 0 0 0 0 0 0 2 1 0", "", "R0603 m 0 0 0 0 0 0 2 1 0"}));
+    writeFile(dir.file("unit.d"),
+              crlf({kSig, "", "R0402 M 0 0 0 0 0 0 2 1 0", "", "R0603 m 0 0 0 0 0 0 2 1 0"}));
     writeFile(dir.file("text.d"), crlf({"*pads-library-pcb-decals-v9*"}));
     writeFile(dir.file("nothing.d"), "");
 
@@ -154,7 +142,10 @@ TEST(TrelvoCliSurvey, UsageErrors) {
          "--survey cannot be used with --layer (it changes nothing)"},
         {{"--survey", "--dry-run", "parts.d"},
          "--survey cannot be used with --dry-run (it changes nothing)"},
-        {{"--survey", "-o", "x.d", "parts.d"}, "--survey cannot be used with -o (it changes nothing)"},
+        {{"--survey", "-o", "x.d", "parts.d"},
+         "--survey cannot be used with -o (it changes nothing)"},
+        {{"--survey", "--html", "p.html", "parts.d"},
+         "--survey cannot be used with --html (it changes nothing)"},
         {{"--format", "csv", "--layer", "26:1", "parts.d"}, "--format needs --survey"},
         {{"--survey", "--format", "xml", "parts.d"}, "--format takes table or csv"},
         {{"--survey"}, "missing INPUT"},
@@ -163,7 +154,8 @@ TEST(TrelvoCliSurvey, UsageErrors) {
         const Cli r = run(args, dir);
         EXPECT_EQ(r.status, 2) << why;
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "trelvo-cli: " + why + "\nTry 'trelvo-cli --help' for more information.\n");
+        EXPECT_EQ(r.err,
+                  "trelvo-cli: " + why + "\nTry 'trelvo-cli --help' for more information.\n");
     }
     EXPECT_EQ(filesIn(dir), std::vector<std::string>{"parts.d"});
 }

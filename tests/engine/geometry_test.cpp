@@ -88,7 +88,8 @@ TEST(Geometry, EveryDecalOfTheRealLibrariesReads) {
             const DecalGeometry d = ReadDecalGeometry(lines, i, next);
             ++read;
             SCOPED_TRACE(e.path().filename().string() + ": " + d.name);
-            EXPECT_TRUE(d.unread.empty()) << "first unread line " << (d.unread.empty() ? 0 : d.unread[0] + 1);
+            EXPECT_TRUE(d.unread.empty())
+                << "first unread line " << (d.unread.empty() ? 0 : d.unread[0] + 1);
             EXPECT_EQ(d.pieces.size(), fieldAsCount(lines[i], 7));
             EXPECT_EQ(d.terminals.size(), fieldAsCount(lines[i], 9));
             for (const GeometryPiece& p : d.pieces) {
@@ -110,7 +111,8 @@ TEST(Geometry, HandCheckedBoxes) {
     if (!std::filesystem::exists(kReal))
         GTEST_SKIP() << "no real libraries";
     {
-        const std::string text = slurp(kReal + "/stefan-zugravel__introduzione_elettronica__TRV20510M.d");
+        const std::string text =
+            slurp(kReal + "/stefan-zugravel__introduzione_elettronica__TRV20510M.d");
         const DecalGeometry d = decalOf(linesOf(text), "TRV20510M");
         EXPECT_EQ(d.unit, Unit::Millimetres);
         ASSERT_EQ(d.pieces.size(), 4u);
@@ -140,11 +142,21 @@ TEST(Geometry, HandCheckedBoxes) {
 }
 
 TEST(Geometry, UnreadableLinesAreLeftOut) {
-    const std::vector<std::string_view> lines = {
-        "*PADS-LIBRARY-PCB-DECALS-V9*", "",       "X M 0 0 0 0 2 0 1 1 0", "TIMESTAMP 2020",
-        "OPEN 2 0.1 26 -1",             "0 0",    "1 one",                 "CLOSED 2 0.1 26 -1",
-        "0 0",                          "2 2",    "Tfar 0 0 0 1",          "PAD 0 1 P 0",
-        "-2 1 R",                       "",       "NEXT M 0 0 0 0 0 0 0 0 0"};
+    const std::vector<std::string_view> lines = {"*PADS-LIBRARY-PCB-DECALS-V9*",
+                                                 "",
+                                                 "X M 0 0 0 0 2 0 1 1 0",
+                                                 "TIMESTAMP 2020",
+                                                 "OPEN 2 0.1 26 -1",
+                                                 "0 0",
+                                                 "1 one",
+                                                 "CLOSED 2 0.1 26 -1",
+                                                 "0 0",
+                                                 "2 2",
+                                                 "Tfar 0 0 0 1",
+                                                 "PAD 0 1 P 0",
+                                                 "-2 1 R",
+                                                 "",
+                                                 "NEXT M 0 0 0 0 0 0 0 0 0"};
     std::size_t next = 0;
     const DecalGeometry d = ReadDecalGeometry(lines, 2, next);
     EXPECT_EQ(d.name, "X");
