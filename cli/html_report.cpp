@@ -133,7 +133,7 @@ void HtmlReport::noteRewrite(const PieceRewrite& p) {
         ++decalsNoted_;
     }
     // Only the decals that will be drawn are kept, so memory stays bounded.
-    if (drawn_ + decalsNoted_ > kMaxDrawings)
+    if (drawn_ + decalsNoted_ > kMaxDrawings || rewrites_.size() >= kMaxMarks)
         return;
     rewrites_.push_back({p.line_number, std::string(p.old_layer), std::string(p.new_layer),
                          std::string(p.old_width), std::string(p.new_width)});
@@ -247,12 +247,17 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
 
     std::size_t next = 0;  // the first rewrite not yet drawn
     std::size_t outside = 0;
-    std::vector<std::string> held;  // the lines of the current decal
-    std::uint64_t heldFrom = 0;
+    // The lines of the current decal, up to a limit: a header followed by a whole library
+    // without empty lines must not be held whole. Its own lines come first, and only those are
+    // drawn.
+    constexpr std::size_t kMaxHeldLines = 100000, kMaxHeldBytes = 8 << 20;
+    std::vector<std::string> held;
+    std::size_t heldBytes = 0;
+    std::uint64_t heldFrom = 0, heldLines = 0;  // where the decal begins, how many lines it has
     auto flush = [&]() {
-        if (held.empty())
+        if (heldLines == 0)
             return;
-        const std::uint64_t end = heldFrom + held.size();
+        const std::uint64_t end = heldFrom + heldLines;
         const std::size_t first = next;
         while (next < rewrites_.size() && rewrites_[next].line < end)
             ++next;
@@ -360,6 +365,8 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             if (isDecalHeader(fields)) {
                 flush();
                 held.clear();
+                heldBytes = 0;
+                heldLines = 0;
                 if (next >= rewrites_.size())
                     break;  // every decal to draw is drawn
                 heldFrom = lineNumber;
@@ -368,10 +375,15 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
         }
         if (line.empty())
             afterBlank = true;
-        if (!held.empty() || heldFrom == lineNumber)
-            held.emplace_back(line);
+        if (heldLines > 0 || heldFrom == lineNumber) {
+            ++heldLines;
+            if (held.size() < kMaxHeldLines && heldBytes < kMaxHeldBytes) {
+                held.emplace_back(line);
+                heldBytes += line.size();
+            }
+        }
         // Rewrites before the first decal header belong to no decal and are not drawn.
-        while (held.empty() && next < rewrites_.size() && rewrites_[next].line <= lineNumber) {
+        while (heldLines == 0 && next < rewrites_.size() && rewrites_[next].line <= lineNumber) {
             ++next;
             ++outside;
         }

@@ -18,6 +18,8 @@ namespace trelvo::cli {
 class HtmlReport {
 public:
     static constexpr std::size_t kMaxDrawings = 200;
+    // Rewritten lines kept for marking, over all drawn decals of an INPUT; more are not marked.
+    static constexpr std::size_t kMaxMarks = 20000;
 
     HtmlReport(std::ostream& out, const Plan& plan);
 

@@ -1,5 +1,6 @@
 #include "engine/geometry.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -27,7 +28,8 @@ std::optional<long> count(std::string_view t) {
     const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
     if (r.ec != std::errc() || r.ptr != t.data() + t.size() || v < 0)
         return std::nullopt;
-    return v;
+    // No decal has more lines than this; a larger count only means "to the end".
+    return std::min(v, 1L << 30);
 }
 
 // Points of the arc from its begin angle along its sweep: the ends and every axis it crosses.

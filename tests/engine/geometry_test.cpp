@@ -169,6 +169,14 @@ TEST(Geometry, UnreadableLinesAreLeftOut) {
     const DecalGeometry none = ReadDecalGeometry(lines, 4, next);
     EXPECT_TRUE(none.name.empty());
     EXPECT_EQ(next, 5u);
+    // Counts far beyond the lines there are, or beyond any integer, read to the end.
+    const std::vector<std::string_view> big = {
+        "BIG M 0 0 9223372036854775807 99999999999999999999999 9223372036854775807 0 0 0 0",
+        "TIMESTAMP 2020", "x", "y"};
+    const DecalGeometry b = ReadDecalGeometry(big, 0, next);
+    EXPECT_EQ(b.name, "BIG");
+    EXPECT_TRUE(b.pieces.empty());
+    EXPECT_EQ(next, 4u);
     // Cut short: no more than the lines there are.
     const std::vector<std::string_view> cut(lines.begin(), lines.begin() + 6);
     const DecalGeometry part = ReadDecalGeometry(cut, 2, next);
