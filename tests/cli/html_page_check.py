@@ -112,6 +112,21 @@ def main():
         check(len(drawn) == 1 and drawn[0][0].startswith("A&B<\ufffd>") and drawn[0][1] == [1, 1],
               f"odd.d: {drawn}")
 
+        # In place the file read back holds the new lines: the drawings must be the same as a
+        # dry run's, which reads the old ones.
+        with open(os.path.join(tmp, "inplace.d"), "wb") as f:
+            f.write(lib)
+        run(cli, ["--layer", "26:1", "--width", "10:4", "--dry-run", "--html", "dry.html", "inplace.d"], tmp)
+        r = run(cli, ["--layer", "26:1", "--width", "10:4", "--in-place", "--no-backup", "--html", "in.html",
+                      "inplace.d"], tmp)
+        check(r.returncode == 0, f"in place: status {r.returncode} {r.stderr}")
+
+        def figures(path):
+            return [ET.tostring(f) for f in page_of(path).iter(H + "figure")]
+        dry, inplace = figures(os.path.join(tmp, "dry.html")), figures(os.path.join(tmp, "in.html"))
+        check(len(dry) == 2 and dry == inplace, "in place: drawings differ from the dry run's")
+        check(dry[0] != dry[1], "in place: before and after are the same drawing")
+
         # Thousands of updated decals: the first 200 are drawn, the page says so.
         many = library([decal(b"D%d" % i, b"I", [(b"OPEN", b"10", b"26")]) for i in range(250)])
         with open(os.path.join(tmp, "many.d"), "wb") as f:
