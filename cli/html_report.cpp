@@ -19,6 +19,8 @@ constexpr const char* kHighlight = "#ff00ff";
 constexpr const char* kPalette[] = {"#1f77b4", "#2ca02c", "#d62728", "#ff7f0e", "#17becf",
                                     "#8c564b", "#bcbd22", "#7f7f7f", "#9467bd", "#000000"};
 constexpr double kDrawingPx = 360;
+// Thinner lines would vanish on the screen; they are drawn this wide.
+constexpr double kThinnestPx = 1.5;
 
 std::string num(double v) {
     if (std::abs(v) < 1e-12)
@@ -123,8 +125,8 @@ HtmlReport::HtmlReport(std::ostream& out, const Plan& plan) : out_(out), plan_(p
                                : "new file per INPUT");
     // The colour of the marks appears nowhere else on the page, so that it shows where they are.
     out_ << "</table>\n<p>Drawings: each decal before and after, in its own unit; lines at their "
-            "width; each rewritten piece lies on a wide translucent magenta band; small circles "
-            "are terminals.</p>\n";
+            "width (at least 1.5 pixels); each rewritten piece lies on a wide translucent magenta "
+            "band; small circles are terminals.</p>\n";
 }
 
 void HtmlReport::noteRewrite(const PieceRewrite& p) {
@@ -325,7 +327,7 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             for (const Drawn& p : pieces) {
                 const char* c = colourOf(p.layer);
                 legend[p.layer] = c;
-                shape(out_, *p.piece, c, p.width, "");
+                shape(out_, *p.piece, c, std::max(p.width, kThinnestPx / px), "");
             }
             for (const Terminal& t : d.terminals) {
                 out_ << "<circle cx=\"" << num(t.x) << "\" cy=\"" << num(t.y) << "\" r=\""
