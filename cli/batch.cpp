@@ -7,6 +7,7 @@
 
 #include "cli/csv.h"
 #include "cli/glob.h"
+#include "cli/html_report.h"
 #include "cli/in_place.h"
 #include "cli/paths.h"
 #include "engine/decal_format.h"
@@ -99,7 +100,8 @@ struct Written {
     FileKey key;
 };
 
-std::optional<std::string> findClash(const Plan& plan, const std::optional<std::string>& report) {
+std::optional<std::string> findClash(const Plan& plan, const std::optional<std::string>& report,
+                                     const std::optional<std::string>& html) {
     std::vector<FileKey> inputs;
     for (const Job& j : plan.jobs)
         inputs.emplace_back(j.input);
@@ -147,17 +149,24 @@ std::optional<std::string> findClash(const Plan& plan, const std::optional<std::
             }
         }
     }
-    if (report && *report != "-") {
-        const FileKey key(*report);
+    // The report files: neither may be an INPUT, a file the run writes, or the other one.
+    std::vector<std::pair<std::string, FileKey>> extras;
+    if (report && *report != "-")
+        extras.emplace_back("--report " + inQuotes(*report), FileKey(*report));
+    if (html)
+        extras.emplace_back("--html " + inQuotes(*html), FileKey(*html));
+    for (std::size_t e = 0; e < extras.size(); ++e) {
+        const auto& [what, key] = extras[e];
         for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
-            if (!plan.jobs[i].input.empty() && key == inputs[i]) {
-                return "--report " + inQuotes(*report) + " names an INPUT";
-            }
+            if (!plan.jobs[i].input.empty() && key == inputs[i])
+                return what + " names an INPUT";
         }
         for (const Written& w : written) {
             if (key == w.key)
-                return "--report " + inQuotes(*report) + " names a file the run writes";
+                return what + " names a file the run writes";
         }
+        if (e == 1 && key == extras[0].second)
+            return what + " names the file of --report";
     }
     return std::nullopt;
 }
@@ -227,13 +236,13 @@ Planned makePlan(const Options& o) {
         }
         plan.jobs.push_back(std::move(job));
     }
-    if (auto clash = findClash(plan, o.report))
+    if (auto clash = findClash(plan, o.report, o.html))
         return fail(*clash);
     result.plan = std::move(plan);
     return result;
 }
 
-FileResult runFile(const Job& job, const Plan& plan, Console& console) {
+FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlReport* html) {
     FileResult r;
     MainFormState st;
     st.InFileName = job.input;
@@ -251,8 +260,10 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console) {
                                [name](const std::string& g) { return globMatch(g, name); });
         };
     }
-    if (plan.wantRows || replacing) {
+    if (plan.wantRows || replacing || html) {
         hooks.on_rewrite = [&](const PieceRewrite& p) {
+            if (html)
+                html->noteRewrite(p);
             if (plan.wantRows) {
                 appendCsvRow(r.rows, {job.input, p.decal_name, std::to_string(p.line_number),
                                       p.keyword, p.old_layer, p.new_layer, p.old_width, p.new_width,

@@ -45,8 +45,11 @@ struct FileResult {
     std::string rows;       // CSV rows of the rewritten lines
 };
 
-// One pass, exactly as a single run: its outcome is printed as it happens.
-FileResult runFile(const Job& job, const Plan& plan, Console& console);
+class HtmlReport;
+
+// One pass, exactly as a single run: its outcome is printed as it happens. html, when given, is
+// told of every rewritten piece line.
+FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlReport* html = nullptr);
 
 // "INPUT: Done, 3 decal(s) updated -> OUTPUT" and the like (see the README).
 std::string summaryLine(const Job& job, const Plan& plan, const FileResult& result);

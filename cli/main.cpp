@@ -3,14 +3,18 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/batch.h"
 #include "cli/console.h"
+#include "cli/html_report.h"
 #include "cli/in_place.h"
 #include "cli/options.h"
+#include "cli/paths.h"
+#include "cli/survey.h"
 
 #if defined(_WIN32)
 #include "platform/utf16.h"
@@ -23,6 +27,7 @@ constexpr int kUsageError = 2;
 constexpr std::string_view kUsage =
     "Usage: trelvo-cli [--layer OLD:NEW] [--width OLD:NEW] [-o OUTPUT] INPUT\n"
     "       trelvo-cli [options] INPUT...\n"
+    "       trelvo-cli --survey [--format table|csv] INPUT...\n"
     "Copies an exported PowerPCB decal library (*.d) to a new file, rewriting the layer\n"
     "and/or line width of the OPEN, CLOSED and CIRCLE outline pieces that match OLD.\n"
     "\n"
@@ -37,9 +42,16 @@ constexpr std::string_view kUsage =
     "  --report FILE      write a CSV row for every rewritten piece line to FILE\n"
     "                     (\"-\" for standard output)\n"
     "  --dry-run          run the whole update but write no output file\n"
+    "  --html FILE        also write FILE, a self-contained web page with the entries,\n"
+    "                     the outcome per INPUT and each updated decal drawn before\n"
+    "                     and after (the first 200 decals)\n"
     "  --in-place         replace each INPUT with its updated version once it has been\n"
     "                     written and checked; the original is kept as INPUT.orig\n"
     "  --no-backup        with --in-place: keep no INPUT.orig\n"
+    "  --survey           write nothing: print, per unit, keyword, layer, width and\n"
+    "                     field 5, how many outline pieces and decals each INPUT\n"
+    "                     holds and whether a run may rewrite them\n"
+    "  --format FORMAT    with --survey: table (aligned columns, the default) or csv\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
@@ -74,6 +86,10 @@ int run(int argc, const char* const* argv) {
             break;
     }
     const Options& opt = args.options;
+    if (const std::string why = surveyUsageError(opt); !why.empty())
+        return usageError(why);
+    if (opt.survey)
+        return runSurvey(opt);
     const Planned planned = makePlan(opt);
     if (!planned.plan)
         return usageError(planned.error);
@@ -96,6 +112,16 @@ int run(int argc, const char* const* argv) {
         }
         *report << reportHeader();
     }
+    std::ofstream htmlFile;
+    std::optional<HtmlReport> html;
+    if (opt.html) {
+        htmlFile.open(toPath(*opt.html), std::ios::binary | std::ios::trunc);
+        if (!htmlFile) {
+            std::cerr << "trelvo-cli: cannot write the page '" << *opt.html << "'\n";
+            return static_cast<int>(trelvo::Outcome::WriteError);
+        }
+        html.emplace(htmlFile, plan);
+    }
     if (plan.inPlace)
         installTempCleanup();
 
@@ -105,7 +131,9 @@ int run(int argc, const char* const* argv) {
     for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
         const Job& job = plan.jobs[i];
         console.progress(i + 1, plan.jobs.size(), job.input);
-        const FileResult result = runFile(job, plan, console);
+        const FileResult result = runFile(job, plan, console, html ? &*html : nullptr);
+        if (html)
+            html->endInput(job, result);
         worst = std::max(worst, static_cast<int>(result.outcome));
         if (report)
             *report << result.rows << std::flush;
@@ -116,6 +144,14 @@ int run(int argc, const char* const* argv) {
     if (several)
         console.summary(summary.substr(0, summary.size() - 1));
 
+    if (html) {
+        html->finish();
+        htmlFile.close();
+        if (htmlFile.fail()) {
+            std::cerr << "trelvo-cli: the page '" << *opt.html << "' could not be written\n";
+            worst = std::max(worst, static_cast<int>(trelvo::Outcome::WriteError));
+        }
+    }
     if (reportFile.is_open())
         reportFile.close();
     if (report && (reportOnStdout ? !std::cout : reportFile.fail())) {

@@ -54,6 +54,8 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
             flag = &opt.inPlace;
         if (name == "--no-backup")
             flag = &opt.noBackup;
+        if (name == "--survey")
+            flag = &opt.survey;
         if (flag) {
             if (inlineValue)
                 return fail("option '" + name + "' takes no value");
@@ -72,6 +74,10 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
             target = &opt.output;
         if (name == "--report")
             target = &opt.report;
+        if (name == "--format")
+            target = &opt.format;
+        if (name == "--html")
+            target = &opt.html;
         if (name == "--decal")
             isDecal = true;
         if (!target && !isDecal)

@@ -16,6 +16,9 @@ struct Options {
     bool dryRun = false;
     bool inPlace = false;
     bool noBackup = false;
+    bool survey = false;                // --survey: count, change nothing
+    std::optional<std::string> format;  // --format table|csv, with --survey
+    std::optional<std::string> html;    // --html FILE: the drawn report page
     std::vector<std::string> inputs;
 };
 

@@ -1,0 +1,202 @@
+#include "cli/survey.h"
+
+#include <algorithm>
+#include <iostream>
+#include <vector>
+
+#include "cli/csv.h"
+#include "engine/messages.h"
+
+namespace trelvo::cli {
+
+namespace {
+
+std::string count(std::uint64_t n) {
+    return std::to_string(n);
+}
+
+std::string heading(const std::string& input, const Survey& s) {
+    std::uint64_t pieces = 0;
+    for (const SurveyRow& r : s.rows)
+        pieces += r.pieces;
+    return input + ": " + count(s.decals) + " decal(s) recognised (" + count(s.decalsMils) +
+           " I, " + count(s.decalsMm) + " M), " + count(s.decalsWithEligible) +
+           " with eligible pieces; " + count(pieces) + " outline piece(s)";
+}
+
+}  // namespace
+
+std::string statusText(const SurveyRow& r) {
+    std::string t;
+    switch (r.status) {
+        case PieceStatus::Eligible:
+            t = "eligible";
+            break;
+        case PieceStatus::BeforeFirstDecal:
+            t = "eligible (before the first decal header)";
+            break;
+        case PieceStatus::FieldCount:
+            return "not eligible: " + std::to_string(r.fieldCount) + " fields";
+        case PieceStatus::LineStyle:
+            return "not eligible: line style " + r.field5;
+    }
+    if (!r.widthIsNumber)
+        t += "; width not a number (a --width run fails)";
+    return t;
+}
+
+std::string surveyNotes(const std::string& input, const Survey& s, const std::string& prefix) {
+    std::string notes;
+    std::uint64_t early = 0;
+    for (const SurveyRow& r : s.rows) {
+        if (r.status == PieceStatus::BeforeFirstDecal)
+            early += r.pieces;
+    }
+    if (s.unrecognisedHeaders > 0) {
+        notes += prefix + "warning: " + input + ": " + count(s.unrecognisedHeaders) +
+                 " line(s) look like decal headers (a TIMESTAMP line follows) but are not "
+                 "recognised, because no empty line precedes them (the first is line " +
+                 count(s.firstUnrecognisedHeader) +
+                 "); a run counts no decal of their own for their pieces\n";
+    }
+    if (early > 0) {
+        notes += prefix + "warning: " + input + ": " + count(early) +
+                 " eligible piece(s) come before the first recognised decal header; a run "
+                 "rewrites them, taking their widths as mils, but counts no decal for them, and "
+                 "--decal leaves them alone\n";
+    }
+    return notes;
+}
+
+std::string surveyTable(const std::string& input, const Survey& s) {
+    std::string out = heading(input, s) + "\n";
+    if (s.rows.empty()) {
+        out += "no outline pieces\n";
+    } else {
+        std::vector<std::vector<std::string>> cells;
+        cells.push_back(
+            {"unit", "keyword", "layer", "width", "field 5", "pieces", "decals", "a run"});
+        for (const SurveyRow& r : s.rows) {
+            cells.push_back({std::string(unitLetter(r.unit)), r.keyword, r.layer, r.width, r.field5,
+                             count(r.pieces), count(r.decals), statusText(r)});
+        }
+        std::vector<std::size_t> widths(cells[0].size(), 0);
+        for (const auto& row : cells) {
+            for (std::size_t c = 0; c < row.size(); ++c)
+                widths[c] = std::max(widths[c], row[c].size());
+        }
+        for (const auto& row : cells) {
+            std::string line;
+            for (std::size_t c = 0; c < row.size(); ++c) {
+                const std::size_t pad = widths[c] - row[c].size();
+                const bool numeric = c == 5 || c == 6;  // counts are right-aligned
+                if (c > 0)
+                    line += "  ";
+                if (numeric)
+                    line.append(pad, ' ');
+                line += row[c];
+                if (!numeric && c + 1 < row.size())
+                    line.append(pad, ' ');
+            }
+            out += line + "\n";
+        }
+    }
+    out += surveyNotes(input, s, "");
+    return out;
+}
+
+std::string surveyCsvHeader() {
+    std::string h;
+    appendCsvRow(
+        h, {"input", "unit", "keyword", "layer", "width", "field_5", "pieces", "decals", "a_run"});
+    return h;
+}
+
+std::string surveyCsvRows(const std::string& input, const Survey& s) {
+    std::string out;
+    for (const SurveyRow& r : s.rows) {
+        appendCsvRow(out, {input, unitLetter(r.unit), r.keyword, r.layer, r.width, r.field5,
+                           count(r.pieces), count(r.decals), statusText(r)});
+    }
+    return out;
+}
+
+std::string surveyUsageError(const Options& o) {
+    if (!o.survey) {
+        if (o.format)
+            return "--format needs --survey";
+        return {};
+    }
+    const std::pair<bool, const char*> others[] = {
+        {o.layer.has_value(), "--layer"}, {o.width.has_value(), "--width"},
+        {o.output.has_value(), "-o"},     {o.report.has_value(), "--report"},
+        {o.html.has_value(), "--html"},   {!o.decals.empty(), "--decal"},
+        {o.dryRun, "--dry-run"},          {o.inPlace, "--in-place"},
+        {o.noBackup, "--no-backup"}};
+    for (const auto& [given, name] : others) {
+        if (given)
+            return std::string("--survey cannot be used with ") + name + " (it changes nothing)";
+    }
+    if (o.format && *o.format != "table" && *o.format != "csv")
+        return "--format takes table or csv";
+    if (o.inputs.empty())
+        return "missing INPUT";
+    return {};
+}
+
+int runSurvey(const Options& o) {
+    const bool csv = o.format && *o.format == "csv";
+    int worst = 0;
+    if (csv)
+        std::cout << surveyCsvHeader();
+    bool first = true;
+    for (const std::string& input : o.inputs) {
+        const Survey s = SurveyFile(input);
+        worst = std::max(worst, static_cast<int>(s.outcome));
+        std::string detail;
+        switch (s.outcome) {
+            case Outcome::Done:
+                if (csv) {
+                    std::cout << surveyCsvRows(input, s) << std::flush;
+                    std::cerr << "trelvo-cli: " << heading(input, s) << '\n';
+                    std::cerr << surveyNotes(input, s, "trelvo-cli: ");
+                } else {
+                    if (!first)
+                        std::cout << '\n';
+                    std::cout << surveyTable(input, s) << std::flush;
+                }
+                first = false;
+                continue;
+            case Outcome::FileReadError:
+                std::cout.flush();
+                std::cerr << "trelvo-cli: " << messages::kFileReadTitle << ": "
+                          << messages::kFileReadText << '\n';
+                detail = "'" + input + "' cannot be opened";
+                break;
+            case Outcome::FormatError:
+                std::cout.flush();
+                std::cerr << "trelvo-cli: " << messages::kFormatTitle << ": "
+                          << messages::kFormatText << '\n';
+                detail = s.errorLine == 0
+                             ? "'" + input + "' does not begin with " + std::string(kSignature)
+                             : "'" + input + "', line " + count(s.errorLine) +
+                                   ": a decal header whose unit letter is not M or I";
+                break;
+            default:
+                std::cout.flush();
+                std::cerr << "trelvo-cli: " << messages::kWriteTitle << ": " << messages::kWriteText
+                          << '\n';
+                detail = "'" + input + "' holds no line or could not be read to its end";
+                break;
+        }
+        std::cerr << "trelvo-cli: " << detail << '\n';
+    }
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "trelvo-cli: cannot write to standard output\n";
+        worst = std::max(worst, static_cast<int>(Outcome::WriteError));
+    }
+    return worst;
+}
+
+}  // namespace trelvo::cli

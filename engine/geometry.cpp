@@ -1,0 +1,209 @@
+#include "engine/geometry.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <numbers>
+#include <optional>
+
+#include "engine/fields.h"
+
+namespace trelvo {
+
+namespace {
+
+std::optional<double> number(std::string_view t) {
+    // Exports write "10.0", "-0.0" and "+5" alike; from_chars takes no "+".
+    if (!t.empty() && t[0] == '+')
+        t.remove_prefix(1);
+    double v = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+std::optional<long> count(std::string_view t) {
+    long v = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (r.ec != std::errc() || r.ptr != t.data() + t.size() || v < 0)
+        return std::nullopt;
+    // No decal has more lines than this; a larger count only means "to the end".
+    return std::min(v, 1L << 30);
+}
+
+// Points of the arc from its begin angle along its sweep: the ends and every axis it crosses.
+void addArc(Box& box, const Vertex& v) {
+    const double cx = (v.boxX1 + v.boxX2) / 2, cy = (v.boxY1 + v.boxY2) / 2;
+    const double r = std::abs(v.boxX2 - v.boxX1) / 2;
+    auto at = [&](double deg) {
+        const double a = deg * std::numbers::pi / 180;
+        box.add(cx + r * std::cos(a), cy + r * std::sin(a));
+    };
+    const double from = std::min(v.begin, v.begin + v.sweep);
+    const double to = std::max(v.begin, v.begin + v.sweep);
+    at(from);
+    at(to);
+    for (double q = std::ceil(from / 90) * 90; q < to; q += 90)
+        at(q);
+}
+
+}  // namespace
+
+void Box::add(double x, double y) {
+    if (empty) {
+        minX = maxX = x;
+        minY = maxY = y;
+        empty = false;
+        return;
+    }
+    minX = std::min(minX, x);
+    maxX = std::max(maxX, x);
+    minY = std::min(minY, y);
+    maxY = std::max(maxY, y);
+}
+
+void Box::add(const Box& o) {
+    if (o.empty)
+        return;
+    add(o.minX, o.minY);
+    add(o.maxX, o.maxY);
+}
+
+bool isOutlineKeyword(std::string_view k) {
+    return k == "OPEN" || k == "CLOSED" || k == "CIRCLE";
+}
+
+DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std::size_t first,
+                                std::size_t& next) {
+    DecalGeometry d;
+    next = first + 1;
+    if (first >= lines.size())
+        return d;
+    Fields f;
+    Str2Ary_All(lines[first], " ", 1, f);
+    if (!isDecalHeader(f))
+        return d;
+    d.name = f[1];
+    d.unit = unitFromLetter(f[2]).value_or(Unit::Mils);
+    const long attrs = count(f[5]).value_or(0), labels = count(f[6]).value_or(0);
+    const long pieces = count(f[7]).value_or(0), texts = count(f[8]).value_or(0);
+    const long terminals = count(f[9]).value_or(0), stacks = count(f[10]).value_or(0);
+    const std::size_t n = lines.size();
+    std::size_t i = first + 1;
+    auto skip = [&](long k) { i = std::min(n, i + static_cast<std::size_t>(std::max(0L, k))); };
+
+    if (i < n && lines[i].starts_with("TIMESTAMP"))
+        ++i;
+    skip(attrs);
+    skip(2 * labels);
+    for (long p = 0; p < pieces && i < n; ++p) {
+        Str2Ary_All(lines[i], " ", 1, f);
+        const auto corners = f.count() >= 4 ? count(f[2]) : std::nullopt;
+        const auto width = f.count() >= 4 ? number(f[3]) : std::nullopt;
+        if (!corners || !width) {
+            // Without its corner count the place of everything after it is unknown.
+            d.unread.push_back(i);
+            next = n;
+            return d;
+        }
+        GeometryPiece piece;
+        piece.keyword = f[1];
+        piece.line = i;
+        piece.width = *width;
+        piece.layer = f[4];
+        bool readable = true;
+        ++i;
+        for (long c = 0; c < *corners && i < n; ++c, ++i) {
+            Str2Ary_All(lines[i], " ", 1, f);
+            Vertex v;
+            std::optional<double> vals[8];
+            const std::size_t k = f.count();
+            for (std::size_t j = 0; j < k && j < 8; ++j)
+                vals[j] = number(f[static_cast<int>(j) + 1]);
+            if ((k != 2 && k != 8) || !vals[0] || !vals[1]) {
+                d.unread.push_back(i);
+                readable = false;
+                continue;
+            }
+            v.x = *vals[0];
+            v.y = *vals[1];
+            if (k == 8) {
+                for (std::size_t j = 2; j < 8; ++j) {
+                    if (!vals[j])
+                        readable = false;
+                }
+                if (!readable) {
+                    d.unread.push_back(i);
+                    continue;
+                }
+                v.arc = true;
+                v.begin = *vals[2] / 10;
+                v.sweep = *vals[3] / 10;
+                v.boxX1 = *vals[4];
+                v.boxY1 = *vals[5];
+                v.boxX2 = *vals[6];
+                v.boxY2 = *vals[7];
+            }
+            piece.points.push_back(v);
+        }
+        if (readable)
+            d.pieces.push_back(std::move(piece));
+    }
+    skip(2 * texts);
+    for (long t = 0; t < terminals && i < n; ++t, ++i) {
+        Str2Ary_All(lines[i], " ", 1, f);
+        std::optional<double> x, y;
+        if (f.count() >= 5 && f[1].starts_with("T")) {
+            x = number(f[1].substr(1));
+            y = number(f[2]);
+        }
+        if (!x || !y) {
+            d.unread.push_back(i);
+            continue;
+        }
+        d.terminals.push_back({*x, *y, f.count() >= 5 ? std::string(f[5]) : std::string()});
+    }
+    for (long s = 0; s < stacks && i < n; ++s) {
+        Str2Ary_All(lines[i], " ", 1, f);
+        const auto layers = f.count() >= 3 && f[1] == "PAD" ? count(f[3]) : std::nullopt;
+        if (!layers) {
+            d.unread.push_back(i);
+            next = n;
+            return d;
+        }
+        ++i;
+        skip(*layers);
+    }
+    next = i;
+    return d;
+}
+
+Box PieceBox(const GeometryPiece& piece) {
+    Box b;
+    if (piece.keyword == "CIRCLE" && piece.points.size() == 2) {
+        const Vertex &a = piece.points[0], &c = piece.points[1];
+        const double cx = (a.x + c.x) / 2, cy = (a.y + c.y) / 2;
+        const double r = std::hypot(c.x - a.x, c.y - a.y) / 2;
+        b.add(cx - r, cy - r);
+        b.add(cx + r, cy + r);
+        return b;
+    }
+    for (const Vertex& v : piece.points) {
+        b.add(v.x, v.y);
+        if (v.arc)
+            addArc(b, v);
+    }
+    return b;
+}
+
+Box DecalBox(const DecalGeometry& d) {
+    Box b;
+    for (const GeometryPiece& p : d.pieces)
+        b.add(PieceBox(p));
+    for (const Terminal& t : d.terminals)
+        b.add(t.x, t.y);
+    return b;
+}
+
+}  // namespace trelvo

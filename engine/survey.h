@@ -1,0 +1,61 @@
+// What the outline pieces of a library hold, as the update pass sees them: one pass over the
+// library that changes nothing and writes nothing, with the pass's own line rules, so that what it
+// calls eligible is exactly what a run may rewrite.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/decal_format.h"
+#include "engine/report.h"
+#include "platform/channels.h"
+
+namespace trelvo {
+
+// What a run does with a piece header line.
+enum class PieceStatus {
+    Eligible,          // the layer and width rules apply; the decal is counted when rewritten
+    BeforeFirstDecal,  // eligible, but no decal header was recognised before it: a run rewrites
+                       // it (widths taken as mils) and counts no decal, and --decal skips it
+    FieldCount,        // not 5 fields: never rewritten
+    LineStyle,         // 5 fields, field 5 other than "-1" (a dashed "-2", say): never rewritten
+};
+
+// Piece header lines that agree in all of unit, keyword, layer, width, field 5 and status.
+struct SurveyRow {
+    Unit unit = Unit::Mils;  // of the decal the pieces are in (mils before the first decal)
+    std::string keyword;     // field 1
+    std::string width;       // field 3: its shortest decimal form when it is a number, else
+                             // as read; empty when the line has fewer fields
+    bool widthIsNumber = false;
+    std::string layer;   // field 4 as read, or empty
+    std::string field5;  // field 5 as read, or empty
+    std::size_t fieldCount = 0;
+    PieceStatus status = PieceStatus::Eligible;
+    std::uint64_t pieces = 0;
+    std::uint64_t decals = 0;  // recognised decals that hold such pieces
+};
+
+struct Survey {
+    Outcome outcome = Outcome::Done;  // as a run of the same file would end
+    std::uint64_t lines = 0;
+    std::uint64_t decals = 0;  // decal headers recognised
+    std::uint64_t decalsMm = 0, decalsMils = 0;
+    std::uint64_t decalsWithEligible = 0;  // the count a run with layer "*" reports
+    // Lines followed by a TIMESTAMP line that are not a recognised decal header because no empty
+    // line precedes them: their pieces go to the decal before them (or to none).
+    std::uint64_t unrecognisedHeaders = 0;
+    std::uint64_t firstUnrecognisedHeader = 0;  // its line number, from 1
+    std::uint64_t errorLine = 0;                // FormatError: the offending line, from 1
+    std::vector<SurveyRow> rows;                // by unit, keyword, layer, width, field 5, status
+};
+
+// Surveys the library open for reading on channel in, to its end. Uses channel numbers of files
+// for a sink of its own.
+Survey Survey_DFile(FileChannels& files, int16_t in);
+
+// Opens path, surveys it and closes it; FileReadError when it cannot be opened.
+Survey SurveyFile(const std::string& path);
+
+}  // namespace trelvo
