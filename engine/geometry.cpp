@@ -23,13 +23,20 @@ std::optional<double> number(std::string_view t) {
     return v;
 }
 
-std::optional<long> count(std::string_view t) {
-    long v = 0;
+// No decal has more lines than this; a larger count only means "to the end".
+constexpr long long kCountCap = 1LL << 30;
+
+std::optional<long long> count(std::string_view t) {
+    long long v = 0;
     const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-    if (r.ec != std::errc() || r.ptr != t.data() + t.size() || v < 0)
+    if (r.ptr != t.data() + t.size() || t.empty() || t[0] == '-')
         return std::nullopt;
-    // No decal has more lines than this; a larger count only means "to the end".
-    return std::min(v, 1L << 30);
+    // Too many digits for any integer is as good as "to the end", on every platform.
+    if (r.ec == std::errc::result_out_of_range)
+        return kCountCap;
+    if (r.ec != std::errc())
+        return std::nullopt;
+    return std::min(v, kCountCap);
 }
 
 // Points of the arc from its begin angle along its sweep: the ends and every axis it crosses.
@@ -86,18 +93,18 @@ DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std:
         return d;
     d.name = f[1];
     d.unit = unitFromLetter(f[2]).value_or(Unit::Mils);
-    const long attrs = count(f[5]).value_or(0), labels = count(f[6]).value_or(0);
-    const long pieces = count(f[7]).value_or(0), texts = count(f[8]).value_or(0);
-    const long terminals = count(f[9]).value_or(0), stacks = count(f[10]).value_or(0);
+    const long long attrs = count(f[5]).value_or(0), labels = count(f[6]).value_or(0);
+    const long long pieces = count(f[7]).value_or(0), texts = count(f[8]).value_or(0);
+    const long long terminals = count(f[9]).value_or(0), stacks = count(f[10]).value_or(0);
     const std::size_t n = lines.size();
     std::size_t i = first + 1;
-    auto skip = [&](long k) { i = std::min(n, i + static_cast<std::size_t>(std::max(0L, k))); };
+    auto skip = [&](long long k) { i = std::min(n, i + static_cast<std::size_t>(std::max(0LL, k))); };
 
     if (i < n && lines[i].starts_with("TIMESTAMP"))
         ++i;
     skip(attrs);
     skip(2 * labels);
-    for (long p = 0; p < pieces && i < n; ++p) {
+    for (long long p = 0; p < pieces && i < n; ++p) {
         Str2Ary_All(lines[i], " ", 1, f);
         const auto corners = f.count() >= 4 ? count(f[2]) : std::nullopt;
         const auto width = f.count() >= 4 ? number(f[3]) : std::nullopt;
@@ -114,7 +121,7 @@ DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std:
         piece.layer = f[4];
         bool readable = true;
         ++i;
-        for (long c = 0; c < *corners && i < n; ++c, ++i) {
+        for (long long c = 0; c < *corners && i < n; ++c, ++i) {
             Str2Ary_All(lines[i], " ", 1, f);
             Vertex v;
             std::optional<double> vals[8];
@@ -151,7 +158,7 @@ DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std:
             d.pieces.push_back(std::move(piece));
     }
     skip(2 * texts);
-    for (long t = 0; t < terminals && i < n; ++t, ++i) {
+    for (long long t = 0; t < terminals && i < n; ++t, ++i) {
         Str2Ary_All(lines[i], " ", 1, f);
         std::optional<double> x, y;
         if (f.count() >= 5 && f[1].starts_with("T")) {
@@ -164,7 +171,7 @@ DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std:
         }
         d.terminals.push_back({*x, *y, f.count() >= 5 ? std::string(f[5]) : std::string()});
     }
-    for (long s = 0; s < stacks && i < n; ++s) {
+    for (long long s = 0; s < stacks && i < n; ++s) {
         Str2Ary_All(lines[i], " ", 1, f);
         const auto layers = f.count() >= 3 && f[1] == "PAD" ? count(f[3]) : std::nullopt;
         if (!layers) {
