@@ -13,9 +13,6 @@ namespace trelvo {
 
 namespace {
 
-constexpr std::size_t kReadBlock = std::size_t{1} << 20;
-constexpr std::size_t kWriteBlock = std::size_t{1} << 20;
-
 // The first CR or LF in [p, end), or end. One pass for both characters: lines are short, so
 // two separate searches per line cost more in call overhead than in scanning.
 const char* findLineEnd(const char* p, const char* end) {
@@ -66,6 +63,7 @@ struct FileChannels::Channel {
 
     // Input: buf[pos, end) is unread data.
     std::unique_ptr<char[]> buf;
+    std::size_t block = 0;  // the size of buf
     std::size_t pos = 0;
     std::size_t end = 0;
     bool skipLf = false;  // the last line ended with CR at the end of a block
@@ -88,7 +86,7 @@ struct FileChannels::Channel {
         if (eof || failed)
             return false;
         for (;;) {
-            const std::int64_t n = native::read(fd, buf.get(), kReadBlock);
+            const std::int64_t n = native::read(fd, buf.get(), block);
             if (n < 0) {
                 failed = true;
                 return false;
@@ -246,9 +244,9 @@ struct FileChannels::Channel {
             return true;
         if (writeFailed)
             return false;
-        if (end + size > kWriteBlock && !flush())
+        if (end + size > block && !flush())
             return false;
-        if (size > kWriteBlock) {
+        if (size > block) {
             if (!native::writeAll(fd, data, size))
                 writeFailed = true;
             return !writeFailed;
@@ -273,9 +271,9 @@ struct FileChannels::Channel {
         if (writeFailed)
             return false;
         const std::size_t need = line.size() + 2;
-        if (end + need > kWriteBlock && !flush())
+        if (end + need > block && !flush())
             return false;
-        if (need > kWriteBlock) {
+        if (need > block) {
             if (!native::writeAll(fd, line.data(), line.size()) || !native::writeAll(fd, "\r\n", 2)) {
                 writeFailed = true;
                 return false;
@@ -291,7 +289,10 @@ struct FileChannels::Channel {
     }
 };
 
-FileChannels::FileChannels() = default;
+FileChannels::FileChannels(std::size_t readBlock, std::size_t writeBlock)
+    : readBlock_(std::max<std::size_t>(readBlock, 1)),
+      writeBlock_(std::max<std::size_t>(writeBlock, 1)) {}
+
 FileChannels::~FileChannels() = default;
 
 FileChannels::Channel* FileChannels::get(int16_t channel) const {
@@ -324,7 +325,8 @@ bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
     ch->mode = Channel::Mode::Input;
     // Left unzeroed: only bytes read into it are looked at, and zeroing 1 MiB per open costs more
     // than the whole pass over a small library.
-    ch->buf = std::make_unique_for_overwrite<char[]>(kReadBlock);
+    ch->block = readBlock_;
+    ch->buf = std::make_unique_for_overwrite<char[]>(ch->block);
     channels_[channel] = std::move(ch);
     return true;
 }
@@ -349,7 +351,8 @@ bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
     if (!native::truncate(ch->fd))
         return false;
     ch->mode = Channel::Mode::Output;
-    ch->buf = std::make_unique_for_overwrite<char[]>(kWriteBlock);
+    ch->block = writeBlock_;
+    ch->buf = std::make_unique_for_overwrite<char[]>(ch->block);
     channels_[channel] = std::move(ch);
     return true;
 }
