@@ -166,7 +166,7 @@ struct Point {
 };
 
 // A private folder in memory where the system has one: a hundred runs each write and read back
-// 10 MB and flush it, which a disk makes slow without changing what is left after a kill.
+// 8 MB and flush it, which a disk makes slow without changing what is left after a kill.
 class MemoryDir {
 public:
     MemoryDir() {
