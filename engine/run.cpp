@@ -169,7 +169,7 @@ private:
                 afterBlank = true;
 
             bool rewritten = false;
-            if (isPieceHeaderLine(line) && inSelectedDecal) {
+            if (isPieceHeaderLine(line) && inSelectedDecal && mayMatchLayer(line, old_lyr)) {
                 const Piece piece = rewritePiece(line, old_lyr, new_lyr, decalUnit, fields);
                 if (piece.rewritten) {
                     rebuildPieceLine(fields[1], fields[2], piece.width, piece.layer, fields[5],
@@ -195,6 +195,13 @@ private:
         if (!files_.Close(st_.OutFileNum))
             throw PassFailure{};
         return finish(Outcome::Done, messages::done(count, st_.OutFileName));
+    }
+
+    // False only when the layer rule cannot pick this line: with a given old layer, field 4 can
+    // equal it only where the line holds it somewhere. Nothing else of the line matters then
+    // (the width rule waits for the layer's), so the split is saved for most piece lines.
+    bool mayMatchLayer(std::string_view line, std::string_view old_lyr) const {
+        return !st_.EnLyr || old_lyr == "*" || line.find(old_lyr) != std::string_view::npos;
     }
 
     // What the layer and width rules make of one piece header line.
