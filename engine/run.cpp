@@ -143,8 +143,11 @@ private:
                                            lineNumber)) {
                     throw PassFailure{};
                 }
-                if (lineNumber != before)
-                    continue;
+                // The copy stops before a line it must not copy or at the end of the block read;
+                // either way the next line goes through the rules below, which copy a plain
+                // line unchanged as well.
+                if (lineNumber != before && files_.AtEnd(st_.InFileNum))
+                    break;
             }
             if (!files_.ReadLine(st_.InFileNum, line))
                 throw PassFailure{};
