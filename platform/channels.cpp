@@ -177,6 +177,7 @@ struct FileChannels::Channel {
             const __m128i s1 = _mm_set1_epi8(stop.size() < 2 ? '\r' : stop[1]);
             struct Masks {
                 unsigned cr, lf, notPlain;
+                __m128i lfBytes;  // 0xFF at each LF
             };
             const auto masksAt = [&](std::size_t at) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
@@ -186,10 +187,31 @@ struct FileChannels::Channel {
                 return Masks{static_cast<unsigned>(_mm_movemask_epi8(cr)),
                              static_cast<unsigned>(_mm_movemask_epi8(lf)),
                              static_cast<unsigned>(_mm_movemask_epi8(
-                                 _mm_or_si128(_mm_or_si128(cr, lf), other)))};
+                                 _mm_or_si128(_mm_or_si128(cr, lf), other))),
+                             lf};
             };
-            std::size_t lastStart = p;  // the start of the line after the last LF counted
-            unsigned carryCr = 0;       // the byte before the chunk is a CR
+            // LFs of whole chunks are counted in byte lanes (each LF byte is -1, so subtracting
+            // adds one) and summed only every 255 chunks and at the end, instead of a bit count
+            // per chunk.
+            const __m128i zero = _mm_setzero_si128();
+            __m128i laneCounts = zero, sums = zero;
+            unsigned chunksCounted = 0;
+            const auto addCounts = [&] {
+                sums = _mm_add_epi64(sums, _mm_sad_epu8(laneCounts, zero));
+                laneCounts = zero;
+                chunksCounted = 0;
+                lines += static_cast<std::uint64_t>(_mm_cvtsi128_si32(sums)) +
+                         static_cast<std::uint64_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+                sums = zero;
+            };
+            // The start of the line after the last LF before limit, all of whose lines are
+            // plain: found when needed, lines being short, rather than kept up per chunk.
+            const auto afterLastLf = [&](std::size_t limit) {
+                while (limit > p && data[limit - 1] != '\n')
+                    --limit;
+                return limit;
+            };
+            unsigned carryCr = 0;  // the byte before the chunk is a CR
             std::size_t chunk = p;
             if (chunk + 32 <= end) {
                 Masks cur = masksAt(chunk);
@@ -201,13 +223,14 @@ struct FileChannels::Channel {
                     const unsigned bad = (cur.cr & ~lfNext) | (cur.lf & ~crPrev) |
                                          (cur.cr & lfNext & notPlain2);
                     if (bad == 0) {
-                        lines += popcount16(cur.lf);
-                        if (cur.lf != 0)
-                            lastStart = chunk + 32 - static_cast<std::size_t>(__builtin_clz(cur.lf));
+                        laneCounts = _mm_sub_epi8(laneCounts, cur.lfBytes);
+                        if (++chunksCounted == 255)
+                            addCounts();
                         carryCr = cur.cr >> 15;
                         cur = next;
                         continue;
                     }
+                    addCounts();
                     const unsigned b = static_cast<unsigned>(__builtin_ctz(bad));
                     const unsigned before = cur.lf & ((1u << b) - 1);
                     lines += popcount16(before);
@@ -219,10 +242,11 @@ struct FileChannels::Channel {
                     }
                     return before != 0
                                ? chunk + 32 - static_cast<std::size_t>(__builtin_clz(before))
-                               : lastStart;
+                               : afterLastLf(chunk);
                 }
             }
-            p = lastStart;
+            addCounts();
+            p = afterLastLf(chunk);
             if (p >= end || !startsPlain(p))
                 return p;
         }

@@ -114,6 +114,34 @@ TEST(FileChannels, BlockSizesChangeNoByte) {
     }
 }
 
+TEST(FileChannels, BulkCopyCountsLongRunsOfLines) {
+    // Lines of 16 bytes put an LF in the same place of every 16-byte chunk.
+    for (const std::string& plain : {std::string("a"), std::string("abcdefgh"),
+                                     std::string(14, 'p'), std::string(37, 'z')}) {
+        test::TempDir dir;
+        std::string bytes;
+        for (int i = 0; i < 5000; ++i)
+            bytes += plain + "\r\n";
+        bytes += "OPEN 2 10 26 -1\r\nrest\r\n";
+        test::writeFile(dir.file("in.d"), bytes);
+        FileChannels files;
+        ASSERT_TRUE(files.OpenInput(1, dir.file("in.d")));
+        ASSERT_TRUE(files.OpenDiscard(2));
+        std::uint64_t copied = 0;
+        for (;;) {  // as the update pass asks: the data is read in by AtEnd
+            ASSERT_FALSE(files.AtEnd(1));
+            const std::uint64_t before = copied;
+            ASSERT_TRUE(files.CopyPlainLines(1, 2, "OC", copied));
+            if (copied == before)
+                break;
+        }
+        EXPECT_EQ(copied, 5000u) << plain.size();
+        std::string_view line;
+        ASSERT_TRUE(files.ReadLine(1, line));
+        EXPECT_EQ(line, "OPEN 2 10 26 -1");
+    }
+}
+
 TEST(FileChannels, WritesCrLfAfterEveryLine) {
     test::TempDir dir;
     const std::string path = dir.file("out.d");
