@@ -93,10 +93,17 @@ struct Child {
 // Runs trelvo-cli in folder with the extra environment, output to files in logs.
 Child runCli(const std::vector<std::string>& args, const std::string& folder,
              const std::vector<std::string>& extraEnv, const TempDir& logs) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        env.emplace_back(*e);
-    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    // The extra settings replace those of the same name (a program sees only the first).
+    std::vector<std::string> env = extraEnv;
+    for (char** e = environ; *e; ++e) {
+        const std::string setting = *e;
+        const std::string name = setting.substr(0, setting.find('=') + 1);
+        bool replaced = false;
+        for (const auto& x : extraEnv)
+            replaced = replaced || x.rfind(name, 0) == 0;
+        if (!replaced)
+            env.push_back(setting);
+    }
     std::vector<char*> envp;
     for (auto& e : env)
         envp.push_back(e.data());
