@@ -21,7 +21,10 @@ struct WrittenPiece {
 // away (or when the program is interrupted) unless it has been renamed into place.
 class TempFile {
 public:
-    // Nothing, with errorText set, when the folder does not allow it.
+    // Nothing, with errorText set, when the folder does not allow it. On Linux the name carries
+    // the process number and the file stays locked while this object has it, so that temporary
+    // files for the same target left by a process that was killed outright (SIGKILL, a power
+    // cut) are recognised and removed here first.
     static std::optional<TempFile> createBeside(const std::string& target, std::string& errorText);
 
     // Takes charge of an existing file.
@@ -35,7 +38,10 @@ public:
     void forget();  // it has become another file's name
 
 private:
+    TempFile(std::string path, std::intptr_t lock);
+
     std::string path_;
+    std::intptr_t lock_ = -1;  // an open handle that holds the file's lock, or -1
 };
 
 // Removes the temporary files of this process when it is interrupted: SIGINT, SIGTERM or SIGHUP

@@ -1,10 +1,13 @@
-// The Linux half of the in-place replacement: mkstemp, fsync, fchmod/fchown, link and rename, and
-// signal handlers for the cleanup.
+// The Linux half of the in-place replacement: mkstemp, fsync, fchmod/fchown, link and rename,
+// signal handlers for the cleanup, and the removal of what killed runs left behind.
 #include "cli/in_place.h"
 
+#include <sys/file.h>
 #include <sys/stat.h>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -82,6 +85,55 @@ bool copyFile(const std::string& source, const std::string& path, mode_t mode) {
     return ok;
 }
 
+// The process number in a temporary file name's tail "PID-XXXXXX" or "PID-XXXXXX.orig" (what
+// createBeside and replaceFile make after the prefix), or 0 when the tail is not of that form.
+pid_t tempOwner(std::string_view tail) {
+    if (tail.ends_with(".orig"))
+        tail.remove_suffix(5);
+    std::size_t digits = 0;
+    pid_t pid = 0;
+    while (digits < tail.size() && digits < 9 && tail[digits] >= '0' && tail[digits] <= '9')
+        pid = pid * 10 + (tail[digits++] - '0');
+    if (digits == 0 || tail.size() != digits + 7 || tail[digits] != '-')
+        return 0;
+    for (char c : tail.substr(digits + 1)) {
+        const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!alnum)
+            return 0;
+    }
+    return pid;
+}
+
+// Removes the temporary files for one target that runs killed outright left in folder: names
+// made of prefix and a tail as tempOwner reads it, of a process that no longer runs here, and
+// locked by nobody (a process on another machine that shares the folder holds its lock). A
+// staged backup among them is only a second name for the original or a copy of it.
+void removeStaleTemps(const std::string& folder, std::string_view prefix) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    const pid_t self = ::getpid();
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view name = e->d_name;
+        if (!name.starts_with(prefix))
+            continue;
+        const pid_t owner = tempOwner(name.substr(prefix.size()));
+        if (owner <= 0 || owner == self)
+            continue;
+        if (::kill(owner, 0) == 0 || errno != ESRCH)
+            continue;  // that process still runs (or it cannot be told): its file is in use
+        const int fd = ::openat(::dirfd(dir), e->d_name,
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(::dirfd(dir), e->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
 }  // namespace
 
 namespace detail {
@@ -110,6 +162,11 @@ void removeFile(const std::string& path) {
     ::unlink(path.c_str());
 }
 
+void releaseLock(std::intptr_t lock) {
+    if (lock != -1)
+        ::close(static_cast<int>(lock));
+}
+
 std::string failureText(std::string_view what, const std::string& path) {
     return std::string(what) + " '" + path + "': " + std::strerror(errno);
 }
@@ -122,15 +179,20 @@ std::optional<TempFile> TempFile::createBeside(const std::string& target, std::s
     // A hidden name, so that a shell pattern over the folder does not pick it up; cut short so
     // that it stays within the longest name a folder takes.
     const std::filesystem::path t(target);
-    std::string name = t.filename().string().substr(0, 200);
-    std::string pattern = (t.parent_path() / ("." + name + ".trelvo-XXXXXX")).string();
+    const std::string prefix = "." + t.filename().string().substr(0, 200) + ".trelvo-";
+    removeStaleTemps(folderOf(target), prefix);
+    std::string pattern =
+        (t.parent_path() / (prefix + std::to_string(::getpid()) + "-XXXXXX")).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         errorText = failureText("cannot create a temporary file in", folderOf(target));
         return std::nullopt;
     }
-    ::close(fd);
-    return TempFile(std::move(pattern));
+    // Kept open with the lock until the file is gone or has become the target. A folder that
+    // takes no locks leaves the process number alone to tell a live run from a killed one.
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    return TempFile(std::move(pattern), fd);
 }
 
 void installTempCleanup() {
@@ -183,7 +245,12 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
         if (::rename(staged.c_str(), backupPath->c_str()) != 0) {
             return failureText("cannot keep the backup", *backupPath);
         }
-        stagedGuard.forget();
+        // A rename between two names of one file does nothing: so it is when the backup already
+        // is a hard link of the target (a run killed just before its replacement leaves that).
+        // The staged name then goes with its guard; the backup is right as it is.
+        struct stat st {};
+        if (::lstat(staged.c_str(), &st) != 0)
+            stagedGuard.forget();
     }
 
     if (::rename(temp.path().c_str(), target.c_str()) != 0) {

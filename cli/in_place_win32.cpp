@@ -98,6 +98,11 @@ void removeFile(const std::string& path) {
     DeleteFileW(widen(path).c_str());
 }
 
+void releaseLock(std::intptr_t lock) {
+    if (lock != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(lock));
+}
+
 std::string failureText(std::string_view what, const std::string& path) {
     const DWORD error = GetLastError();
     wchar_t* text = nullptr;

@@ -143,8 +143,11 @@ private:
                                            lineNumber)) {
                     throw PassFailure{};
                 }
-                if (lineNumber != before)
-                    continue;
+                // The copy stops before a line it must not copy or at the end of the block read;
+                // either way the next line goes through the rules below, which copy a plain
+                // line unchanged as well.
+                if (lineNumber != before && files_.AtEnd(st_.InFileNum))
+                    break;
             }
             if (!files_.ReadLine(st_.InFileNum, line))
                 throw PassFailure{};
@@ -169,7 +172,7 @@ private:
                 afterBlank = true;
 
             bool rewritten = false;
-            if (isPieceHeaderLine(line) && inSelectedDecal) {
+            if (isPieceHeaderLine(line) && inSelectedDecal && mayMatchLayer(line, old_lyr)) {
                 const Piece piece = rewritePiece(line, old_lyr, new_lyr, decalUnit, fields);
                 if (piece.rewritten) {
                     rebuildPieceLine(fields[1], fields[2], piece.width, piece.layer, fields[5],
@@ -195,6 +198,13 @@ private:
         if (!files_.Close(st_.OutFileNum))
             throw PassFailure{};
         return finish(Outcome::Done, messages::done(count, st_.OutFileName));
+    }
+
+    // False only when the layer rule cannot pick this line: with a given old layer, field 4 can
+    // equal it only where the line holds it somewhere. Nothing else of the line matters then
+    // (the width rule waits for the layer's), so the split is saved for most piece lines.
+    bool mayMatchLayer(std::string_view line, std::string_view old_lyr) const {
+        return !st_.EnLyr || old_lyr == "*" || line.find(old_lyr) != std::string_view::npos;
     }
 
     // What the layer and width rules make of one piece header line.

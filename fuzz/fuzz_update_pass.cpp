@@ -1,5 +1,6 @@
 // Fuzz target for a whole run: entry check, opening the input, the update pass and closing, on
-// arbitrary library bytes with arbitrary entries and flags. Each run writes a real output file.
+// arbitrary library bytes with arbitrary entries, flags and channel block sizes. Each run writes a
+// real output file, in a folder in memory where the system has one.
 //
 // Checked on every input:
 //  - exactly one report, and it is one of the run's outcomes with its exact text, title and icon;
@@ -46,7 +47,13 @@ void check(bool ok, const char* what) {
 }
 
 constexpr std::string_view kSignature = "*PADS-LIBRARY-PCB-DECALS";
-constexpr std::size_t kReadBlock = std::size_t{1} << 20;  // what the file channels read at once
+
+// Block sizes the channels are given, picked by three bits of the flags byte. Small blocks put
+// block boundaries inside a few hundred bytes of input (one byte and a few odd sizes for every
+// way a line end can be cut, 64 and more for the vector scan of runs of plain lines); the output
+// side gets its own sizes so that flushes fall at other places.
+constexpr std::size_t kReadBlocks[] = {4096, 1, 2, 3, 7, 16, 64, 333};
+constexpr std::size_t kWriteBlocks[] = {4096, 5, 64, 1, 2, 16, 333, 7};
 
 // Entry texts the fuzzer can pick by number: the values users type, and a few near misses.
 constexpr std::string_view kEntryWords[] = {
@@ -164,14 +171,16 @@ std::string join(const std::vector<std::string_view>& parts, std::string_view se
 
 struct Case {
     bool enLyr = false, enWd = false;
+    std::size_t readBlock = 0, writeBlock = 0;
     trelvo::EntryTexts e;
     std::string library;
 };
 
 // Input layout: a flags byte; four entries, each a byte that either picks a word (high bit set)
 // or gives a length of raw bytes that follow; then the library bytes. Flag 4 starts the library
-// with a signature line; flag 16 then adds a long plain line and takes one more byte, so that
-// what follows straddles the channels' 1 MiB read block at that distance before its end.
+// with a signature line; flag 16 then adds a plain line and takes one more byte, so that what
+// follows starts that many bytes (modulo the block) before the end of a read block. Bits 5 to 7
+// pick the block sizes.
 std::optional<Case> decode(const uint8_t* data, std::size_t size) {
     if (size < 1)
         return std::nullopt;
@@ -180,6 +189,8 @@ std::optional<Case> decode(const uint8_t* data, std::size_t size) {
     std::size_t i = 1;
     c.enLyr = flags & 1;
     c.enWd = flags & 2;
+    c.readBlock = kReadBlocks[flags >> 5];
+    c.writeBlock = kWriteBlocks[flags >> 5];
     std::string* entries[] = {&c.e.old_lyr, &c.e.new_lyr, &c.e.old_wd, &c.e.new_wd};
     for (std::string* entry : entries) {
         if (i >= size)
@@ -201,8 +212,9 @@ std::optional<Case> decode(const uint8_t* data, std::size_t size) {
         if (flags & 16) {
             if (i >= size)
                 return std::nullopt;
-            const std::size_t before = data[i++];
-            c.library.append(kReadBlock - c.library.size() - 2 - before, 'x');
+            const std::size_t before = data[i++] % c.readBlock;
+            const std::size_t used = (c.library.size() + 2 + before) % c.readBlock;
+            c.library.append(used == 0 ? 0 : c.readBlock - used, 'x');
             c.library += "\r\n";
         }
     }
@@ -452,7 +464,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     st.OutFileName = dir.output;
     st.EnLyr = c->enLyr;
     st.EnWd = c->enWd;
-    trelvo::FileChannels files;
+    trelvo::FileChannels files(c->readBlock, c->writeBlock);
     std::vector<Report> reports;
     trelvo::RunContext ctx{files, [&](const Report& r) { reports.push_back(r); }};
     const Outcome outcome = trelvo::Run(st, ctx, c->e);

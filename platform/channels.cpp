@@ -13,9 +13,6 @@ namespace trelvo {
 
 namespace {
 
-constexpr std::size_t kReadBlock = std::size_t{1} << 20;
-constexpr std::size_t kWriteBlock = std::size_t{1} << 20;
-
 // The first CR or LF in [p, end), or end. One pass for both characters: lines are short, so
 // two separate searches per line cost more in call overhead than in scanning.
 const char* findLineEnd(const char* p, const char* end) {
@@ -66,6 +63,7 @@ struct FileChannels::Channel {
 
     // Input: buf[pos, end) is unread data.
     std::unique_ptr<char[]> buf;
+    std::size_t block = 0;  // the size of buf
     std::size_t pos = 0;
     std::size_t end = 0;
     bool skipLf = false;  // the last line ended with CR at the end of a block
@@ -88,7 +86,7 @@ struct FileChannels::Channel {
         if (eof || failed)
             return false;
         for (;;) {
-            const std::int64_t n = native::read(fd, buf.get(), kReadBlock);
+            const std::int64_t n = native::read(fd, buf.get(), block);
             if (n < 0) {
                 failed = true;
                 return false;
@@ -179,6 +177,7 @@ struct FileChannels::Channel {
             const __m128i s1 = _mm_set1_epi8(stop.size() < 2 ? '\r' : stop[1]);
             struct Masks {
                 unsigned cr, lf, notPlain;
+                __m128i lfBytes;  // 0xFF at each LF
             };
             const auto masksAt = [&](std::size_t at) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
@@ -188,10 +187,31 @@ struct FileChannels::Channel {
                 return Masks{static_cast<unsigned>(_mm_movemask_epi8(cr)),
                              static_cast<unsigned>(_mm_movemask_epi8(lf)),
                              static_cast<unsigned>(_mm_movemask_epi8(
-                                 _mm_or_si128(_mm_or_si128(cr, lf), other)))};
+                                 _mm_or_si128(_mm_or_si128(cr, lf), other))),
+                             lf};
             };
-            std::size_t lastStart = p;  // the start of the line after the last LF counted
-            unsigned carryCr = 0;       // the byte before the chunk is a CR
+            // LFs of whole chunks are counted in byte lanes (each LF byte is -1, so subtracting
+            // adds one) and summed only every 255 chunks and at the end, instead of a bit count
+            // per chunk.
+            const __m128i zero = _mm_setzero_si128();
+            __m128i laneCounts = zero, sums = zero;
+            unsigned chunksCounted = 0;
+            const auto addCounts = [&] {
+                sums = _mm_add_epi64(sums, _mm_sad_epu8(laneCounts, zero));
+                laneCounts = zero;
+                chunksCounted = 0;
+                lines += static_cast<std::uint64_t>(_mm_cvtsi128_si32(sums)) +
+                         static_cast<std::uint64_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+                sums = zero;
+            };
+            // The start of the line after the last LF before limit, all of whose lines are
+            // plain: found when needed, lines being short, rather than kept up per chunk.
+            const auto afterLastLf = [&](std::size_t limit) {
+                while (limit > p && data[limit - 1] != '\n')
+                    --limit;
+                return limit;
+            };
+            unsigned carryCr = 0;  // the byte before the chunk is a CR
             std::size_t chunk = p;
             if (chunk + 32 <= end) {
                 Masks cur = masksAt(chunk);
@@ -203,13 +223,14 @@ struct FileChannels::Channel {
                     const unsigned bad = (cur.cr & ~lfNext) | (cur.lf & ~crPrev) |
                                          (cur.cr & lfNext & notPlain2);
                     if (bad == 0) {
-                        lines += popcount16(cur.lf);
-                        if (cur.lf != 0)
-                            lastStart = chunk + 32 - static_cast<std::size_t>(__builtin_clz(cur.lf));
+                        laneCounts = _mm_sub_epi8(laneCounts, cur.lfBytes);
+                        if (++chunksCounted == 255)
+                            addCounts();
                         carryCr = cur.cr >> 15;
                         cur = next;
                         continue;
                     }
+                    addCounts();
                     const unsigned b = static_cast<unsigned>(__builtin_ctz(bad));
                     const unsigned before = cur.lf & ((1u << b) - 1);
                     lines += popcount16(before);
@@ -221,10 +242,11 @@ struct FileChannels::Channel {
                     }
                     return before != 0
                                ? chunk + 32 - static_cast<std::size_t>(__builtin_clz(before))
-                               : lastStart;
+                               : afterLastLf(chunk);
                 }
             }
-            p = lastStart;
+            addCounts();
+            p = afterLastLf(chunk);
             if (p >= end || !startsPlain(p))
                 return p;
         }
@@ -246,9 +268,9 @@ struct FileChannels::Channel {
             return true;
         if (writeFailed)
             return false;
-        if (end + size > kWriteBlock && !flush())
+        if (end + size > block && !flush())
             return false;
-        if (size > kWriteBlock) {
+        if (size > block) {
             if (!native::writeAll(fd, data, size))
                 writeFailed = true;
             return !writeFailed;
@@ -273,9 +295,9 @@ struct FileChannels::Channel {
         if (writeFailed)
             return false;
         const std::size_t need = line.size() + 2;
-        if (end + need > kWriteBlock && !flush())
+        if (end + need > block && !flush())
             return false;
-        if (need > kWriteBlock) {
+        if (need > block) {
             if (!native::writeAll(fd, line.data(), line.size()) || !native::writeAll(fd, "\r\n", 2)) {
                 writeFailed = true;
                 return false;
@@ -291,7 +313,10 @@ struct FileChannels::Channel {
     }
 };
 
-FileChannels::FileChannels() = default;
+FileChannels::FileChannels(std::size_t readBlock, std::size_t writeBlock)
+    : readBlock_(std::max<std::size_t>(readBlock, 1)),
+      writeBlock_(std::max<std::size_t>(writeBlock, 1)) {}
+
 FileChannels::~FileChannels() = default;
 
 FileChannels::Channel* FileChannels::get(int16_t channel) const {
@@ -324,7 +349,8 @@ bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
     ch->mode = Channel::Mode::Input;
     // Left unzeroed: only bytes read into it are looked at, and zeroing 1 MiB per open costs more
     // than the whole pass over a small library.
-    ch->buf = std::make_unique_for_overwrite<char[]>(kReadBlock);
+    ch->block = readBlock_;
+    ch->buf = std::make_unique_for_overwrite<char[]>(ch->block);
     channels_[channel] = std::move(ch);
     return true;
 }
@@ -349,7 +375,8 @@ bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
     if (!native::truncate(ch->fd))
         return false;
     ch->mode = Channel::Mode::Output;
-    ch->buf = std::make_unique_for_overwrite<char[]>(kWriteBlock);
+    ch->block = writeBlock_;
+    ch->buf = std::make_unique_for_overwrite<char[]>(ch->block);
     channels_[channel] = std::move(ch);
     return true;
 }

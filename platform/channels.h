@@ -15,7 +15,14 @@ class FileChannels {
 public:
     static constexpr int16_t kMaxChannel = 255;
 
-    FileChannels();
+    // How much is read from an input file, and gathered for an output file, at once.
+    static constexpr std::size_t kDefaultReadBlock = std::size_t{1} << 20;
+    static constexpr std::size_t kDefaultWriteBlock = std::size_t{1} << 20;
+
+    FileChannels() : FileChannels(kDefaultReadBlock, kDefaultWriteBlock) {}
+    // Other block sizes (at least 1 byte each) change no byte read or written, only where lines
+    // meet block boundaries: tests make them small to reach those boundaries with small files.
+    FileChannels(std::size_t readBlock, std::size_t writeBlock);
     ~FileChannels();  // closes whatever is still open
     FileChannels(const FileChannels&) = delete;
     FileChannels& operator=(const FileChannels&) = delete;
@@ -64,6 +71,8 @@ private:
     struct Channel;
     Channel* get(int16_t channel) const;
 
+    std::size_t readBlock_;
+    std::size_t writeBlock_;
     std::unique_ptr<Channel> channels_[kMaxChannel + 1];
 };
 

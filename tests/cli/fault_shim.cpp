@@ -3,8 +3,16 @@
 // the step: "mkstemp", "fsync", "rename" (the rename over the input), "link" (forces the copy
 // that stands in for a hard link), or "corrupt" (spoils the first block written to the temporary
 // file, which the read-back check must catch). Only files of an in-place run are affected.
+//
+// It also kills the process outright, as a power cut or kill -9 would. File steps are counted:
+// each read, write, ftruncate, fsync, fchmod or fchown of a file under TRELVO_TEST_KILL_DIR (an
+// absolute path) and each mkstemp, link, rename, unlink or unlinkat. TRELVO_TEST_STEP_LOG names a
+// file that gets one line per step ("NUMBER NAME"); with TRELVO_TEST_KILL_AT=N the process sends
+// itself SIGKILL just before step N, or, for a write with TRELVO_TEST_KILL_HALF=1, after writing
+// the first half of its bytes.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,11 +51,64 @@ F next(const char* name) {
 
 bool corrupted = false;
 
+bool fdInKillDir(int fd) {
+    const char* dir = std::getenv("TRELVO_TEST_KILL_DIR");
+    if (!dir || !*dir)
+        return false;
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[4096];
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    if (n <= 0)
+        return false;
+    target[n] = '\0';
+    const std::size_t len = std::strlen(dir);
+    return std::strncmp(target, dir, len) == 0 && (target[len] == '/' || target[len] == '\0');
+}
+
+long steps = 0;
+
+// Counts one step; true when the process is to die at it (see the file comment).
+bool killStep(const char* name) {
+    if (!std::getenv("TRELVO_TEST_KILL_DIR"))
+        return false;
+    ++steps;
+    if (const char* log = std::getenv("TRELVO_TEST_STEP_LOG")) {
+        const int fd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            char line[128];
+            const int n = std::snprintf(line, sizeof line, "%ld %s\n", steps, name);
+            next<ssize_t (*)(int, const void*, size_t)>("write")(fd, line,
+                                                               static_cast<std::size_t>(n));
+            ::close(fd);
+        }
+    }
+    const char* at = std::getenv("TRELVO_TEST_KILL_AT");
+    return at && std::strtol(at, nullptr, 10) == steps;
+}
+
+[[noreturn]] void die() {
+    ::kill(::getpid(), SIGKILL);
+    for (;;)
+        ::pause();
+}
+
+void maybeDie(const char* name) {
+    if (killStep(name))
+        die();
+}
+
+void maybeDieAtFd(const char* name, int fd) {
+    if (fdInKillDir(fd))
+        maybeDie(name);
+}
+
 }  // namespace
 
 extern "C" {
 
 int mkstemp(char* tmpl) {
+    maybeDie("mkstemp");
     if (faultIs("mkstemp")) {
         errno = EACCES;
         return -1;
@@ -56,6 +117,7 @@ int mkstemp(char* tmpl) {
 }
 
 int mkstemp64(char* tmpl) {
+    maybeDie("mkstemp");
     if (faultIs("mkstemp")) {
         errno = EACCES;
         return -1;
@@ -64,6 +126,7 @@ int mkstemp64(char* tmpl) {
 }
 
 int fsync(int fd) {
+    maybeDieAtFd("fsync", fd);
     if (faultIs("fsync") && isTempFd(fd)) {
         errno = EIO;
         return -1;
@@ -72,6 +135,7 @@ int fsync(int fd) {
 }
 
 int rename(const char* from, const char* to) {
+    maybeDie("rename");
     const std::size_t n = to ? std::strlen(to) : 0;
     const bool toBackup = n >= 5 && std::strcmp(to + n - 5, ".orig") == 0;
     if (faultIs("rename") && isTempName(from) && !toBackup) {
@@ -82,6 +146,7 @@ int rename(const char* from, const char* to) {
 }
 
 int link(const char* from, const char* to) {
+    maybeDie("link");
     if (faultIs("link")) {
         errno = EPERM;
         return -1;
@@ -91,6 +156,12 @@ int link(const char* from, const char* to) {
 
 ssize_t write(int fd, const void* buf, size_t count) {
     auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
+    if (fdInKillDir(fd) && killStep("write")) {
+        const char* half = std::getenv("TRELVO_TEST_KILL_HALF");
+        if (half && std::strcmp(half, "1") == 0 && count / 2 > 0)
+            real(fd, buf, count / 2);
+        die();
+    }
     if (faultIs("corrupt") && !corrupted && count > 0 && isTempFd(fd)) {
         corrupted = true;
         std::vector<char> copy(static_cast<const char*>(buf),
@@ -99,6 +170,41 @@ ssize_t write(int fd, const void* buf, size_t count) {
         return real(fd, copy.data(), count);
     }
     return real(fd, buf, count);
+}
+
+ssize_t read(int fd, void* buf, size_t count) {
+    maybeDieAtFd("read", fd);
+    return next<ssize_t (*)(int, void*, size_t)>("read")(fd, buf, count);
+}
+
+ssize_t __read_chk(int fd, void* buf, size_t count, size_t size) {
+    maybeDieAtFd("read", fd);
+    return next<ssize_t (*)(int, void*, size_t, size_t)>("__read_chk")(fd, buf, count, size);
+}
+
+int ftruncate(int fd, off_t length) {
+    maybeDieAtFd("ftruncate", fd);
+    return next<int (*)(int, off_t)>("ftruncate")(fd, length);
+}
+
+int fchmod(int fd, mode_t mode) {
+    maybeDieAtFd("fchmod", fd);
+    return next<int (*)(int, mode_t)>("fchmod")(fd, mode);
+}
+
+int fchown(int fd, uid_t owner, gid_t group) {
+    maybeDieAtFd("fchown", fd);
+    return next<int (*)(int, uid_t, gid_t)>("fchown")(fd, owner, group);
+}
+
+int unlink(const char* path) {
+    maybeDie("unlink");
+    return next<int (*)(const char*)>("unlink")(path);
+}
+
+int unlinkat(int dirfd, const char* path, int flags) {
+    maybeDie("unlinkat");
+    return next<int (*)(int, const char*, int)>("unlinkat")(dirfd, path, flags);
 }
 
 }  // extern "C"

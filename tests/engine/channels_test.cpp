@@ -2,6 +2,8 @@
 // numbering and closing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,76 @@ TEST(FileChannels, LinesAcrossBlockBoundaries) {
     // A file that ends exactly with the CR of a CR LF split over the block end.
     bytes = std::string(kBlock - 1, 'u') + "\r\n";
     EXPECT_EQ(readAll(bytes).size(), 1u);
+}
+
+// Copies a file the way the update pass does (runs of plain lines in bulk, the others one by one)
+// through channels with the given block sizes.
+std::string copyThrough(const std::string& bytes, std::size_t readBlock, std::size_t writeBlock) {
+    test::TempDir dir;
+    test::writeFile(dir.file("in.d"), bytes);
+    FileChannels files(readBlock, writeBlock);
+    EXPECT_TRUE(files.OpenInput(1, dir.file("in.d")));
+    EXPECT_TRUE(files.OpenOutput(2, dir.file("out.d")));
+    std::uint64_t plain = 0;
+    std::string_view line;
+    while (!files.AtEnd(1)) {
+        const std::uint64_t before = plain;
+        EXPECT_TRUE(files.CopyPlainLines(1, 2, "OC", plain));
+        if (plain != before)
+            continue;
+        EXPECT_TRUE(files.ReadLine(1, line));
+        EXPECT_TRUE(files.WriteLine(2, line));
+    }
+    EXPECT_TRUE(files.Close(1));
+    EXPECT_TRUE(files.Close(2));
+    return test::readFile(dir.file("out.d"));
+}
+
+TEST(FileChannels, BlockSizesChangeNoByte) {
+    std::string bytes = "*PADS-LIBRARY-PCB-DECALS\r\n";
+    for (int i = 0; i < 40; ++i) {
+        bytes += "plain line " + std::to_string(i) + "\r\n";
+        bytes += i % 3 ? "OPEN 2 10 26 -1\r\n" : "CLOSED 5 8 1 -1\n";
+        bytes += i % 4 ? "\r\n" : "\r";
+        bytes += std::string(static_cast<std::size_t>(i * 7 + 1), 'q') + "\n\r\n";
+    }
+    bytes += "last";
+    const std::string expected = copyThrough(bytes, FileChannels::kDefaultReadBlock,
+                                             FileChannels::kDefaultWriteBlock);
+    EXPECT_EQ(std::count(expected.begin(), expected.end(), '\n'), 40 * 5 + 2);
+    for (std::size_t read : {1, 2, 3, 16, 31, 32, 33, 64, 100}) {
+        for (std::size_t write : {1, 7, 64}) {
+            EXPECT_EQ(copyThrough(bytes, read, write), expected) << read << " " << write;
+        }
+    }
+}
+
+TEST(FileChannels, BulkCopyCountsLongRunsOfLines) {
+    // Lines of 16 bytes put an LF in the same place of every 16-byte chunk.
+    for (const std::string& plain : {std::string("a"), std::string("abcdefgh"),
+                                     std::string(14, 'p'), std::string(37, 'z')}) {
+        test::TempDir dir;
+        std::string bytes;
+        for (int i = 0; i < 5000; ++i)
+            bytes += plain + "\r\n";
+        bytes += "OPEN 2 10 26 -1\r\nrest\r\n";
+        test::writeFile(dir.file("in.d"), bytes);
+        FileChannels files;
+        ASSERT_TRUE(files.OpenInput(1, dir.file("in.d")));
+        ASSERT_TRUE(files.OpenDiscard(2));
+        std::uint64_t copied = 0;
+        for (;;) {  // as the update pass asks: the data is read in by AtEnd
+            ASSERT_FALSE(files.AtEnd(1));
+            const std::uint64_t before = copied;
+            ASSERT_TRUE(files.CopyPlainLines(1, 2, "OC", copied));
+            if (copied == before)
+                break;
+        }
+        EXPECT_EQ(copied, 5000u) << plain.size();
+        std::string_view line;
+        ASSERT_TRUE(files.ReadLine(1, line));
+        EXPECT_EQ(line, "OPEN 2 10 26 -1");
+    }
 }
 
 TEST(FileChannels, WritesCrLfAfterEveryLine) {

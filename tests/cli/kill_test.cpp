@@ -1,0 +1,348 @@
+// trelvo-cli --in-place killed outright (SIGKILL, as a power cut or kill -9 would) at every file
+// step of a run on a library of several MB, through the preloaded fault shim: the library is
+// always either the original or the complete update, a backup is always the original, whatever
+// temporary file is left is removed by the next run, and that run succeeds.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli_run.h"
+#include "test_files.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using trelvo::test::listDir;
+using trelvo::test::TempDir;
+using trelvo::test::writeFile;
+
+// The bytes of a file, empty when there is none; in one read, as each kill point reads 8 MB
+// files several times.
+std::string readFile(const std::string& path) {
+    std::string bytes;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return bytes;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// A library of at least size bytes and its update with --layer 26:1, built side by side.
+struct Library {
+    std::string original, updated;
+};
+
+Library makeLibrary(std::size_t size) {
+    Library lib;
+    auto both = [&](const std::string& line) {
+        lib.original += line + "\r\n";
+        lib.updated += line + "\r\n";
+    };
+    both("*PADS-LIBRARY-PCB-DECALS-V9*");
+    for (int i = 0; lib.original.size() < size; ++i) {
+        both("");
+        both("DEC" + std::to_string(i) + (i % 2 ? " M" : " I") + " 0 0 2 2 4 0 8 1 0");
+        lib.original += "OPEN 2 10 26 -1\r\n";
+        lib.updated += "OPEN  2  10  1  -1\r\n";
+        both("-50 0");
+        both("50 0");
+        both("CLOSED 5 8 3 -1");
+        both("0 0");
+        both("T1 0 0 0 0 " + std::to_string(i * 7));
+    }
+    return lib;
+}
+
+struct Child {
+    pid_t pid = -1;
+    int status = 0;
+};
+
+// Runs trelvo-cli in folder with the extra environment, output to files in logs.
+Child runCli(const std::vector<std::string>& args, const std::string& folder,
+             const std::vector<std::string>& extraEnv, const TempDir& logs) {
+    // The extra settings replace those of the same name (a program sees only the first).
+    std::vector<std::string> env = extraEnv;
+    for (char** e = environ; *e; ++e) {
+        const std::string setting = *e;
+        const std::string name = setting.substr(0, setting.find('=') + 1);
+        bool replaced = false;
+        for (const auto& x : extraEnv)
+            replaced = replaced || x.rfind(name, 0) == 0;
+        if (!replaced)
+            env.push_back(setting);
+    }
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argStore{TRELVO_CLI};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argStore)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string out = logs.file("stdout"), err = logs.file("stderr");
+
+    Child c;
+    c.pid = ::fork();
+    if (c.pid == 0) {
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int n = ::open("/dev/null", O_RDONLY);
+        if (o < 0 || e < 0 || n < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 || ::dup2(n, 0) < 0 ||
+            ::chdir(folder.c_str()) != 0) {
+            ::_exit(127);
+        }
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    if (c.pid < 0) {
+        ADD_FAILURE() << "fork failed";
+        return c;
+    }
+    while (::waitpid(c.pid, &c.status, 0) < 0) {
+    }
+    return c;
+}
+
+std::vector<std::string> shimEnv() {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    return {std::string("LD_PRELOAD=") + TRELVO_FAULT_SHIM,
+            std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"};
+}
+
+bool exists(const std::string& path) {
+    return fs::exists(fs::symlink_status(path));
+}
+
+// Whether name is a temporary file trelvo-cli makes for a.d in process pid: ".a.d.trelvo-PID-"
+// with six letters or digits, possibly followed by ".orig".
+bool isTempOf(const std::string& name, pid_t pid) {
+    const std::string prefix = ".a.d.trelvo-" + std::to_string(pid) + "-";
+    if (name.rfind(prefix, 0) != 0)
+        return false;
+    std::string tail = name.substr(prefix.size());
+    if (tail.size() == 11 && tail.ends_with(".orig"))
+        tail.resize(6);
+    if (tail.size() != 6)
+        return false;
+    for (char c : tail) {
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
+}
+
+struct Point {
+    long step;
+    bool half;  // a write, killed after half of its bytes
+    std::string what;
+};
+
+// A private folder in memory where the system has one: a hundred runs each write and read back
+// 8 MB and flush it, which a disk makes slow without changing what is left after a kill.
+class MemoryDir {
+public:
+    MemoryDir() {
+        std::random_device rd;
+        const fs::path base = fs::is_directory("/dev/shm") && ::access("/dev/shm", W_OK) == 0
+                                  ? fs::path("/dev/shm")
+                                  : fs::temp_directory_path();
+        path_ = base / ("trelvo-kill-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+        fs::create_directory(path_);
+        path_ = fs::canonical(path_);
+    }
+    ~MemoryDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    MemoryDir(const MemoryDir&) = delete;
+    MemoryDir& operator=(const MemoryDir&) = delete;
+    std::string folder() const { return path_.string(); }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(path_))
+            out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+private:
+    fs::path path_;
+};
+
+TEST(TrelvoCliInPlaceKill, LibraryIsOriginalOrUpdatedAfterAKillAtAnyStep) {
+    const Library lib = makeLibrary(std::size_t{8} << 20);
+    MemoryDir work;
+    TempDir logs;
+    const std::string folder = work.folder();
+    const std::string input = folder + "/a.d";
+    const std::string backup = folder + "/a.d.orig";
+    const std::vector<std::string> args = {"--layer", "26:1", "--in-place", "a.d"};
+
+    // A run to the end, counting its steps.
+    writeFile(input, lib.original);
+    const std::string log = logs.file("steps");
+    auto env = shimEnv();
+    env.push_back("TRELVO_TEST_KILL_DIR=" + folder);
+    auto counted = env;
+    counted.push_back("TRELVO_TEST_STEP_LOG=" + log);
+    const Child full = runCli(args, folder, counted, logs);
+    ASSERT_TRUE(WIFEXITED(full.status) && WEXITSTATUS(full.status) == 0)
+        << readFile(logs.file("stderr"));
+    ASSERT_EQ(readFile(input), lib.updated);
+    ASSERT_EQ(readFile(backup), lib.original);
+    std::vector<Point> points;
+    {
+        std::istringstream in(readFile(log));
+        long step = 0;
+        std::string name;
+        while (in >> step >> name) {
+            points.push_back({step, false, name});
+            if (name == "write")
+                points.push_back({step, true, "half write"});
+        }
+    }
+    // Each of the 8 blocks read, written and read back, and the steps of the replacement.
+    ASSERT_GE(points.size(), 50u);
+
+    int sameAsOriginal = 0, originalWithBackup = 0, updated = 0;
+    for (const Point& p : points) {
+        SCOPED_TRACE("killed before step " + std::to_string(p.step) + " (" + p.what + ")");
+        for (const auto& e : fs::directory_iterator(folder))
+            fs::remove(e.path());
+        writeFile(input, lib.original);
+
+        auto killEnv = env;
+        killEnv.push_back("TRELVO_TEST_KILL_AT=" + std::to_string(p.step));
+        if (p.half)
+            killEnv.push_back("TRELVO_TEST_KILL_HALF=1");
+        const Child killed = runCli(args, folder, killEnv, logs);
+        ASSERT_TRUE(WIFSIGNALED(killed.status) && WTERMSIG(killed.status) == SIGKILL)
+            << "status " << killed.status << ": " << readFile(logs.file("stderr"));
+
+        const std::string after = readFile(input);
+        const bool hasBackup = exists(backup);
+        if (after == lib.original) {
+            ++(hasBackup ? originalWithBackup : sameAsOriginal);
+        } else if (after == lib.updated) {
+            ++updated;
+        } else {
+            ADD_FAILURE() << "the library is neither the original nor the update ("
+                          << after.size() << " bytes)";
+        }
+        if (hasBackup) {
+            EXPECT_EQ(readFile(backup), lib.original);
+        }
+        for (const auto& name : work.names()) {
+            EXPECT_TRUE(name == "a.d" || name == "a.d.orig" || isTempOf(name, killed.pid)) << name;
+        }
+
+        // The next run removes what the killed one left and does the whole update.
+        const Child next = runCli(args, folder, {}, logs);
+        EXPECT_TRUE(WIFEXITED(next.status) && WEXITSTATUS(next.status) == 0)
+            << readFile(logs.file("stderr"));
+        EXPECT_EQ(readFile(input), lib.updated);
+        EXPECT_EQ(readFile(backup), after);
+        EXPECT_EQ(work.names(), (std::vector<std::string>{"a.d", "a.d.orig"}));
+        if (::testing::Test::HasFailure())
+            break;
+    }
+    std::cout << points.size() << " kill points: " << sameAsOriginal << " left the original, "
+              << originalWithBackup << " the original with its backup, " << updated
+              << " the update\n";
+    RecordProperty("kill_points", static_cast<int>(points.size()));
+    // The steps are those of every run, so each kind of outcome must appear: before the backup,
+    // between the backup and the replacement, after the replacement.
+    EXPECT_GT(sameAsOriginal, 0);
+    EXPECT_GT(originalWithBackup, 0);
+    EXPECT_GT(updated, 0);
+}
+
+// A process number that no longer runs: a child that has ended and been waited for.
+pid_t endedProcess() {
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return pid;
+}
+
+TEST(TrelvoCliInPlaceKill, OnlyAbandonedTemporaryFilesOfTheSameLibraryAreRemoved) {
+    const Library lib = makeLibrary(4096);
+    TempDir work, logs;
+    const std::string folder = fs::canonical(work.path()).string();
+    writeFile(folder + "/a.d", lib.original);
+    const std::string dead = std::to_string(endedProcess());
+    const std::string alive = std::to_string(::getpid());
+    const std::vector<std::string> removed = {
+        ".a.d.trelvo-" + dead + "-Ab3xYz",
+        ".a.d.trelvo-" + dead + "-Ab3xYz.orig",
+    };
+    const std::vector<std::string> kept = {
+        ".a.d.trelvo-" + alive + "-abcdef",     // a run that still goes on
+        ".a.d.trelvo-" + dead + "-locked",      // locked: a run on another machine
+        ".b.d.trelvo-" + dead + "-abcdef",      // another library's
+        ".a.d.trelvo-abcdef",                   // no process number
+        ".a.d.trelvo-" + dead + "-abc",         // not a name trelvo-cli makes
+        ".a.d.trelvo-" + dead + "-abcdef.old",  // nor this
+        "a.d.trelvo-" + dead + "-abcdef",       // nor this
+    };
+    const std::string folderOfThatName = ".a.d.trelvo-" + dead + "-folder";
+    for (const auto& name : removed)
+        writeFile(folder + "/" + name, "stale");
+    for (const auto& name : kept)
+        writeFile(folder + "/" + name, "keep");
+    fs::create_directory(folder + "/" + folderOfThatName);
+    const int lock = ::open((folder + "/" + kept[1]).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+
+    const Child c = runCli({"--layer", "26:1", "--in-place", "a.d"}, folder, {}, logs);
+    ::close(lock);
+    EXPECT_TRUE(WIFEXITED(c.status) && WEXITSTATUS(c.status) == 0)
+        << readFile(logs.file("stderr"));
+    EXPECT_EQ(readFile(folder + "/a.d"), lib.updated);
+    std::set<std::string> want(kept.begin(), kept.end());
+    want.insert({"a.d", "a.d.orig", folderOfThatName});
+    const auto names = listDir(work);
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), want);
+    for (const auto& name : kept)
+        EXPECT_EQ(readFile(folder + "/" + name), "keep") << name;
+}
+
+}  // namespace
