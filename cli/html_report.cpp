@@ -30,16 +30,6 @@ std::string num(double v) {
     return std::string(buf, r.ptr);
 }
 
-std::optional<double> parseNumber(std::string_view t) {
-    if (!t.empty() && t[0] == '+')
-        t.remove_prefix(1);
-    double v = 0;
-    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-    if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
 constexpr const char* kStyle =
     "body{font-family:sans-serif;margin:1.5em;color:#222}"
     "table.entries td{padding:0 1em 0 0}"
@@ -287,7 +277,7 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
                 Drawn& other = fileIsAfter ? b : a;
                 other.layer = fileIsAfter ? rw.oldLayer : rw.newLayer;
                 other.width =
-                    parseNumber(fileIsAfter ? rw.oldWidth : rw.newWidth).value_or(p.width);
+                    ReadGeometryNumber(fileIsAfter ? rw.oldWidth : rw.newWidth).value_or(p.width);
             }
             maxWidth = std::max({maxWidth, a.width, b.width});
             before.push_back(std::move(b));

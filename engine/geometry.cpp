@@ -12,17 +12,6 @@ namespace trelvo {
 
 namespace {
 
-std::optional<double> number(std::string_view t) {
-    // Exports write "10.0", "-0.0" and "+5" alike; from_chars takes no "+".
-    if (!t.empty() && t[0] == '+')
-        t.remove_prefix(1);
-    double v = 0;
-    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-    if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
 // No decal has more lines than this; a larger count only means "to the end".
 constexpr long long kCountCap = 1LL << 30;
 
@@ -81,6 +70,17 @@ bool isOutlineKeyword(std::string_view k) {
     return k == "OPEN" || k == "CLOSED" || k == "CIRCLE";
 }
 
+std::optional<double> ReadGeometryNumber(std::string_view t) {
+    // Exports write "10.0", "-0.0" and "+5" alike; from_chars takes no "+".
+    if (!t.empty() && t[0] == '+')
+        t.remove_prefix(1);
+    double v = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
 DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std::size_t first,
                                 std::size_t& next) {
     DecalGeometry d;
@@ -107,7 +107,7 @@ DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std:
     for (long long p = 0; p < pieces && i < n; ++p) {
         Str2Ary_All(lines[i], " ", 1, f);
         const auto corners = f.count() >= 4 ? count(f[2]) : std::nullopt;
-        const auto width = f.count() >= 4 ? number(f[3]) : std::nullopt;
+        const auto width = f.count() >= 4 ? ReadGeometryNumber(f[3]) : std::nullopt;
         if (!corners || !width) {
             // Without its corner count the place of everything after it is unknown.
             d.unread.push_back(i);
@@ -127,7 +127,7 @@ DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std:
             std::optional<double> vals[8];
             const std::size_t k = f.count();
             for (std::size_t j = 0; j < k && j < 8; ++j)
-                vals[j] = number(f[static_cast<int>(j) + 1]);
+                vals[j] = ReadGeometryNumber(f[static_cast<int>(j) + 1]);
             if ((k != 2 && k != 8) || !vals[0] || !vals[1]) {
                 d.unread.push_back(i);
                 readable = false;
@@ -162,8 +162,8 @@ DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std:
         Str2Ary_All(lines[i], " ", 1, f);
         std::optional<double> x, y;
         if (f.count() >= 5 && f[1].starts_with("T")) {
-            x = number(f[1].substr(1));
-            y = number(f[2]);
+            x = ReadGeometryNumber(f[1].substr(1));
+            y = ReadGeometryNumber(f[2]);
         }
         if (!x || !y) {
             d.unread.push_back(i);

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -55,6 +56,10 @@ struct Box {
     void add(double x, double y);
     void add(const Box& other);
 };
+
+// A coordinate, width or angle as the export writes it ("10", "10.0", "-0.0", "+5"); nothing for
+// any other text or a value that is not finite.
+std::optional<double> ReadGeometryNumber(std::string_view text);
 
 // Reads the decal whose header is lines[first]. Stops after the last line its counts call for
 // (or at the end of lines); next receives the index after it. Never fails: lines that cannot be

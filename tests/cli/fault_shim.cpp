@@ -33,15 +33,20 @@ bool isTempName(const char* path) {
     return path && std::strstr(path, ".trelvo-") != nullptr;
 }
 
-bool isTempFd(int fd) {
+// The path an open descriptor refers to, into target; false when it has none.
+bool fdPath(int fd, char (&target)[4096]) {
     char link[64];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    char target[4096];
     const ssize_t n = ::readlink(link, target, sizeof target - 1);
     if (n <= 0)
         return false;
     target[n] = '\0';
-    return isTempName(target);
+    return true;
+}
+
+bool isTempFd(int fd) {
+    char target[4096];
+    return fdPath(fd, target) && isTempName(target);
 }
 
 template <typename F>
@@ -55,13 +60,9 @@ bool fdInKillDir(int fd) {
     const char* dir = std::getenv("TRELVO_TEST_KILL_DIR");
     if (!dir || !*dir)
         return false;
-    char link[64];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     char target[4096];
-    const ssize_t n = ::readlink(link, target, sizeof target - 1);
-    if (n <= 0)
+    if (!fdPath(fd, target))
         return false;
-    target[n] = '\0';
     const std::size_t len = std::strlen(dir);
     return std::strncmp(target, dir, len) == 0 && (target[len] == '/' || target[len] == '\0');
 }
