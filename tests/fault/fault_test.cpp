@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -602,14 +604,24 @@ TEST(Huge, LibraryPastFourGigabytesStreams) {
 
     std::uint64_t received = 0;
     bool same = true;
+    // The run opens its output without waiting for a reader, so the reader must be there first: it
+    // opens without blocking now. Until the run opens its end, a read finds no writer and returns
+    // 0 as at the end; only a 0 after the run has returned is the end.
+    std::atomic<bool> runDone{false};
+    const int outFd = ::open(out.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(outFd, 0);
+    ASSERT_EQ(::fcntl(outFd, F_SETFL, ::fcntl(outFd, F_GETFL) & ~O_NONBLOCK), 0);
     std::thread consumer([&] {
-        const int fd = ::open(out.c_str(), O_RDONLY);
-        if (fd < 0)
-            return;
+        const int fd = outFd;
         const std::uint64_t total = first.size() + blocks * blockOut.size();
         std::vector<char> buf(1 << 20);
         for (;;) {
+            const bool wasDone = runDone.load();
             const ssize_t n = ::read(fd, buf.data(), buf.size());
+            if (n == 0 && !wasDone) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
             if (n <= 0)
                 break;
             std::size_t i = 0;
@@ -640,8 +652,10 @@ TEST(Huge, LibraryPastFourGigabytesStreams) {
     });
 
     const Result r = runLayer(in, out);
-    // Release a reader still waiting for the output, should the run not have opened it.
-    const int unblock = ::open(out.c_str(), O_WRONLY | O_NONBLOCK);
+    runDone = true;
+    // Release a writer still waiting for the input, should the run not have opened it: it then
+    // finds no reader and stops.
+    const int unblock = ::open(in.c_str(), O_RDONLY | O_NONBLOCK);
     if (unblock >= 0)
         ::close(unblock);
     producer.join();
