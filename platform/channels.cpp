@@ -1,6 +1,7 @@
 #include "platform/channels.h"
 
 #include "platform/native_file.h"
+#include "platform/plain_run.h"
 
 #include <algorithm>
 #include <cstring>
@@ -33,23 +34,6 @@ const char* findLineEnd(const char* p, const char* end) {
             return p;
     }
     return end;
-}
-
-// A plain loop: string_view::find would call memchr once per line for a set of two or so.
-// Set bits of a 16-bit mask, without relying on a popcount instruction the target may lack.
-unsigned popcount16(unsigned x) {
-    x = x - ((x >> 1) & 0x5555u);
-    x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
-    x = (x + (x >> 4)) & 0x0F0Fu;
-    return (x + (x >> 8)) & 0x1Fu;
-}
-
-bool isOneOf(char c, std::string_view set) {
-    for (char s : set) {
-        if (c == s)
-            return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -152,114 +136,7 @@ struct FileChannels::Channel {
 
     // Input: the end of the run of plain lines (see CopyPlainLines) that starts at pos.
     std::size_t plainRun(std::string_view stop, std::uint64_t& lines) const {
-        const char* const data = buf.get();
-        std::size_t p = pos;  // start of the line being looked at
-        // True when the line at p may be copied: it ends in CR LF at q, inside this block.
-        const auto endsPlain = [&](std::size_t q) {
-            return q + 1 < end && data[q] == '\r' && data[q + 1] == '\n';
-        };
-        const auto startsPlain = [&](std::size_t at) {
-            const char first = data[at];
-            return first != '\r' && first != '\n' && !isOneOf(first, stop);
-        };
-        if (p >= end || !startsPlain(p))
-            return p;
-#if defined(__SSE2__)
-        // Whole runs at once. Per 16 bytes one load gives three bit masks (CR, LF, and bytes that
-        // cannot begin a plain line); shifted against the next chunk's masks they give every
-        // position where the run must stop: a CR not followed by LF, an LF not after a CR, or a
-        // CR LF followed by a line that is not plain. Lines are counted by their LFs. No branch
-        // depends on where a line ends, so short lines cost nothing extra.
-        if (stop.size() <= 2) {
-            const __m128i crV = _mm_set1_epi8('\r');
-            const __m128i lfV = _mm_set1_epi8('\n');
-            const __m128i s0 = _mm_set1_epi8(stop.empty() ? '\r' : stop[0]);
-            const __m128i s1 = _mm_set1_epi8(stop.size() < 2 ? '\r' : stop[1]);
-            struct Masks {
-                unsigned cr, lf, notPlain;
-                __m128i lfBytes;  // 0xFF at each LF
-            };
-            const auto masksAt = [&](std::size_t at) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-                const __m128i cr = _mm_cmpeq_epi8(v, crV);
-                const __m128i lf = _mm_cmpeq_epi8(v, lfV);
-                const __m128i other = _mm_or_si128(_mm_cmpeq_epi8(v, s0), _mm_cmpeq_epi8(v, s1));
-                return Masks{static_cast<unsigned>(_mm_movemask_epi8(cr)),
-                             static_cast<unsigned>(_mm_movemask_epi8(lf)),
-                             static_cast<unsigned>(_mm_movemask_epi8(
-                                 _mm_or_si128(_mm_or_si128(cr, lf), other))),
-                             lf};
-            };
-            // LFs of whole chunks are counted in byte lanes (each LF byte is -1, so subtracting
-            // adds one) and summed only every 255 chunks and at the end, instead of a bit count
-            // per chunk.
-            const __m128i zero = _mm_setzero_si128();
-            __m128i laneCounts = zero, sums = zero;
-            unsigned chunksCounted = 0;
-            const auto addCounts = [&] {
-                sums = _mm_add_epi64(sums, _mm_sad_epu8(laneCounts, zero));
-                laneCounts = zero;
-                chunksCounted = 0;
-                lines += static_cast<std::uint64_t>(_mm_cvtsi128_si32(sums)) +
-                         static_cast<std::uint64_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-                sums = zero;
-            };
-            // The start of the line after the last LF before limit, all of whose lines are
-            // plain: found when needed, lines being short, rather than kept up per chunk.
-            const auto afterLastLf = [&](std::size_t limit) {
-                while (limit > p && data[limit - 1] != '\n')
-                    --limit;
-                return limit;
-            };
-            unsigned carryCr = 0;  // the byte before the chunk is a CR
-            std::size_t chunk = p;
-            if (chunk + 32 <= end) {
-                Masks cur = masksAt(chunk);
-                for (; chunk + 32 <= end; chunk += 16) {
-                    const Masks next = masksAt(chunk + 16);
-                    const unsigned lfNext = (cur.lf >> 1) | ((next.lf & 1u) << 15);
-                    const unsigned notPlain2 = (cur.notPlain >> 2) | ((next.notPlain & 3u) << 14);
-                    const unsigned crPrev = ((cur.cr << 1) | carryCr) & 0xFFFFu;
-                    const unsigned bad = (cur.cr & ~lfNext) | (cur.lf & ~crPrev) |
-                                         (cur.cr & lfNext & notPlain2);
-                    if (bad == 0) {
-                        laneCounts = _mm_sub_epi8(laneCounts, cur.lfBytes);
-                        if (++chunksCounted == 255)
-                            addCounts();
-                        carryCr = cur.cr >> 15;
-                        cur = next;
-                        continue;
-                    }
-                    addCounts();
-                    const unsigned b = static_cast<unsigned>(__builtin_ctz(bad));
-                    const unsigned before = cur.lf & ((1u << b) - 1);
-                    lines += popcount16(before);
-                    const std::size_t q = chunk + b;
-                    if (data[q] == '\r' && data[q + 1] == '\n') {
-                        // This line is plain; the next one is not.
-                        ++lines;
-                        return q + 2;
-                    }
-                    return before != 0
-                               ? chunk + 32 - static_cast<std::size_t>(__builtin_clz(before))
-                               : afterLastLf(chunk);
-                }
-            }
-            addCounts();
-            p = afterLastLf(chunk);
-            if (p >= end || !startsPlain(p))
-                return p;
-        }
-#endif
-        while (p < end && startsPlain(p)) {
-            const std::size_t q =
-                static_cast<std::size_t>(findLineEnd(data + p, data + end) - data);
-            if (!endsPlain(q))
-                break;
-            p = q + 2;
-            ++lines;
-        }
-        return p;
+        return plainRunEnd(buf.get(), pos, end, stop, lines);
     }
 
     // Output: appends bytes as they are.
