@@ -63,6 +63,30 @@ void Str2Ary_All(std::string_view xstr, std::string_view dlm, int16_t ary_lb, Fi
     }
 }
 
+int SplitAtSpaces(std::string_view xstr, std::string_view* out, int max) {
+    const char* p = xstr.data();
+    const char* const end = p + xstr.size();
+    while (p < end && *p == ' ')
+        ++p;
+    if (p == end) {
+        if (max > 0)
+            out[0] = std::string_view(end, 0);
+        return 1;
+    }
+    int n = 0;
+    while (p < end) {
+        if (n == max)
+            return max + 1;
+        const char* const start = p;
+        while (p < end && *p != ' ')
+            ++p;
+        out[n++] = std::string_view(start, static_cast<std::size_t>(p - start));
+        while (p < end && *p == ' ')
+            ++p;
+    }
+    return n;
+}
+
 Fields Str2Ary_All(std::string_view xstr, std::string_view dlm, int16_t ary_lb) {
     Fields f;
     Str2Ary_All(xstr, dlm, ary_lb, f);

@@ -131,38 +131,31 @@ private:
         bool inSelectedDecal = !hooks_.decal_filter;
         std::string decalName;
         long count = 0;
-        Fields fields;
+        // Fields 1 to 11 of the line being looked at (f[1] is field 1), as views into it.
+        std::string_view f[kDecalHeaderFields + 1];
         std::string rebuilt;
+        // Runs of lines that no rule below looks at (not after an empty line, not empty, not
+        // beginning like a piece keyword) are copied in bulk, byte for byte as this loop would.
+        const std::string_view stop = kPieceKeywordInitials;
 
-        while (!files_.AtEnd(st_.InFileNum)) {
-            // Runs of lines that no rule below looks at (not after an empty line, not empty, not
-            // beginning like a piece keyword) are copied in bulk, byte for byte as this loop would.
-            if (!afterBlank) {
-                const std::uint64_t before = lineNumber;
-                if (!files_.CopyPlainLines(st_.InFileNum, st_.OutFileNum, kPieceKeywordInitials,
-                                           lineNumber)) {
-                    throw PassFailure{};
-                }
-                // The copy stops before a line it must not copy or at the end of the block read;
-                // either way the next line goes through the rules below, which copy a plain
-                // line unchanged as well.
-                if (lineNumber != before && files_.AtEnd(st_.InFileNum))
-                    break;
-            }
-            if (!files_.ReadLine(st_.InFileNum, line))
+        for (;;) {
+            const auto next = files_.CopyToNextLine(st_.InFileNum, st_.OutFileNum,
+                                                    afterBlank ? nullptr : &stop, line,
+                                                    lineNumber);
+            if (next == FileChannels::Next::End)
+                break;
+            if (next == FileChannels::Next::Failed)
                 throw PassFailure{};
-            ++lineNumber;
 
             if (afterBlank) {
-                Str2Ary_All(line, " ", 1, fields);
-                if (isDecalHeader(fields)) {
-                    const auto unit = unitFromLetter(fields[2]);
+                if (SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields) {
+                    const auto unit = unitFromLetter(f[2]);
                     if (!unit)
                         return finish(Outcome::FormatError, messages::formatError());
                     decalUnit = *unit;
                     headerSeen = true;
                     if (hooks_.decal_filter || hooks_.on_rewrite)
-                        decalName.assign(fields[1]);
+                        decalName.assign(f[1]);
                     if (hooks_.decal_filter)
                         inSelectedDecal = hooks_.decal_filter(decalName);
                 }
@@ -172,14 +165,15 @@ private:
                 afterBlank = true;
 
             bool rewritten = false;
-            if (isPieceHeaderLine(line) && inSelectedDecal && mayMatchLayer(line, old_lyr)) {
-                const Piece piece = rewritePiece(line, old_lyr, new_lyr, decalUnit, fields);
+            if (isPieceHeaderLine(line) && inSelectedDecal &&
+                SplitAtSpaces(line, f + 1, kPieceFields) == kPieceFields && f[5] == "-1") {
+                const Piece piece = rewritePiece(f, old_lyr, new_lyr, decalUnit);
                 if (piece.rewritten) {
-                    rebuildPieceLine(fields[1], fields[2], piece.width, piece.layer, fields[5],
+                    rebuildPieceLine(f[1], f[2], piece.width, piece.layer, f[5],
                                      rebuilt);
                     if (hooks_.on_rewrite) {
-                        hooks_.on_rewrite({decalName, lineNumber, fields[1], fields[4], piece.layer,
-                                           fields[3], piece.width, decalUnit});
+                        hooks_.on_rewrite({decalName, lineNumber, f[1], f[4], piece.layer,
+                                           f[3], piece.width, decalUnit});
                     }
                     line = rebuilt;
                     rewritten = true;
@@ -200,38 +194,27 @@ private:
         return finish(Outcome::Done, messages::done(count, st_.OutFileName));
     }
 
-    // False only when the layer rule cannot pick this line: with a given old layer, field 4 can
-    // equal it only where the line holds it somewhere. Nothing else of the line matters then
-    // (the width rule waits for the layer's), so the split is saved for most piece lines.
-    bool mayMatchLayer(std::string_view line, std::string_view old_lyr) const {
-        return !st_.EnLyr || old_lyr == "*" || line.find(old_lyr) != std::string_view::npos;
-    }
-
     // What the layer and width rules make of one piece header line.
     struct Piece {
         bool rewritten = false;
         std::string_view width, layer;  // fields 3 and 4 as they are to be written
     };
 
-    // fields receives the split of the line and keeps it as read.
-    Piece rewritePiece(std::string_view line, std::string_view old_lyr, std::string_view new_lyr,
-                       Unit decalUnit, Fields& fields) {
-        Str2Ary_All(line, " ", 1, fields);
+    // f[1] to f[5]: the fields of an eligible piece header line.
+    Piece rewritePiece(const std::string_view* f, std::string_view old_lyr,
+                       std::string_view new_lyr, Unit decalUnit) {
         Piece piece;
-        if (!isEligiblePiece(fields))
-            return piece;
-
-        piece.width = fields[3];
-        piece.layer = fields[4];
+        piece.width = f[3];
+        piece.layer = f[4];
         bool layerGate = !st_.EnLyr;
-        if (st_.EnLyr && (old_lyr == "*" || fields[4] == old_lyr)) {
+        if (st_.EnLyr && (old_lyr == "*" || f[4] == old_lyr)) {
             piece.layer = new_lyr;
             layerGate = true;
             piece.rewritten = true;
         }
         if (st_.EnWd && layerGate) {
             const bool sameUnit = decalUnit == plan_.entryUnit;
-            const Decimal value = number(fields[3]);  // read even when any width matches
+            const Decimal value = number(f[3]);  // read even when any width matches
             if (plan_.anyOld || value == (sameUnit ? plan_.entryOld : plan_.convOld)) {
                 piece.width = sameUnit ? plan_.entryNew : plan_.convNew;
                 piece.rewritten = true;

@@ -115,6 +115,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     check(text == rest, "the caller's text is left as it was");
     checkSplit(text, dlm, lb, f);
 
+    // The update pass splits piece (5 fields) and decal header lines (11) without copying.
+    if (dlm == " " && lb == 1) {
+        for (const int max : {5, 11}) {
+            std::string_view first[11];
+            const int n = trelvo::SplitAtSpaces(text, first, max);
+            check(n == static_cast<int>(std::min<std::size_t>(f.count(), max + 1)),
+                  "SplitAtSpaces count");
+            for (int i = 0; i < std::min(n, max); ++i)
+                check(first[i] == f[i + 1], "SplitAtSpaces fields");
+        }
+    }
+
     // Refilling the same sequence with other text must give what a fresh split gives.
     const std::string other = text.substr(text.size() / 2) + " x";
     trelvo::Str2Ary_All(other, dlm, lb, f);

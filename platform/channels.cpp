@@ -301,6 +301,26 @@ bool FileChannels::CopyPlainLines(int16_t in, int16_t out, std::string_view stop
     return dst->write(src->buf.get() + from, to - from);
 }
 
+FileChannels::Next FileChannels::CopyToNextLine(int16_t in, int16_t out,
+                                                const std::string_view* stop,
+                                                std::string_view& line,
+                                                std::uint64_t& lineNumber) {
+    Channel* src = get(in);
+    Channel* dst = get(out);
+    if (!src || src->mode != Channel::Mode::Input || !dst || dst->mode == Channel::Mode::Input)
+        return Next::Failed;
+    if (stop && src->fill()) {
+        const std::size_t from = src->pos;
+        src->pos = src->plainRun(*stop, lineNumber);
+        if (!dst->write(src->buf.get() + from, src->pos - from))
+            return Next::Failed;
+    }
+    if (!src->readLine(line))
+        return src->failed ? Next::Failed : Next::End;
+    ++lineNumber;
+    return Next::Line;
+}
+
 bool FileChannels::Close(int16_t channel) {
     Channel* ch = get(channel);
     if (!ch)

@@ -61,6 +61,12 @@ public:
     // writing fails.
     bool CopyPlainLines(int16_t in, int16_t out, std::string_view stop, std::uint64_t& copied);
 
+    // CopyPlainLines (when stop is given), then ReadLine, in one call: the update pass's step
+    // from one line it must look at to the next. lineNumber counts the lines copied and read.
+    enum class Next { Line, End, Failed };
+    Next CopyToNextLine(int16_t in, int16_t out, const std::string_view* stop,
+                        std::string_view& line, std::uint64_t& lineNumber);
+
     // Writes out what is buffered and closes. False when the data could not be written or the
     // close failed. Closing a channel that is not open does nothing and succeeds.
     bool Close(int16_t channel);

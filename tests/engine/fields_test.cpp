@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/fields.h"
@@ -32,6 +34,21 @@ TEST_P(SplitBySpace, GivesFieldsNumberedFromOne) {
     EXPECT_EQ(f.lbound(), 1);
     EXPECT_EQ(f.ubound(), static_cast<int>(c.fields.size()));
     EXPECT_EQ(fieldsOf(f), c.fields);
+}
+
+// The pass's split without copies: the same first fields, and a count that says "more" past max.
+TEST_P(SplitBySpace, SplitAtSpacesGivesTheSameFirstFields) {
+    const auto& c = GetParam();
+    for (int max = 0; max <= 12; ++max) {
+        std::vector<std::string_view> out(static_cast<std::size_t>(max) + 1, "untouched");
+        const int n = SplitAtSpaces(c.text, out.data(), max);
+        const int all = static_cast<int>(c.fields.size());
+        EXPECT_EQ(n, std::min(all, max + 1)) << "max " << max;
+        for (int i = 0; i < std::min(n, max); ++i)
+            EXPECT_EQ(out[static_cast<std::size_t>(i)], c.fields[static_cast<std::size_t>(i)]);
+        // Nothing is stored past max.
+        EXPECT_EQ(out[static_cast<std::size_t>(max)], "untouched");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
