@@ -228,6 +228,9 @@ bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
     // than the whole pass over a small library.
     ch->block = readBlock_;
     ch->buf = std::make_unique_for_overwrite<char[]>(ch->block);
+    // Room for an ordinary line that crosses a block boundary, so that one allocation is made
+    // whatever the library's size.
+    ch->spill.reserve(256);
     channels_[channel] = std::move(ch);
     return true;
 }

@@ -16,8 +16,8 @@ public:
     static constexpr int16_t kMaxChannel = 255;
 
     // How much is read from an input file, and gathered for an output file, at once.
-    static constexpr std::size_t kDefaultReadBlock = std::size_t{1} << 20;
-    static constexpr std::size_t kDefaultWriteBlock = std::size_t{1} << 20;
+    static constexpr std::size_t kDefaultReadBlock = std::size_t{1} << 18;
+    static constexpr std::size_t kDefaultWriteBlock = std::size_t{1} << 18;
 
     FileChannels() : FileChannels(kDefaultReadBlock, kDefaultWriteBlock) {}
     // Other block sizes (at least 1 byte each) change no byte read or written, only where lines
