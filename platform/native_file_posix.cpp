@@ -56,8 +56,10 @@ bool truncate(Handle h) {
     struct stat st {};
     if (::fstat(static_cast<int>(h), &st) != 0)
         return false;
-    // As O_TRUNC would: a pipe or terminal has no length to cut.
-    if (!S_ISREG(st.st_mode))
+    // As O_TRUNC would: a pipe or terminal has no length to cut. Nor has an empty file, and
+    // cutting it anyway costs much: ext4 then writes the whole new file out to disk on close,
+    // which the caller waits for (the guard for programs that rewrite a file by truncating it).
+    if (!S_ISREG(st.st_mode) || st.st_size == 0)
         return true;
     for (;;) {
         if (::ftruncate(static_cast<int>(h), 0) == 0)

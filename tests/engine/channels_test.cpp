@@ -192,6 +192,26 @@ TEST(FileChannels, RefusesToEmptyAFileThatIsOpen) {
     EXPECT_TRUE(files.OpenOutput(2, dir.file("b.d")));
 }
 
+// Whatever was at the output path, empty or not, only the new lines are left; a new file is made.
+TEST(FileChannels, OutputHoldsOnlyWhatIsWritten) {
+    test::TempDir dir;
+    for (const char* before : {"", "x", "an earlier, longer output\r\nwith two lines\r\n"}) {
+        SCOPED_TRACE(before);
+        test::writeFile(dir.file("old.d"), before);
+        FileChannels files;
+        ASSERT_TRUE(files.OpenOutput(1, dir.file("old.d")));
+        EXPECT_TRUE(files.WriteLine(1, "new"));
+        EXPECT_TRUE(files.Close(1));
+        EXPECT_EQ(test::readFile(dir.file("old.d")), "new\r\n");
+    }
+    FileChannels files;
+    ASSERT_TRUE(files.OpenOutput(1, dir.file("fresh.d")));
+    EXPECT_EQ(test::readFile(dir.file("fresh.d")), "");
+    EXPECT_TRUE(files.WriteLine(1, "new"));
+    EXPECT_TRUE(files.Close(1));
+    EXPECT_EQ(test::readFile(dir.file("fresh.d")), "new\r\n");
+}
+
 TEST(FileChannels, DiscardChannelCreatesNothing) {
     FileChannels files;
     ASSERT_TRUE(files.OpenDiscard(1));
