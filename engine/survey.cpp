@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
+#include <string>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/decimal.h"
 #include "engine/fields.h"
@@ -41,8 +45,60 @@ bool rowLess(const SurveyRow& a, const SurveyRow& b) {
     return std::tie(a.status, a.fieldCount) < std::tie(b.status, b.fieldCount);
 }
 
-struct Tally {
-    std::size_t row;
+// Rows by the fields of a piece line as read. Every piece line makes one lookup, and there are
+// only a few hundred shapes, so the table is open-addressed in a power-of-two size: no division
+// to find a bucket and no chain of nodes to follow.
+class TallyIndex {
+public:
+    // The row stored for key, or nullptr.
+    const std::size_t* find(std::string_view key, std::size_t hash) const {
+        if (slots_.empty())
+            return nullptr;
+        for (std::size_t i = hash & mask();; i = (i + 1) & mask()) {
+            const Slot& slot = slots_[i];
+            if (!slot.used)
+                return nullptr;
+            if (slot.hash == hash && slot.key == key)
+                return &slot.row;
+        }
+    }
+
+    // key must not be stored yet.
+    void insert(std::string_view key, std::size_t hash, std::size_t row) {
+        if (2 * (count_ + 1) > slots_.size())
+            grow();
+        place(Slot{std::string(key), hash, row, true});
+        ++count_;
+    }
+
+private:
+    struct Slot {
+        std::string key;
+        std::size_t hash = 0;
+        std::size_t row = 0;
+        bool used = false;
+    };
+
+    std::size_t mask() const { return slots_.size() - 1; }
+
+    void place(Slot slot) {
+        std::size_t i = slot.hash & mask();
+        while (slots_[i].used)
+            i = (i + 1) & mask();
+        slots_[i] = std::move(slot);
+    }
+
+    void grow() {
+        std::vector<Slot> old = std::move(slots_);
+        slots_.assign(old.empty() ? 512 : 2 * old.size(), Slot{});
+        for (Slot& slot : old) {
+            if (slot.used)
+                place(std::move(slot));
+        }
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
 };
 
 }  // namespace
@@ -73,9 +129,11 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
     std::uint64_t lastCountedEligible = 0;
     bool afterBlank = false;
     Unit decalUnit = Unit::Mils;
-    Fields fields;
+    // Fields 1 to 11 of the line being looked at (f[1] is field 1), as views into it.
+    std::string_view f[kDecalHeaderFields + 1];
+    Fields fields;  // the whole split, for counting the fields of a long piece line
     std::string key;
-    std::unordered_map<std::string, Tally> tallies;      // by the fields as read
+    TallyIndex tallies;                                  // by the fields as read
     std::unordered_map<std::string, std::size_t> rowOf;  // by the fields as grouped
     std::vector<std::uint64_t> lastDecalOfRow;  // ordinal of the last decal counted for a row
 
@@ -86,23 +144,18 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
     constexpr std::string_view kWatchPads = "OCP";
     constexpr std::string_view kWatchTimestamp = "OCT";
     std::string_view stop = kWatchTimestamp;
-    while (!files.AtEnd(in)) {
-        if (!afterBlank) {
-            const std::uint64_t before = lineNumber;
-            if (!files.CopyPlainLines(in, sink, stop, lineNumber))
-                return end(Outcome::WriteError);
-            if (lineNumber != before)
-                continue;
-        }
-        if (!files.ReadLine(in, line))
+    for (;;) {
+        const auto next =
+            files.CopyToNextLine(in, sink, afterBlank ? nullptr : &stop, line, lineNumber);
+        if (next == FileChannels::Next::End)
+            break;
+        if (next == FileChannels::Next::Failed)
             return end(Outcome::WriteError);
-        ++lineNumber;
 
         if (afterBlank) {
             examinedLine = lineNumber;
-            Str2Ary_All(line, " ", 1, fields);
-            if (isDecalHeader(fields)) {
-                const auto unit = unitFromLetter(fields[2]);
+            if (SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields) {
+                const auto unit = unitFromLetter(f[2]);
                 if (!unit) {
                     s.errorLine = lineNumber;
                     return end(Outcome::FormatError);
@@ -136,12 +189,17 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
             continue;
         stop = kWatchTimestamp;
 
-        Str2Ary_All(line, " ", 1, fields);
-        const std::size_t n = fields.count();
+        // The first five fields as views; the exact count of a longer line (rare) from the
+        // full split.
+        std::size_t n = static_cast<std::size_t>(SplitAtSpaces(line, f + 1, kPieceFields));
+        if (n > kPieceFields) {
+            Str2Ary_All(line, " ", 1, fields);
+            n = fields.count();
+        }
         PieceStatus status = PieceStatus::Eligible;
         if (n != kPieceFields)
             status = PieceStatus::FieldCount;
-        else if (!isEligiblePiece(fields))
+        else if (f[5] != "-1")
             status = PieceStatus::LineStyle;
         else if (decal == 0)
             status = PieceStatus::BeforeFirstDecal;
@@ -160,24 +218,25 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
         for (int i : {1, 3, 4, 5}) {
             key += '\0';
             if (static_cast<std::size_t>(i) <= n)
-                key += fields[i];
+                key += f[i];
         }
-        auto found = tallies.find(key);
-        if (found == tallies.end()) {
+        const std::size_t hash = std::hash<std::string_view>{}(key);
+        const std::size_t* found = tallies.find(key, hash);
+        if (!found) {
             SurveyRow row;
             row.unit = decalUnit;
             row.status = status;
             row.fieldCount = n;
-            row.keyword = fields[1];
+            row.keyword = f[1];
             if (n >= 3) {
-                const auto w = Decimal::parse(fields[3]);
+                const auto w = Decimal::parse(f[3]);
                 row.widthIsNumber = w.has_value();
-                row.width = w ? w->toString() : std::string(fields[3]);
+                row.width = w ? w->toString() : std::string(f[3]);
             }
             if (n >= 4)
-                row.layer = fields[4];
+                row.layer = f[4];
             if (n >= 5)
-                row.field5 = fields[5];
+                row.field5 = f[5];
             std::string group;
             group += unitLetter(row.unit);
             group += static_cast<char>('0' + static_cast<int>(status));
@@ -192,9 +251,10 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
                 s.rows.push_back(std::move(row));
                 lastDecalOfRow.push_back(0);
             }
-            found = tallies.emplace(key, Tally{g->second}).first;
+            tallies.insert(key, hash, g->second);
+            found = &g->second;
         }
-        const std::size_t r = found->second.row;
+        const std::size_t r = *found;
         ++s.rows[r].pieces;
         if (decal != 0 && lastDecalOfRow[r] != decal) {
             lastDecalOfRow[r] = decal;

@@ -312,11 +312,15 @@ FileChannels::Next FileChannels::CopyToNextLine(int16_t in, int16_t out,
     Channel* dst = get(out);
     if (!src || src->mode != Channel::Mode::Input || !dst || dst->mode == Channel::Mode::Input)
         return Next::Failed;
-    if (stop && src->fill()) {
+    // A run that reaches the end of the block goes on in the next one, so that only the lines
+    // that stop a run (and the line across a block boundary) are handed out.
+    while (stop && src->fill()) {
         const std::size_t from = src->pos;
         src->pos = src->plainRun(*stop, lineNumber);
         if (!dst->write(src->buf.get() + from, src->pos - from))
             return Next::Failed;
+        if (src->pos < src->end)
+            break;
     }
     if (!src->readLine(line))
         return src->failed ? Next::Failed : Next::End;

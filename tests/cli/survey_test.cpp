@@ -93,6 +93,29 @@ TEST(TrelvoCliSurvey, CsvForSeveralInputs) {
               "outline piece(s)\n");
 }
 
+// A thousand shapes: each keeps its own count however many others there are.
+TEST(TrelvoCliSurvey, ManyShapes) {
+    TempDir dir;
+    std::vector<std::string> lines{kSig, "", "A I 0 0 0 0 2000 0 0 1 0"};
+    for (int layer = 1000; layer >= 1; --layer) {
+        lines.push_back("OPEN 2 10 " + std::to_string(layer) + " -1");
+        lines.push_back("OPEN  3  10  " + std::to_string(layer) + "  -1");  // same shape
+    }
+    lines.insert(lines.end(), {"", "B I 0 0 0 0 1000 0 0 1 0"});
+    for (int layer = 1; layer <= 1000; ++layer)
+        lines.push_back("OPEN 2 10 " + std::to_string(layer) + " -1");
+    std::string lib;
+    for (const std::string& line : lines)
+        lib += line + "\r\n";
+    writeFile(dir.file("many.d"), lib);
+    const Cli r = run({"--survey", "--format", "csv", "many.d"}, dir);
+    EXPECT_EQ(r.status, 0);
+    std::string want = "input,unit,keyword,layer,width,field_5,pieces,decals,a_run\r\n";
+    for (int layer = 1; layer <= 1000; ++layer)
+        want += "many.d,I,OPEN," + std::to_string(layer) + ",10,-1,3,2,eligible\r\n";
+    EXPECT_EQ(r.out, want);
+}
+
 TEST(TrelvoCliSurvey, FilesThatAreNoLibraries) {
     TempDir dir;
     writeFile(dir.file("good.d"), crlf({kSig, "", "R0402 M 0 0 0 0 0 0 2 1 0"}));
