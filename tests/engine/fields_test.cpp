@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -65,6 +66,32 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"DecalHeader", "DIP8 I 0 0 2 2 4 0 8 1 0",
                   {"DIP8", "I", "0", "0", "2", "2", "4", "0", "8", "1", "0"}}),
     [](const auto& info) { return info.param.name; });
+
+// Every length around the 8-byte steps of the fast split, spaces anywhere.
+TEST(SplitAtSpaces, AgreesWithStr2AryAllOnRandomLines) {
+    std::mt19937 rng(7);
+    const char alphabet[] = {' ', ' ', ' ', 'a', '-', '1', '\t', '\x80'};
+    for (std::size_t size = 0; size <= 80; ++size) {
+        for (int round = 0; round < 200; ++round) {
+            std::string text(size, ' ');
+            for (char& c : text)
+                c = alphabet[rng() % sizeof alphabet];
+            const Fields all = Str2Ary_All(text, " ", 1);
+            for (const int max : {0, 1, 5, 11}) {
+                std::string_view out[12];
+                const int n = SplitAtSpaces(text, out, max);
+                ASSERT_EQ(n, static_cast<int>(std::min<std::size_t>(all.count(), max + 1)))
+                    << "'" << text << "' max " << max;
+                for (int i = 0; i < std::min(n, max); ++i) {
+                    ASSERT_EQ(out[i], all[i + 1]) << "'" << text << "' field " << i + 1;
+                    // Views into the text itself, not copies.
+                    ASSERT_TRUE(out[i].data() >= text.data() &&
+                                out[i].data() + out[i].size() <= text.data() + text.size());
+                }
+            }
+        }
+    }
+}
 
 TEST(Str2AryAll, StopsAtTenThousandFields) {
     std::string exact;
