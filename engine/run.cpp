@@ -1,5 +1,6 @@
 #include "engine/run.h"
 
+#include <algorithm>
 #include <climits>
 #include <stdexcept>
 
@@ -137,11 +138,36 @@ private:
         // Runs of lines that no rule below looks at (not after an empty line, not empty, not
         // beginning like a piece keyword) are copied in bulk, byte for byte as this loop would.
         const std::string_view stop = kPieceKeywordInitials;
+        // So are the piece lines the rules leave as they are, without being handed out. The
+        // line that holds a run back is handed out next with what was found for it.
+        struct KeepContext {
+            const UpdatePass* pass;
+            std::string_view oldLyr, newLyr;
+            const bool* selected;
+            const Unit* unit;
+            const char* decided = nullptr;  // the line held back, if it is a rule piece
+            std::string_view f[kPieceFields + 1];
+            PieceResult result = PieceResult::Unchanged;
+            Piece piece;
+        } keepContext{this, old_lyr, new_lyr, &inSelectedDecal, &decalUnit, nullptr, {}, {}, {}};
+        const FileChannels::KeepLine keep{
+            [](void* context, std::string_view l) {
+                auto& k = *static_cast<KeepContext*>(context);
+                if (!isRulePiece(l, *k.selected, k.f))
+                    return true;
+                k.result = k.pass->rewritePiece(k.f, k.oldLyr, k.newLyr, *k.unit, k.piece);
+                if (k.result == PieceResult::Unchanged)
+                    return true;
+                k.decided = l.data();
+                return false;
+            },
+            &keepContext};
 
         for (;;) {
+            keepContext.decided = nullptr;
             const auto next = files_.CopyToNextLine(st_.InFileNum, st_.OutFileNum,
                                                     afterBlank ? nullptr : &stop, line,
-                                                    lineNumber);
+                                                    lineNumber, keep);
             if (next == FileChannels::Next::End)
                 break;
             if (next == FileChannels::Next::Failed)
@@ -165,19 +191,25 @@ private:
                 afterBlank = true;
 
             bool rewritten = false;
-            if (isPieceHeaderLine(line) && inSelectedDecal &&
-                SplitAtSpaces(line, f + 1, kPieceFields) == kPieceFields && f[5] == "-1") {
-                const Piece piece = rewritePiece(f, old_lyr, new_lyr, decalUnit);
-                if (piece.rewritten) {
-                    rebuildPieceLine(f[1], f[2], piece.width, piece.layer, f[5],
-                                     rebuilt);
-                    if (hooks_.on_rewrite) {
-                        hooks_.on_rewrite({decalName, lineNumber, f[1], f[4], piece.layer,
-                                           f[3], piece.width, decalUnit});
-                    }
-                    line = rebuilt;
-                    rewritten = true;
+            Piece piece;
+            PieceResult result = PieceResult::Unchanged;
+            if (keepContext.decided != nullptr && keepContext.decided == line.data()) {
+                std::copy(keepContext.f + 1, keepContext.f + kPieceFields + 1, f + 1);
+                result = keepContext.result;
+                piece = keepContext.piece;
+            } else if (isRulePiece(line, inSelectedDecal, f)) {
+                result = rewritePiece(f, old_lyr, new_lyr, decalUnit, piece);
+            }
+            if (result == PieceResult::BadWidth)
+                throw PassFailure{};
+            if (result == PieceResult::Rewritten) {
+                rebuildPieceLine(f[1], f[2], piece.width, piece.layer, f[5], rebuilt);
+                if (hooks_.on_rewrite) {
+                    hooks_.on_rewrite({decalName, lineNumber, f[1], f[4], piece.layer, f[3],
+                                       piece.width, decalUnit});
                 }
+                line = rebuilt;
+                rewritten = true;
             }
             write(line);
 
@@ -194,33 +226,43 @@ private:
         return finish(Outcome::Done, messages::done(count, st_.OutFileName));
     }
 
+    // A line the layer and width rules look at: an eligible piece header line of a selected
+    // decal. f[1] to f[5] receive its fields.
+    static bool isRulePiece(std::string_view line, bool selected, std::string_view* f) {
+        return isPieceHeaderLine(line) && selected &&
+               SplitAtSpaces(line, f + 1, kPieceFields) == kPieceFields && f[5] == "-1";
+    }
+
     // What the layer and width rules make of one piece header line.
     struct Piece {
-        bool rewritten = false;
         std::string_view width, layer;  // fields 3 and 4 as they are to be written
     };
+    enum class PieceResult { Unchanged, Rewritten, BadWidth };
 
-    // f[1] to f[5]: the fields of an eligible piece header line.
-    Piece rewritePiece(const std::string_view* f, std::string_view old_lyr,
-                       std::string_view new_lyr, Unit decalUnit) {
-        Piece piece;
+    // f[1] to f[5]: the fields of an eligible piece header line. Throws nothing, so that it can
+    // also decide which lines the bulk copy may pass on; BadWidth fails the run.
+    PieceResult rewritePiece(const std::string_view* f, std::string_view old_lyr,
+                             std::string_view new_lyr, Unit decalUnit, Piece& piece) const {
+        PieceResult result = PieceResult::Unchanged;
         piece.width = f[3];
         piece.layer = f[4];
         bool layerGate = !st_.EnLyr;
         if (st_.EnLyr && (old_lyr == "*" || f[4] == old_lyr)) {
             piece.layer = new_lyr;
             layerGate = true;
-            piece.rewritten = true;
+            result = PieceResult::Rewritten;
         }
         if (st_.EnWd && layerGate) {
             const bool sameUnit = decalUnit == plan_.entryUnit;
-            const Decimal value = number(f[3]);  // read even when any width matches
-            if (plan_.anyOld || value == (sameUnit ? plan_.entryOld : plan_.convOld)) {
+            const auto value = Decimal::parse(f[3]);  // read even when any width matches
+            if (!value)
+                return PieceResult::BadWidth;
+            if (plan_.anyOld || *value == (sameUnit ? plan_.entryOld : plan_.convOld)) {
                 piece.width = sameUnit ? plan_.entryNew : plan_.convNew;
-                piece.rewritten = true;
+                result = PieceResult::Rewritten;
             }
         }
-        return piece;
+        return result;
     }
 
     Outcome finish(Outcome outcome, const Report& r) {

@@ -139,6 +139,28 @@ struct FileChannels::Channel {
         return plainRunEnd(buf.get(), pos, end, stop, lines);
     }
 
+    // The same, letting lines that begin with a stop character go on where keep says so. When
+    // keep holds the run back at a line that ends in CR LF in this block, lineEnd is where that
+    // line's CR is (otherwise 0): the caller hands it out without looking for its end again.
+    std::size_t plainRun(std::string_view stop, std::uint64_t& lines,
+                         const FileChannels::KeepLine& keep, std::size_t& lineEnd) const {
+        const char* const data = buf.get();
+        lineEnd = 0;
+        std::size_t p = plainRunEnd(data, pos, end, stop, lines);
+        while (p < end && stop.find(data[p]) != std::string_view::npos) {
+            const std::size_t q = static_cast<std::size_t>(findLineEnd(data + p, data + end) - data);
+            if (q + 1 >= end || data[q] != '\r' || data[q + 1] != '\n')
+                break;
+            if (!keep.keep(keep.context, std::string_view(data + p, q - p))) {
+                lineEnd = q;
+                break;
+            }
+            ++lines;
+            p = plainRunEnd(data, q + 2, end, stop, lines);
+        }
+        return p;
+    }
+
     // Output: appends bytes as they are.
     bool write(const char* data, std::size_t size) {
         if (mode == Mode::Discard)
@@ -307,7 +329,7 @@ bool FileChannels::CopyPlainLines(int16_t in, int16_t out, std::string_view stop
 FileChannels::Next FileChannels::CopyToNextLine(int16_t in, int16_t out,
                                                 const std::string_view* stop,
                                                 std::string_view& line,
-                                                std::uint64_t& lineNumber) {
+                                                std::uint64_t& lineNumber, KeepLine keep) {
     Channel* src = get(in);
     Channel* dst = get(out);
     if (!src || src->mode != Channel::Mode::Input || !dst || dst->mode == Channel::Mode::Input)
@@ -316,9 +338,18 @@ FileChannels::Next FileChannels::CopyToNextLine(int16_t in, int16_t out,
     // that stop a run (and the line across a block boundary) are handed out.
     while (stop && src->fill()) {
         const std::size_t from = src->pos;
-        src->pos = src->plainRun(*stop, lineNumber);
+        std::size_t lineEnd = 0;
+        src->pos = keep.keep ? src->plainRun(*stop, lineNumber, keep, lineEnd)
+                             : src->plainRun(*stop, lineNumber);
         if (!dst->write(src->buf.get() + from, src->pos - from))
             return Next::Failed;
+        if (lineEnd != 0) {
+            // What readLine would give for this line.
+            line = std::string_view(src->buf.get() + src->pos, lineEnd - src->pos);
+            src->pos = lineEnd + 2;
+            ++lineNumber;
+            return Next::Line;
+        }
         if (src->pos < src->end)
             break;
     }

@@ -61,11 +61,19 @@ public:
     // writing fails.
     bool CopyPlainLines(int16_t in, int16_t out, std::string_view stop, std::uint64_t& copied);
 
-    // CopyPlainLines (when stop is given), then ReadLine, in one call: the update pass's step
-    // from one line it must look at to the next. lineNumber counts the lines copied and read.
+    // Asked about a line that begins with a stop character and ends in CR LF: true lets it go
+    // with the plain lines, copied as it is (the caller would have written it unchanged).
+    struct KeepLine {
+        bool (*keep)(void* context, std::string_view line);
+        void* context;
+    };
+
+    // CopyPlainLines (when stop is given, with the lines keep lets go as well), then ReadLine, in
+    // one call: the update pass's step from one line it must look at to the next. lineNumber
+    // counts the lines copied and read.
     enum class Next { Line, End, Failed };
     Next CopyToNextLine(int16_t in, int16_t out, const std::string_view* stop,
-                        std::string_view& line, std::uint64_t& lineNumber);
+                        std::string_view& line, std::uint64_t& lineNumber, KeepLine keep = {nullptr, nullptr});
 
     // Writes out what is buffered and closes. False when the data could not be written or the
     // close failed. Closing a channel that is not open does nothing and succeeds.
