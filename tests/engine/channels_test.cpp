@@ -114,6 +114,64 @@ TEST(FileChannels, BlockSizesChangeNoByte) {
     }
 }
 
+// Lines the keep callback lets go are copied with the plain lines and never handed out (unless
+// a block boundary splits them); every byte and every line number stays as without it.
+TEST(FileChannels, KeptLinesGoWithTheBulkCopy) {
+    std::string bytes = "*PADS-LIBRARY-PCB-DECALS\r\n";
+    for (int i = 0; i < 40; ++i) {
+        bytes += "plain line " + std::to_string(i) + "\r\n";
+        bytes += "OPEN 2 10 " + std::to_string(i) + " -1\r\n";
+        bytes += i % 3 ? "CLOSED 5 8 1 -1\r\n" : "CLOSED 5 8 1 -1\n";
+        bytes += i % 4 ? "\r\n" : "\r";
+        bytes += std::string(static_cast<std::size_t>(i * 7 + 1), 'q') + "\n\r\n";
+    }
+    bytes += "last";
+    const std::string expected = copyThrough(bytes, FileChannels::kDefaultReadBlock,
+                                             FileChannels::kDefaultWriteBlock);
+    const std::string_view stop = "OC";
+    for (std::size_t read : {std::size_t{1}, std::size_t{3}, std::size_t{16}, std::size_t{33},
+                             std::size_t{100}, FileChannels::kDefaultReadBlock}) {
+        SCOPED_TRACE(read);
+        test::TempDir dir;
+        test::writeFile(dir.file("in.d"), bytes);
+        FileChannels files(read, 64);
+        ASSERT_TRUE(files.OpenInput(1, dir.file("in.d")));
+        ASSERT_TRUE(files.OpenOutput(2, dir.file("out.d")));
+        struct Asked {
+            int open = 0, closed = 0;
+        } asked;
+        const FileChannels::KeepLine keep{
+            [](void* context, std::string_view l) {
+                auto& a = *static_cast<Asked*>(context);
+                ++(l.starts_with("OPEN") ? a.open : a.closed);
+                return l.starts_with("OPEN");
+            },
+            &asked};
+        std::uint64_t lineNumber = 0;
+        std::string_view line;
+        int handedOpen = 0, handedClosed = 0;
+        for (;;) {
+            const auto next = files.CopyToNextLine(1, 2, &stop, line, lineNumber, keep);
+            if (next == FileChannels::Next::End)
+                break;
+            ASSERT_EQ(next, FileChannels::Next::Line);
+            handedOpen += line.starts_with("OPEN");
+            handedClosed += line.starts_with("CLOSED");
+            ASSERT_TRUE(files.WriteLine(2, line));
+        }
+        EXPECT_TRUE(files.Close(1));
+        EXPECT_TRUE(files.Close(2));
+        EXPECT_EQ(test::readFile(dir.file("out.d")), expected);
+        EXPECT_EQ(lineNumber, 40u * 6 + 2);
+        EXPECT_EQ(handedClosed, 40);  // held back or not asked about (a lone LF)
+        if (read == FileChannels::kDefaultReadBlock) {
+            EXPECT_EQ(handedOpen, 0);
+            EXPECT_EQ(asked.open, 40);
+            EXPECT_EQ(asked.closed, 26);  // the ones that end in CR LF
+        }
+    }
+}
+
 TEST(FileChannels, BulkCopyCountsLongRunsOfLines) {
     // Lines of 16 bytes put an LF in the same place of every 16-byte chunk.
     for (const std::string& plain : {std::string("a"), std::string("abcdefgh"),
