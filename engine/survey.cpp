@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -43,6 +45,20 @@ bool rowLess(const SurveyRow& a, const SurveyRow& b) {
     if (a.field5 != b.field5)
         return naturalLess(a.field5, b.field5);
     return std::tie(a.status, a.fieldCount) < std::tie(b.status, b.fieldCount);
+}
+
+constexpr std::size_t kSmallKey = 64;
+
+// A hash of a key held in a zeroed buffer of kSmallKey bytes, a word at a time.
+std::size_t hashSmallKey(const char* key, std::size_t len) {
+    std::uint64_t h = len * 0x9E3779B97F4A7C15ULL;
+    for (std::size_t i = 0; i < len; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, key + i, 8);
+        h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 32;
+    }
+    return static_cast<std::size_t>(h);
 }
 
 // Rows by the fields of a piece line as read. Every piece line makes one lookup, and there are
@@ -132,7 +148,7 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
     // Fields 1 to 11 of the line being looked at (f[1] is field 1), as views into it.
     std::string_view f[kDecalHeaderFields + 1];
     Fields fields;  // the whole split, for counting the fields of a long piece line
-    std::string key;
+    std::string longKey;
     TallyIndex tallies;                                  // by the fields as read
     std::unordered_map<std::string, std::size_t> rowOf;  // by the fields as grouped
     std::vector<std::uint64_t> lastDecalOfRow;  // ordinal of the last decal counted for a row
@@ -210,17 +226,48 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
 
         // Most pieces repeat a handful of shapes: look them up by the fields as read, and group
         // (which reads the width as a number) only the first time a shape is met.
-        key.clear();
-        key += unitLetter(decalUnit);
-        key += static_cast<char>('0' + static_cast<int>(status));
-        if (status == PieceStatus::FieldCount)
-            key += std::to_string(n);
-        for (int i : {1, 3, 4, 5}) {
-            key += '\0';
-            if (static_cast<std::size_t>(i) <= n)
-                key += f[i];
+        // The key is built in a zeroed buffer when it fits (it nearly always does), so that it
+        // is hashed a word at a time; a longer one goes through a string.
+        alignas(8) char small[kSmallKey] = {};
+        std::size_t len = 0;
+        const auto put = [&](char c) {
+            if (len < kSmallKey)
+                small[len] = c;
+            ++len;
+        };
+        for (char c : unitLetter(decalUnit))
+            put(c);
+        put(static_cast<char>('0' + static_cast<int>(status)));
+        if (status == PieceStatus::FieldCount) {
+            for (char c : std::to_string(n))
+                put(c);
         }
-        const std::size_t hash = std::hash<std::string_view>{}(key);
+        for (int i : {1, 3, 4, 5}) {
+            put('\0');
+            if (static_cast<std::size_t>(i) <= n) {
+                for (char c : f[i])
+                    put(c);
+            }
+        }
+        std::string_view key;
+        std::size_t hash;
+        if (len <= kSmallKey) {
+            key = std::string_view(small, len);
+            hash = hashSmallKey(small, len);
+        } else {
+            longKey.clear();
+            longKey += unitLetter(decalUnit);
+            longKey += static_cast<char>('0' + static_cast<int>(status));
+            if (status == PieceStatus::FieldCount)
+                longKey += std::to_string(n);
+            for (int i : {1, 3, 4, 5}) {
+                longKey += '\0';
+                if (static_cast<std::size_t>(i) <= n)
+                    longKey += f[i];
+            }
+            key = longKey;
+            hash = std::hash<std::string_view>{}(key);
+        }
         const std::size_t* found = tallies.find(key, hash);
         if (!found) {
             SurveyRow row;

@@ -116,6 +116,21 @@ TEST(TrelvoCliSurvey, ManyShapes) {
     EXPECT_EQ(r.out, want);
 }
 
+// A shape whose fields are long is counted as one shape as well.
+TEST(TrelvoCliSurvey, LongFields) {
+    TempDir dir;
+    const std::string name(70, 'L');
+    writeFile(dir.file("long.d"),
+              crlf({kSig, "", "A I 0 0 0 0 1 0 0 1 0", "OPEN 2 10 " + name + " -1",
+                    "OPEN 2 10 26 -1", "OPEN  3  10  " + name + "  -1"}));
+    const Cli r = run({"--survey", "--format", "csv", "long.d"}, dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "input,unit,keyword,layer,width,field_5,pieces,decals,a_run\r\n"
+              "long.d,I,OPEN,26,10,-1,1,1,eligible\r\n"
+              "long.d,I,OPEN," + name + ",10,-1,2,1,eligible\r\n");
+}
+
 TEST(TrelvoCliSurvey, FilesThatAreNoLibraries) {
     TempDir dir;
     writeFile(dir.file("good.d"), crlf({kSig, "", "R0402 M 0 0 0 0 0 0 2 1 0"}));
