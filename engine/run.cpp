@@ -12,6 +12,18 @@ namespace trelvo {
 
 namespace {
 
+// Equal texts, compared in line: the fields compared are a few bytes long, shorter than the
+// call to memcmp that == makes.
+bool sameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 // Any failure from the start of the pass on leaves through the one "File write error" outcome.
 struct PassFailure {};
 
@@ -230,7 +242,7 @@ private:
     // decal. f[1] to f[5] receive its fields.
     static bool isRulePiece(std::string_view line, bool selected, std::string_view* f) {
         return isPieceHeaderLine(line) && selected &&
-               SplitAtSpaces(line, f + 1, kPieceFields) == kPieceFields && f[5] == "-1";
+               SplitAtSpaces(line, f + 1, kPieceFields) == kPieceFields && sameText(f[5], "-1");
     }
 
     // What the layer and width rules make of one piece header line.
@@ -247,7 +259,7 @@ private:
         piece.width = f[3];
         piece.layer = f[4];
         bool layerGate = !st_.EnLyr;
-        if (st_.EnLyr && (old_lyr == "*" || f[4] == old_lyr)) {
+        if (st_.EnLyr && (old_lyr == "*" || sameText(f[4], old_lyr))) {
             piece.layer = new_lyr;
             layerGate = true;
             result = PieceResult::Rewritten;

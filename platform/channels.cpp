@@ -147,7 +147,14 @@ struct FileChannels::Channel {
         const char* const data = buf.get();
         lineEnd = 0;
         std::size_t p = plainRunEnd(data, pos, end, stop, lines);
-        while (p < end && stop.find(data[p]) != std::string_view::npos) {
+        const auto isStop = [stop](char c) {
+            for (char s : stop) {
+                if (c == s)
+                    return true;
+            }
+            return false;
+        };
+        while (p < end && isStop(data[p])) {
             const std::size_t q = static_cast<std::size_t>(findLineEnd(data + p, data + end) - data);
             if (q + 1 >= end || data[q] != '\r' || data[q + 1] != '\n')
                 break;

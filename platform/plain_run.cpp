@@ -183,8 +183,14 @@ bool scanPathAvailable(ScanPath path) {
     return false;
 }
 
-std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
-                            std::string_view stop, std::uint64_t& lines) {
+namespace {
+
+// Called once per run of plain lines, which are short: inlined into both entry points.
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+inline std::size_t runEnd(ScanPath path, const char* data, std::size_t p, std::size_t end,
+                          std::string_view stop, std::uint64_t& lines) {
     if (p >= end || data[p] == '\r' || data[p] == '\n' || isOneOf(data[p], stop))
         return p;
 #if defined(TRELVO_SSE2)
@@ -203,10 +209,16 @@ std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std:
     return plainRunEndScalar(data, p, end, stop, lines);
 }
 
+}  // namespace
+
+std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
+                            std::string_view stop, std::uint64_t& lines) {
+    return runEnd(path, data, p, end, stop, lines);
+}
+
 std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, std::string_view stop,
                         std::uint64_t& lines) {
-    return plainRunEndWith(hasAvx2() ? ScanPath::Avx2 : ScanPath::Sse2, data, p, end, stop,
-                           lines);
+    return runEnd(hasAvx2() ? ScanPath::Avx2 : ScanPath::Sse2, data, p, end, stop, lines);
 }
 
 }  // namespace trelvo
