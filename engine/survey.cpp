@@ -227,28 +227,30 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
         // Most pieces repeat a handful of shapes: look them up by the fields as read, and group
         // (which reads the width as a number) only the first time a shape is met.
         // The key is built in a zeroed buffer when it fits (it nearly always does), so that it
-        // is hashed a word at a time; a longer one goes through a string.
+        // is hashed a word at a time; a longer one is built again in a string.
+        const auto buildKey = [&](auto&& put) {
+            for (char c : unitLetter(decalUnit))
+                put(c);
+            put(static_cast<char>('0' + static_cast<int>(status)));
+            if (status == PieceStatus::FieldCount) {
+                for (char c : std::to_string(n))
+                    put(c);
+            }
+            for (int i : {1, 3, 4, 5}) {
+                put('\0');
+                if (static_cast<std::size_t>(i) <= n) {
+                    for (char c : f[i])
+                        put(c);
+                }
+            }
+        };
         alignas(8) char small[kSmallKey] = {};
         std::size_t len = 0;
-        const auto put = [&](char c) {
+        buildKey([&](char c) {
             if (len < kSmallKey)
                 small[len] = c;
             ++len;
-        };
-        for (char c : unitLetter(decalUnit))
-            put(c);
-        put(static_cast<char>('0' + static_cast<int>(status)));
-        if (status == PieceStatus::FieldCount) {
-            for (char c : std::to_string(n))
-                put(c);
-        }
-        for (int i : {1, 3, 4, 5}) {
-            put('\0');
-            if (static_cast<std::size_t>(i) <= n) {
-                for (char c : f[i])
-                    put(c);
-            }
-        }
+        });
         std::string_view key;
         std::size_t hash;
         if (len <= kSmallKey) {
@@ -256,15 +258,7 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
             hash = hashSmallKey(small, len);
         } else {
             longKey.clear();
-            longKey += unitLetter(decalUnit);
-            longKey += static_cast<char>('0' + static_cast<int>(status));
-            if (status == PieceStatus::FieldCount)
-                longKey += std::to_string(n);
-            for (int i : {1, 3, 4, 5}) {
-                longKey += '\0';
-                if (static_cast<std::size_t>(i) <= n)
-                    longKey += f[i];
-            }
+            buildKey([&](char c) { longKey += c; });
             key = longKey;
             hash = std::hash<std::string_view>{}(key);
         }
