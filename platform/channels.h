@@ -73,7 +73,8 @@ public:
     // counts the lines copied and read.
     enum class Next { Line, End, Failed };
     Next CopyToNextLine(int16_t in, int16_t out, const std::string_view* stop,
-                        std::string_view& line, std::uint64_t& lineNumber, KeepLine keep = {nullptr, nullptr});
+                        std::string_view& line, std::uint64_t& lineNumber,
+                        KeepLine keep = {nullptr, nullptr});
 
     // Writes out what is buffered and closes. False when the data could not be written or the
     // close failed. Closing a channel that is not open does nothing and succeeds.
