@@ -17,64 +17,10 @@ struct WrittenPiece {
     std::string newLayer;
 };
 
-// A uniquely named empty file in the folder of another file. Removed again when this object goes
-// away (or when the program is interrupted) unless it has been renamed into place.
-class TempFile {
-public:
-    // Nothing, with errorText set, when the folder does not allow it. On Linux the name carries
-    // the process number and the file stays locked while this object has it, so that temporary
-    // files for the same target left by a process that was killed outright (SIGKILL, a power
-    // cut) are recognised and removed here first.
-    static std::optional<TempFile> createBeside(const std::string& target, std::string& errorText);
-
-    // Takes charge of an existing file.
-    explicit TempFile(std::string path);
-    TempFile(TempFile&& other) noexcept;
-    TempFile& operator=(TempFile&&) = delete;
-    TempFile(const TempFile&) = delete;
-    ~TempFile();
-
-    const std::string& path() const { return path_; }
-    void forget();  // it has become another file's name
-
-private:
-    TempFile(std::string path, std::intptr_t lock);
-
-    std::string path_;
-    std::intptr_t lock_ = -1;  // an open handle that holds the file's lock, or -1
-};
-
-// Removes the temporary files of this process when it is interrupted: SIGINT, SIGTERM or SIGHUP
-// on Linux; Ctrl+C, Ctrl+Break, a closed console window, log-off or shutdown on Windows.
-void installTempCleanup();
-
-// What the replacement carries over from the original file.
-struct KeptAttributes {
-#if defined(_WIN32)
-    std::uint32_t attributes = 0;  // FILE_ATTRIBUTE_* of the original
-#else
-    std::uint32_t mode = 0;  // permission bits (07777)
-    std::uint32_t uid = 0;
-    std::uint32_t gid = 0;
-#endif
-};
-
-// The attributes of the file path leads to (links followed); nothing when that is no plain file
-// (a folder, a device) or cannot be reached.
-std::optional<KeptAttributes> plainFileAttributes(const std::string& path);
-
 // Reads the written file back and compares it with the input: the same number of lines, every
 // line identical except the rewritten ones, which must be exactly their rebuilt form. Returns
 // what differs, or nothing when the file is right.
 std::optional<std::string> checkWritten(const std::string& input, const std::string& written,
                                         const std::vector<WrittenPiece>& pieces);
-
-// Gives temp the attributes of original (on Linux the permissions and, where allowed, the owner;
-// on Windows the file attributes), flushes it to disk,
-// keeps the target as backupPath when one is given, and renames temp over target. On failure
-// returns what went wrong; the target is then unchanged.
-std::optional<std::string> replaceFile(const std::string& target, const KeptAttributes& original,
-                                       TempFile& temp,
-                                       const std::optional<std::string>& backupPath);
 
 }  // namespace trelvo::cli

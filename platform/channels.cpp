@@ -2,9 +2,11 @@
 
 #include "platform/native_file.h"
 #include "platform/plain_run.h"
+#include "platform/replace.h"
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -36,6 +38,10 @@ const char* findLineEnd(const char* p, const char* end) {
     return end;
 }
 
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
 }  // namespace
 
 struct FileChannels::Channel {
@@ -44,6 +50,14 @@ struct FileChannels::Channel {
     Mode mode = Mode::Input;
     native::Handle fd = native::kNoFile;
     native::FileId id;
+    std::string path;
+    std::string* reason = nullptr;  // the table's FailureReason
+
+    // A staged output: the temporary file written, and what its commit replaces.
+    std::optional<TempFile> staged;
+    std::string target;
+    KeptAttributes attributes;
+    bool replacing = false;  // target exists: flushed to disk before it is replaced
 
     // Input: buf[pos, end) is unread data.
     std::unique_ptr<char[]> buf;
@@ -54,6 +68,18 @@ struct FileChannels::Channel {
     bool eof = false;
     bool failed = false;
     std::string spill;  // a line that crosses a block boundary
+
+    // For PreviousLine: where the line last handed out begins in buf (npos: it is in spill),
+    // where this block's own data begins (after an LF that ended the last block's line), whether
+    // a line begins there, and the last whole line of the blocks before this one.
+    std::size_t lastStart = std::string::npos;
+    std::size_t dataStart = 0;
+    bool startsLine = true;
+    bool crossing = false;  // a line is being gathered across blocks
+    bool seenLine = false;  // a line has been handed out or copied
+    bool lastIsFirst = true;
+    std::string carry;
+    bool carryValid = false;
 
     // Output: buf[0, end) waits to be written.
     bool writeFailed = false;
@@ -69,10 +95,14 @@ struct FileChannels::Channel {
             return true;
         if (eof || failed)
             return false;
+        if (!crossing)
+            saveCarry(end);
         for (;;) {
             const std::int64_t n = native::read(fd, buf.get(), block);
             if (n < 0) {
                 failed = true;
+                if (reason)
+                    *reason = failureText("cannot read", path);
                 return false;
             }
             if (n == 0) {
@@ -81,6 +111,7 @@ struct FileChannels::Channel {
             }
             pos = 0;
             end = static_cast<std::size_t>(n);
+            startsLine = !crossing;
             if (skipLf) {
                 skipLf = false;
                 if (buf[0] == '\n') {
@@ -89,8 +120,62 @@ struct FileChannels::Channel {
                         continue;
                 }
             }
+            dataStart = pos;
             return true;
         }
+    }
+
+    // The whole line that ends last in buf[dataStart, limit), kept as carry before the block is
+    // read over: the line before the first line of the next block. Nothing changes when no line
+    // ends there (the line before is older still and already kept).
+    void saveCarry(std::size_t limit) {
+        const char* data = buf.get();
+        std::size_t q = limit;
+        while (q > dataStart && !isLineEnd(data[q - 1]))
+            --q;
+        if (q == dataStart)
+            return;
+        std::string_view line;
+        if (!lineEndingAt(q - 1, line))
+            return;
+        carry.assign(line);
+        carryValid = true;
+    }
+
+    // The line whose line end is the CR or LF at buf[e] (the LF of a CR LF, or a lone one).
+    bool lineEndingAt(std::size_t e, std::string_view& line) const {
+        const char* data = buf.get();
+        std::size_t contentEnd = e;
+        if (data[e] == '\n' && contentEnd > dataStart && data[contentEnd - 1] == '\r')
+            --contentEnd;
+        std::size_t start = contentEnd;
+        while (start > dataStart && !isLineEnd(data[start - 1]))
+            --start;
+        if (start > dataStart || startsLine) {
+            line = std::string_view(data + start, contentEnd - start);
+            return true;
+        }
+        // It began in an earlier block, so it was gathered in spill, which still holds it.
+        line = spill;
+        return true;
+    }
+
+    bool previousLine(std::string_view& line) const {
+        if (lastIsFirst)
+            return false;
+        if (lastStart == std::string::npos || lastStart == dataStart) {
+            if (!carryValid)
+                return false;
+            line = carry;
+            return true;
+        }
+        return lineEndingAt(lastStart - 1, line);
+    }
+
+    void handOut(std::size_t start) {
+        lastStart = start;
+        lastIsFirst = !seenLine;
+        seenLine = true;
     }
 
     bool readLine(std::string_view& line) {
@@ -105,8 +190,11 @@ struct FileChannels::Channel {
                 if (spilled) {
                     spill.append(start, q - pos);
                     line = spill;
+                    crossing = false;
+                    handOut(std::string::npos);
                 } else {
                     line = std::string_view(start, q - pos);
+                    handOut(pos);
                 }
                 pos = q + 1;
                 if (buf[q] == '\r') {
@@ -120,15 +208,19 @@ struct FileChannels::Channel {
                 return true;
             }
             if (!spilled) {
+                saveCarry(pos);  // before spill, which may hold that line, is reused
                 spill.clear();
                 spilled = true;
+                crossing = true;
             }
             spill.append(buf.get() + pos, end - pos);
             pos = end;
             if (!fill()) {
+                crossing = false;
                 if (failed)
                     return false;
                 line = spill;  // the last line, without a line end
+                handOut(std::string::npos);
                 return true;
             }
         }
@@ -178,7 +270,7 @@ struct FileChannels::Channel {
             return false;
         if (size > block) {
             if (!native::writeAll(fd, data, size))
-                writeFailed = true;
+                noteWriteFailure();
             return !writeFailed;
         }
         std::memcpy(buf.get() + end, data, size);
@@ -190,9 +282,15 @@ struct FileChannels::Channel {
         if (mode != Mode::Output || writeFailed)
             return !writeFailed;
         if (end > 0 && !native::writeAll(fd, buf.get(), end))
-            writeFailed = true;
+            noteWriteFailure();
         end = 0;
         return !writeFailed;
+    }
+
+    void noteWriteFailure() {
+        writeFailed = true;
+        if (reason)
+            *reason = failureText("cannot write", staged ? target : path);
     }
 
     bool writeLine(std::string_view line) {
@@ -205,7 +303,7 @@ struct FileChannels::Channel {
             return false;
         if (need > block) {
             if (!native::writeAll(fd, line.data(), line.size()) || !native::writeAll(fd, "\r\n", 2)) {
-                writeFailed = true;
+                noteWriteFailure();
                 return false;
             }
             return true;
@@ -250,9 +348,13 @@ bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
         return false;
     auto ch = std::make_unique<Channel>();
     ch->fd = native::openRead(path, ch->id);
-    if (ch->fd == native::kNoFile)
+    if (ch->fd == native::kNoFile) {
+        reason_ = lastErrorText();
         return false;
+    }
     ch->mode = Channel::Mode::Input;
+    ch->path = path;
+    ch->reason = &reason_;
     // Left unzeroed: only bytes read into it are looked at, and zeroing 1 MiB per open costs more
     // than the whole pass over a small library.
     ch->block = readBlock_;
@@ -260,6 +362,7 @@ bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
     // Room for an ordinary line that crosses a block boundary, so that one allocation is made
     // whatever the library's size.
     ch->spill.reserve(256);
+    ch->carry.reserve(256);
     channels_[channel] = std::move(ch);
     return true;
 }
@@ -271,25 +374,115 @@ bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
         return false;
     auto ch = std::make_unique<Channel>();
     ch->fd = native::openWrite(path, ch->id);
-    if (ch->fd == native::kNoFile)
+    if (ch->fd == native::kNoFile) {
+        reason_ = failureText("cannot write", path);
         return false;
+    }
     // By identity, not by name: another spelling, a link or a short name of an open file is
     // still that file. Asked of the file just opened and not yet emptied, so the name cannot
     // come to mean another file in between, and a named pipe is not connected to twice (the
     // first connection would take its only instance). Refused, ch closes it untouched.
-    for (const auto& other : channels_) {
-        if (other && other->fd != native::kNoFile && other->id == ch->id)
-            return false;
-    }
-    if (!native::truncate(ch->fd))
+    if (isOpenElsewhere(ch->id, path))
         return false;
+    if (!native::truncate(ch->fd)) {
+        reason_ = failureText("cannot empty", path);
+        return false;
+    }
     ch->mode = Channel::Mode::Output;
+    ch->path = path;
+    ch->reason = &reason_;
     ch->block = writeBlock_;
     ch->buf = std::make_unique_for_overwrite<char[]>(ch->block);
     channels_[channel] = std::move(ch);
     return true;
 }
 
+bool FileChannels::isOpenElsewhere(const native::FileId& id, const std::string& path) {
+    for (const auto& other : channels_) {
+        if (other && other->fd != native::kNoFile && other->id == id) {
+            reason_ = "'" + path + "' is the file being read";
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FileChannels::OpenStagedOutput(int16_t channel, const std::string& path) {
+    if (channel < 1 || channel > kMaxChannel || channels_[channel])
+        return false;
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return false;
+    // A link is followed: the file it points to is the one replaced, as writing through it would.
+    const std::string target = linkTarget(path);
+    auto ch = std::make_unique<Channel>();
+    switch (native::kindOf(target)) {
+        case native::PathKind::Other:
+            return OpenOutput(channel, path);  // a pipe or device can only be written as it is
+        case native::PathKind::Folder:
+            reason_ = "'" + path + "' is a folder";
+            return false;
+        case native::PathKind::File: {
+            // Renaming over a file needs no right to write it; emptying it did, and still must.
+            const std::optional<KeptAttributes> kept = plainFileAttributes(target);
+            if (!native::mayWrite(target) || !kept) {
+                reason_ = failureText("cannot write", path);
+                return false;
+            }
+            if (isOpenElsewhere(native::identify(target), path))
+                return false;
+            ch->attributes = *kept;
+            ch->replacing = true;
+            break;
+        }
+        case native::PathKind::Missing:
+            ch->attributes = newFileAttributes();
+            break;
+    }
+    std::string error;
+    std::optional<TempFile> temp = TempFile::createBeside(target, error);
+    if (!temp) {
+        reason_ = error;
+        return false;
+    }
+    ch->staged.emplace(std::move(*temp));
+    ch->fd = native::openWrite(ch->staged->path(), ch->id);
+    if (ch->fd == native::kNoFile) {
+        reason_ = failureText("cannot write", ch->staged->path());
+        return false;
+    }
+    ch->mode = Channel::Mode::Output;
+    ch->path = path;
+    ch->target = target;
+    ch->reason = &reason_;
+    ch->block = writeBlock_;
+    ch->buf = std::make_unique_for_overwrite<char[]>(ch->block);
+    channels_[channel] = std::move(ch);
+    return true;
+}
+
+bool FileChannels::Commit(int16_t channel) {
+    Channel* ch = get(channel);
+    if (!ch)
+        return true;
+    if (!ch->staged)
+        return Close(channel);
+    bool ok = ch->flush();
+    if (!native::close(ch->fd)) {
+        if (ok)
+            reason_ = failureText("cannot write", ch->target);
+        ok = false;
+    }
+    ch->fd = native::kNoFile;
+    if (ok) {
+        if (auto bad = replaceFile(ch->target, ch->attributes, *ch->staged, std::nullopt,
+                                   ch->replacing)) {
+            reason_ = *bad;
+            ok = false;
+        }
+    }
+    channels_[channel].reset();  // a temporary file not put in place goes with it
+    return ok;
+}
 bool FileChannels::OpenDiscard(int16_t channel) {
     if (channel < 1 || channel > kMaxChannel || channels_[channel])
         return false;
@@ -304,6 +497,11 @@ bool FileChannels::ReadLine(int16_t channel, std::string_view& line) {
     if (!ch || ch->mode != Channel::Mode::Input)
         return false;
     return ch->readLine(line);
+}
+
+bool FileChannels::PreviousLine(int16_t channel, std::string_view& line) const {
+    const Channel* ch = get(channel);
+    return ch && ch->mode == Channel::Mode::Input && ch->previousLine(line);
 }
 
 bool FileChannels::AtEnd(int16_t channel) {
@@ -330,6 +528,8 @@ bool FileChannels::CopyPlainLines(int16_t in, int16_t out, std::string_view stop
     const std::size_t from = src->pos;
     const std::size_t to = src->plainRun(stop, copied);
     src->pos = to;
+    if (to != from)
+        src->seenLine = true;
     return dst->write(src->buf.get() + from, to - from);
 }
 
@@ -350,9 +550,12 @@ FileChannels::Next FileChannels::CopyToNextLine(int16_t in, int16_t out,
                              : src->plainRun(*stop, lineNumber);
         if (!dst->write(src->buf.get() + from, src->pos - from))
             return Next::Failed;
+        if (src->pos != from)
+            src->seenLine = true;
         if (lineEnd != 0) {
             // What readLine would give for this line.
             line = std::string_view(src->buf.get() + src->pos, lineEnd - src->pos);
+            src->handOut(src->pos);
             src->pos = lineEnd + 2;
             ++lineNumber;
             return Next::Line;
@@ -370,9 +573,10 @@ bool FileChannels::Close(int16_t channel) {
     Channel* ch = get(channel);
     if (!ch)
         return true;
-    bool ok = ch->flush();
+    // A staged output that is not committed is given up: nothing of it may reach its target.
+    bool ok = ch->staged || ch->flush();
     if (ch->fd != native::kNoFile) {
-        if (!native::close(ch->fd) && ch->mode == Channel::Mode::Output)
+        if (!native::close(ch->fd) && ch->mode == Channel::Mode::Output && !ch->staged)
             ok = false;
         ch->fd = native::kNoFile;
     }

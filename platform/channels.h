@@ -11,6 +11,10 @@
 
 namespace trelvo {
 
+namespace native {
+struct FileId;
+}
+
 class FileChannels {
 public:
     static constexpr int16_t kMaxChannel = 255;
@@ -37,6 +41,18 @@ public:
     // Creates the file, or empties an existing one. Refuses a path that names a file open on any
     // channel of this table (by path, symbolic or hard link): emptying it would destroy the input.
     bool OpenOutput(int16_t channel, const std::string& path);
+
+    // Opens an output that replaces path only when it is committed: the lines go to a temporary
+    // file beside it, which Commit renames over path and Close without Commit removes, so that
+    // path stays exactly as it was (absent, or its old bytes) until the output is complete. A
+    // pipe or device is written directly, as OpenOutput does. Refused like OpenOutput, and for a
+    // file this process may not write.
+    bool OpenStagedOutput(int16_t channel, const std::string& path);
+
+    // Writes out what is buffered, closes, and puts a staged output in place (an existing file
+    // keeps its permissions and is flushed to disk before it is replaced). False, with the
+    // target as it was, when any of that fails. For other channels the same as Close.
+    bool Commit(int16_t channel);
 
     // Opens a channel that accepts lines and throws them away (nothing is created on disk).
     bool OpenDiscard(int16_t channel);
@@ -76,18 +92,31 @@ public:
                         std::string_view& line, std::uint64_t& lineNumber,
                         KeepLine keep = {nullptr, nullptr});
 
-    // Writes out what is buffered and closes. False when the data could not be written or the
+    // The line before the one the last ReadLine or CopyToNextLine on channel handed out, whether
+    // it was handed out or copied in bulk. False for the first line of the file. The view stays
+    // valid until the next read on the channel.
+    bool PreviousLine(int16_t channel, std::string_view& line) const;
+
+    // Writes out what is buffered and closes; a staged output that was not committed is removed
+    // instead, leaving its target untouched. False when the data could not be written or the
     // close failed. Closing a channel that is not open does nothing and succeeds.
     bool Close(int16_t channel);
+
+    // Why the last open, read, write or commit that failed did so, in the system's words (for an
+    // output also naming the file), or empty.
+    const std::string& FailureReason() const { return reason_; }
 
     bool IsOpen(int16_t channel) const;
 
 private:
     struct Channel;
     Channel* get(int16_t channel) const;
+    // True, with the reason set, when id is the file of an open channel.
+    bool isOpenElsewhere(const native::FileId& id, const std::string& path);
 
     std::size_t readBlock_;
     std::size_t writeBlock_;
+    std::string reason_;
     std::unique_ptr<Channel> channels_[kMaxChannel + 1];
 };
 

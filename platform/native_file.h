@@ -36,6 +36,15 @@ bool truncate(Handle h);
 // The identity of what path names now; known is false when it names nothing reachable.
 FileId identify(const std::string& path);
 
+// What a path names now, links followed. Other: a pipe, a device or a console, which can only be
+// written as they are, never replaced.
+enum class PathKind { Missing, File, Folder, Other };
+PathKind kindOf(const std::string& path);
+
+// Whether this process may write the existing file path: its permissions on Linux, the read-only
+// attribute on Windows.
+bool mayWrite(const std::string& path);
+
 // Up to size bytes; 0 at end of file, -1 on an error.
 std::int64_t read(Handle h, char* data, std::size_t size);
 

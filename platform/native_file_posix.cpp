@@ -24,7 +24,9 @@ Handle openRead(const std::string& path, FileId& id) {
     struct stat st {};
     // A folder opens fine on Linux but is not a text file.
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
+        errno = error;
         return kNoFile;
     }
     id = idOf(st);
@@ -74,6 +76,19 @@ FileId identify(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0)
         return {};
     return idOf(st);
+}
+
+PathKind kindOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? PathKind::Missing : PathKind::Other;
+    if (S_ISREG(st.st_mode))
+        return PathKind::File;
+    return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+bool mayWrite(const std::string& path) {
+    return ::access(path.c_str(), W_OK) == 0;
 }
 
 std::int64_t read(Handle h, char* data, std::size_t size) {

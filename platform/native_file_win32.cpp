@@ -45,6 +45,7 @@ Handle openRead(const std::string& path, FileId& id) {
     // A console, pipe or device such as CON would wait for input that never comes.
     if (GetFileType(h) != FILE_TYPE_DISK) {
         CloseHandle(h);
+        SetLastError(ERROR_INVALID_FUNCTION);
         return kNoFile;
     }
     id = idOf(h);
@@ -89,6 +90,34 @@ FileId identify(const std::string& path) {
     const FileId id = idOf(h);
     CloseHandle(h);
     return id;
+}
+
+PathKind kindOf(const std::string& path) {
+    // The device space (pipes among it) is never opened to be looked at: that would take a
+    // pipe's only instance.
+    if (path.starts_with("\\\\.\\") || path.starts_with("//./"))
+        return PathKind::Other;
+    const std::wstring name = widen(path);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::Missing
+                                                                               : PathKind::Other;
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return PathKind::Folder;
+    HANDLE h = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return PathKind::File;  // locked by another program, but a file on a disk
+    const bool disk = GetFileType(h) == FILE_TYPE_DISK;
+    CloseHandle(h);
+    return disk ? PathKind::File : PathKind::Other;
+}
+
+bool mayWrite(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
 }
 
 std::int64_t read(Handle h, char* data, std::size_t size) {

@@ -1,19 +1,20 @@
-// The Windows half of the in-place replacement: a temporary file made with CreateFileW
+// The Windows half of the replacement: a temporary file made with CreateFileW
 // CREATE_NEW, flushed with FlushFileBuffers, the backup as a hard link (or a copy), the
 // replacement with MoveFileExW, and a console control handler for the cleanup.
-#include "cli/in_place.h"
+#include "platform/replace.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string_view>
 
-#include "cli/in_place_system.h"
+#include "platform/replace_system.h"
 #include "platform/utf16.h"
 
-namespace trelvo::cli {
+namespace trelvo {
 
 namespace {
 
@@ -103,7 +104,9 @@ void releaseLock(std::intptr_t lock) {
         CloseHandle(reinterpret_cast<HANDLE>(lock));
 }
 
-std::string failureText(std::string_view what, const std::string& path) {
+}  // namespace detail
+
+std::string lastErrorText() {
     const DWORD error = GetLastError();
     wchar_t* text = nullptr;
     const DWORD n = FormatMessageW(
@@ -117,12 +120,21 @@ std::string failureText(std::string_view what, const std::string& path) {
         reason.pop_back();
     if (reason.empty())
         reason = L"system error " + std::to_wstring(error);
-    return std::string(what) + " '" + path + "': " + narrow(reason);
+    return narrow(reason);
 }
 
-}  // namespace detail
+std::string linkTarget(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path p(widen(path));
+    if (!std::filesystem::is_symlink(p, ec))
+        return path;
+    const auto target = std::filesystem::canonical(p, ec);
+    return ec ? path : narrow(target.native());
+}
 
-using detail::failureText;
+KeptAttributes newFileAttributes() {
+    return KeptAttributes{0};
+}
 
 std::optional<TempFile> TempFile::createBeside(const std::string& target, std::string& errorText) {
     // A hidden file with a dotted name, so that neither Explorer nor a pattern over the folder
@@ -177,7 +189,8 @@ std::optional<KeptAttributes> plainFileAttributes(const std::string& path) {
 
 std::optional<std::string> replaceFile(const std::string& target, const KeptAttributes& original,
                                        TempFile& temp,
-                                       const std::optional<std::string>& backupPath) {
+                                       const std::optional<std::string>& backupPath,
+                                       bool flush) {
     // Windows refuses to replace or delete a read-only file: its owner has asked for it to stay.
     // Said before anything (the backup included) is touched.
     if (original.attributes & FILE_ATTRIBUTE_READONLY)
@@ -185,7 +198,7 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
 
     const std::wstring tempName = widen(temp.path());
     const std::wstring targetName = widen(target);
-    if (!flushToDisk(tempName))
+    if (flush && !flushToDisk(tempName))
         return failureText("cannot flush to disk", temp.path());
     const DWORD kept = original.attributes & kCarriedAttributes;
     if (!SetFileAttributesW(tempName.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL))
@@ -220,4 +233,4 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
     return std::nullopt;
 }
 
-}  // namespace trelvo::cli
+}  // namespace trelvo

@@ -1,6 +1,6 @@
-// The Linux half of the in-place replacement: mkstemp, fsync, fchmod/fchown, link and rename,
-// signal handlers for the cleanup, and the removal of what killed runs left behind.
-#include "cli/in_place.h"
+// The POSIX half of the replacement: mkstemp, fsync, fchmod/fchown, link and rename, signal
+// handlers for the cleanup, and the removal of what killed runs left behind.
+#include "platform/replace.h"
 
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -17,9 +17,9 @@
 #include <filesystem>
 #include <string_view>
 
-#include "cli/in_place_system.h"
+#include "platform/replace_system.h"
 
-namespace trelvo::cli {
+namespace trelvo {
 
 namespace {
 
@@ -167,13 +167,27 @@ void releaseLock(std::intptr_t lock) {
         ::close(static_cast<int>(lock));
 }
 
-std::string failureText(std::string_view what, const std::string& path) {
-    return std::string(what) + " '" + path + "': " + std::strerror(errno);
-}
-
 }  // namespace detail
 
-using detail::failureText;
+std::string lastErrorText() {
+    return std::strerror(errno);
+}
+
+std::string linkTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+KeptAttributes newFileAttributes() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return KeptAttributes{static_cast<std::uint32_t>(0666 & ~mask),
+                          static_cast<std::uint32_t>(::geteuid()),
+                          static_cast<std::uint32_t>(::getegid())};
+}
 
 std::optional<TempFile> TempFile::createBeside(const std::string& target, std::string& errorText) {
     // A hidden name, so that a shell pattern over the folder does not pick it up; cut short so
@@ -211,7 +225,8 @@ std::optional<KeptAttributes> plainFileAttributes(const std::string& path) {
 
 std::optional<std::string> replaceFile(const std::string& target, const KeptAttributes& original,
                                        TempFile& temp,
-                                       const std::optional<std::string>& backupPath) {
+                                       const std::optional<std::string>& backupPath,
+                                       bool flush) {
     const int fd = ::open(temp.path().c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return failureText("cannot open", temp.path());
@@ -224,7 +239,7 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
             // Not ours to give away: the file stays the user's own, with the original's mode.
         }
     }
-    if (ok && ::fsync(fd) != 0) {
+    if (ok && flush && ::fsync(fd) != 0) {
         ok = false;
         error = failureText("cannot flush to disk", temp.path());
     }
@@ -268,4 +283,4 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
     return std::nullopt;
 }
 
-}  // namespace trelvo::cli
+}  // namespace trelvo
