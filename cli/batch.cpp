@@ -13,6 +13,7 @@
 #include "engine/decal_format.h"
 #include "engine/messages.h"
 #include "platform/native_file.h"
+#include "platform/replace.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -205,6 +206,18 @@ Planned makePlan(const Options& o) {
         }
         plan.enWd = true;
     }
+    // Values are checked before any file is touched; an empty one is each run's entry error.
+    const EntryTexts& e = plan.entries;
+    const bool empty = (plan.enLyr && (e.old_lyr.empty() || e.new_lyr.empty())) ||
+                       (plan.enWd && (e.old_wd.empty() || e.new_wd.empty()));
+    if ((plan.enLyr || plan.enWd) && !empty) {
+        const OptionPair layer{e.old_lyr, e.new_lyr}, width{e.old_wd, e.new_wd};
+        std::string why;
+        plan.rules = compileOptionPairs(plan.enLyr ? &layer : nullptr,
+                                        plan.enWd ? &width : nullptr, why);
+        if (!plan.rules)
+            return fail(why);
+    }
     if (o.inPlace && o.output)
         return fail("--in-place and -o cannot be used together");
     if (o.noBackup && !o.inPlace)
@@ -254,10 +267,17 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
     std::vector<WrittenPiece> pieces;
     PassHooks hooks;
     hooks.dry_run = plan.dryRun;
+    hooks.rules = plan.rules ? &*plan.rules : nullptr;
+    hooks.stats = &r.stats;
     if (!plan.decals.empty()) {
-        hooks.decal_filter = [&plan](std::string_view name) {
-            return std::any_of(plan.decals.begin(), plan.decals.end(),
-                               [name](const std::string& g) { return globMatch(g, name); });
+        r.decalsMatched.assign(plan.decals.size(), false);
+        hooks.decal_filter = [&plan, &r](std::string_view name) {
+            bool selected = false;
+            for (std::size_t g = 0; g < plan.decals.size(); ++g) {
+                if (globMatch(plan.decals[g], name))
+                    selected = r.decalsMatched[g] = true;
+            }
+            return selected;
         };
     }
     if (plan.wantRows || replacing || html) {
@@ -283,12 +303,25 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
     RunContext ctx{files, [&](const Report& rep) {
                        if (rep.title == messages::kDoneTitle) {
                            r.count = countFromCompletion(rep.text);
-                           if (!holdCompletion)
+                           if (plan.dryRun)
+                               console.completion(dryRunCompletion(r.count, st.OutFileName,
+                                                                   plan.inPlace));
+                           else if (!holdCompletion)
                                console.completion(rep.text);
                        } else {
-                           console.failure(rep.title, rep.text);
+                           console.failure(job.input, rep.title, rep.text, rep.detail);
                        }
                    }};
+    // Runs that change nothing look like runs that worked: say so, without failing them.
+    auto done = [&](FileResult& result) -> FileResult& {
+        if (result.outcome == Outcome::Done) {
+            if (result.stats.decalHeaders == 0)
+                console.warning(job.input, "no decal header was recognised, so no decal is counted");
+            if (result.stats.rewrittenLines == 0)
+                console.warning(job.input, "no outline piece matched the entries; nothing was changed");
+        }
+        return result;
+    };
 
     if (!plan.inPlace) {
         r.outcome = Run(st, ctx, plan.entries, hooks);
@@ -296,7 +329,7 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
             r.writtenTo = job.output;
         if (r.outcome != Outcome::Done)
             r.rows.clear();
-        return r;
+        return done(r);
     }
 
     // Both names must be given for the entry check; the input is the file to be written.
@@ -315,9 +348,8 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
     const std::optional<KeptAttributes> original = plainFileAttributes(target);
     if (!original) {
         Close_IO(st, files);
-        ctx.report(messages::fileReadError());
-        console.detail(inQuotes(job.input) +
-                       " is not a plain file and cannot be replaced in place");
+        console.failure(job.input, messages::kFileReadTitle, messages::kFileReadText,
+                        inQuotes(job.input) + " is not a plain file and cannot be replaced in place");
         r.outcome = Outcome::FileReadError;
         return r;
     }
@@ -326,11 +358,11 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
                                plan.entries.old_wd, plan.entries.new_wd, hooks);
         if (r.outcome != Outcome::Done)
             r.rows.clear();
-        return r;
+        return done(r);
     }
 
     auto failWrite = [&](const std::string& why) {
-        console.failure(messages::kWriteTitle, messages::kWriteText);
+        console.failure(job.input, messages::kWriteTitle, messages::kWriteText);
         console.detail(why + "; " + inQuotes(job.input) + " is unchanged");
         r.rows.clear();
         r.outcome = Outcome::WriteError;
@@ -344,6 +376,7 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
     }
     st.OutFileName = temp->path();
     holdCompletion = true;
+    hooks.direct_output = true;  // the temporary file is the staging already
     r.outcome = Read_DFile(st, ctx, plan.entries.old_lyr, plan.entries.new_lyr, plan.entries.old_wd,
                            plan.entries.new_wd, hooks);
     if (r.outcome != Outcome::Done) {
@@ -362,7 +395,7 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
     if (backup)
         r.backup = *backup;
     console.completion(messages::done(r.count, job.input).text);
-    return r;
+    return done(r);
 }
 
 std::string summaryLine(const Job& job, const Plan& plan, const FileResult& r) {
@@ -390,6 +423,12 @@ std::string summaryLine(const Job& job, const Plan& plan, const FileResult& r) {
             return line + std::string(messages::kWriteTitle);
     }
     return line;
+}
+
+std::string dryRunCompletion(long count, const std::string& target, bool inPlace) {
+    return "Processing complete.\r" + std::to_string(count) +
+           " Decal(s) updated.\rDry run, nothing written. The update would " +
+           (inPlace ? "replace: " : "be written to: ") + target;
 }
 
 std::string reportHeader() {

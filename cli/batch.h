@@ -9,6 +9,7 @@
 #include "cli/console.h"
 #include "cli/options.h"
 #include "engine/report.h"
+#include "engine/rules.h"
 #include "engine/run.h"
 
 namespace trelvo::cli {
@@ -19,9 +20,12 @@ struct Job {
 };
 
 struct Plan {
-    EntryTexts entries;
+    EntryTexts entries;  // as given, for the entry check and the page
     bool enLyr = false;
     bool enWd = false;
+    // The pairs read with trelvo-cli's rules; none when no pair is given or a value is empty
+    // (each run then reports it as the dialog would).
+    std::optional<RuleSet> rules;
     std::vector<std::string> decals;
     bool wantRows = false;  // a change report was asked for
     bool dryRun = false;
@@ -43,6 +47,8 @@ struct FileResult {
     std::string writtenTo;  // where the result went, when Done and not a dry run
     std::string backup;     // --in-place: where the original was kept, if it was
     std::string rows;       // CSV rows of the rewritten lines
+    PassStats stats;        // when Done
+    std::vector<bool> decalsMatched;  // per --decal pattern: it matched a decal of this INPUT
 };
 
 class HtmlReport;
@@ -56,5 +62,8 @@ std::string summaryLine(const Job& job, const Plan& plan, const FileResult& resu
 
 // The header row of the change report.
 std::string reportHeader();
+
+// The completion text of a dry run: what would have been written, and where.
+std::string dryRunCompletion(long count, const std::string& target, bool inPlace);
 
 }  // namespace trelvo::cli

@@ -46,10 +46,20 @@ void Console::completion(std::string_view text) {
     (reportOnStdout_ ? std::cerr : std::cout) << crToLf(text) << '\n';
 }
 
-void Console::failure(std::string_view title, std::string_view text) {
+void Console::failure(std::string_view input, std::string_view title, std::string_view text,
+                      std::string_view why) {
     clearProgress();
     std::cout.flush();
-    std::cerr << "trelvo-cli: " << title << ": " << crToLf(text) << '\n';
+    std::cerr << "trelvo-cli: " << input << ": " << title << ": " << crToLf(text);
+    if (!why.empty())
+        std::cerr << " (" << why << ')';
+    std::cerr << '\n';
+}
+
+void Console::warning(std::string_view input, std::string_view text) {
+    clearProgress();
+    std::cout.flush();
+    std::cerr << "trelvo-cli: " << input << ": warning: " << text << '\n';
 }
 
 void Console::detail(std::string_view text) {

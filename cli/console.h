@@ -1,7 +1,8 @@
 // Where trelvo-cli's words go: completion texts and summary lines on standard output (or on
 // standard error while the change report takes standard output), failures on standard error as
-// "trelvo-cli: TITLE: TEXT", and, for a batch on a terminal, one progress line on standard error
-// that is redrawn in place and cleared before anything else is printed.
+// "trelvo-cli: INPUT: TITLE: TEXT (WHY)", warnings there as "trelvo-cli: INPUT: warning: TEXT",
+// and, for a batch on a terminal, one progress line on standard error that is redrawn in place
+// and cleared before anything else is printed.
 #pragma once
 
 #include <cstddef>
@@ -20,7 +21,10 @@ public:
 
     // Lines separated by CR in text are printed as separate lines.
     void completion(std::string_view text);
-    void failure(std::string_view title, std::string_view text);
+    // why, when given, follows the text in parentheses: the file and the system's reason.
+    void failure(std::string_view input, std::string_view title, std::string_view text,
+                 std::string_view why = {});
+    void warning(std::string_view input, std::string_view text);
     // An extra line of detail on standard error: "trelvo-cli: TEXT".
     void detail(std::string_view text);
     void summary(std::string_view line);

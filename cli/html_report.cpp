@@ -350,23 +350,46 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
     std::uint64_t lineNumber = 0;
     bool afterBlank = false;
     Fields fields;
+    // Starts the decal whose header is line `at`; false when every decal to draw is drawn.
+    auto startDecal = [&](std::uint64_t at) {
+        flush();
+        held.clear();
+        heldBytes = 0;
+        heldLines = 0;
+        if (next >= rewrites_.size())
+            return false;
+        heldFrom = at;
+        return true;
+    };
     while (files.ReadLine(in, line)) {
         ++lineNumber;
         if (afterBlank) {
             Str2Ary_All(line, " ", 1, fields);
-            if (isDecalHeader(fields)) {
-                flush();
-                held.clear();
-                heldBytes = 0;
-                heldLines = 0;
-                if (next >= rewrites_.size())
-                    break;  // every decal to draw is drawn
-                heldFrom = lineNumber;
-            }
+            if (isDecalHeader(fields) && !startDecal(lineNumber))
+                break;
             afterBlank = false;
         }
         if (line.empty())
             afterBlank = true;
+        // A header that no empty line precedes, found by the TIMESTAMP line after it: it was
+        // held as the last line of the decal before.
+        std::string_view previous;
+        if (line.starts_with("TIMESTAMP") && heldFrom + 1 != lineNumber &&
+            files.PreviousLine(in, previous) && isDecalHeader(Str2Ary_All(previous, " ", 1))) {
+            std::string header(previous);
+            if (heldLines > 0) {
+                --heldLines;
+                if (held.size() == heldLines + 1) {
+                    heldBytes -= held.back().size();
+                    held.pop_back();
+                }
+            }
+            if (!startDecal(lineNumber - 1))
+                break;
+            heldLines = 1;
+            held.push_back(std::move(header));
+            heldBytes = held.back().size();
+        }
         if (heldLines > 0 || heldFrom == lineNumber) {
             ++heldLines;
             if (held.size() < kMaxHeldLines && heldBytes < kMaxHeldBytes) {

@@ -15,6 +15,7 @@
 #include "cli/options.h"
 #include "cli/paths.h"
 #include "cli/survey.h"
+#include "platform/replace.h"
 
 #if defined(_WIN32)
 #include "platform/utf16.h"
@@ -123,11 +124,12 @@ int run(int argc, const char* const* argv) {
         html.emplace(htmlFile, plan);
     }
     if (plan.inPlace)
-        installTempCleanup();
+        trelvo::installTempCleanup();
 
     Console console(reportOnStdout, several);
     int worst = 0;
     std::string summary;
+    std::vector<bool> decalMatched(opt.decals.size(), false);
     for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
         const Job& job = plan.jobs[i];
         console.progress(i + 1, plan.jobs.size(), job.input);
@@ -135,6 +137,10 @@ int run(int argc, const char* const* argv) {
         if (html)
             html->endInput(job, result);
         worst = std::max(worst, static_cast<int>(result.outcome));
+        for (std::size_t g = 0; g < result.decalsMatched.size(); ++g) {
+            if (result.decalsMatched[g])
+                decalMatched[g] = true;
+        }
         if (report)
             *report << result.rows << std::flush;
         if (several)
@@ -143,6 +149,11 @@ int run(int argc, const char* const* argv) {
     console.clearProgress();
     if (several)
         console.summary(summary.substr(0, summary.size() - 1));
+    // A pattern that selects nothing is most likely a slip; the runs themselves are not failed.
+    for (std::size_t g = 0; g < opt.decals.size(); ++g) {
+        if (!decalMatched[g])
+            console.detail("warning: --decal '" + opt.decals[g] + "' matched no decal");
+    }
 
     if (html) {
         html->finish();

@@ -52,13 +52,6 @@ std::string surveyNotes(const std::string& input, const Survey& s, const std::st
         if (r.status == PieceStatus::BeforeFirstDecal)
             early += r.pieces;
     }
-    if (s.unrecognisedHeaders > 0) {
-        notes += prefix + "warning: " + input + ": " + count(s.unrecognisedHeaders) +
-                 " line(s) look like decal headers (a TIMESTAMP line follows) but are not "
-                 "recognised, because no empty line precedes them (the first is line " +
-                 count(s.firstUnrecognisedHeader) +
-                 "); a run counts no decal of their own for their pieces\n";
-    }
     if (early > 0) {
         notes += prefix + "warning: " + input + ": " + count(early) +
                  " eligible piece(s) come before the first recognised decal header; a run "
@@ -153,7 +146,7 @@ int runSurvey(const Options& o) {
     for (const std::string& input : o.inputs) {
         const Survey s = SurveyFile(input);
         worst = std::max(worst, static_cast<int>(s.outcome));
-        std::string detail;
+        std::string_view title, text;
         switch (s.outcome) {
             case Outcome::Done:
                 if (csv) {
@@ -168,28 +161,23 @@ int runSurvey(const Options& o) {
                 first = false;
                 continue;
             case Outcome::FileReadError:
-                std::cout.flush();
-                std::cerr << "trelvo-cli: " << messages::kFileReadTitle << ": "
-                          << messages::kFileReadText << '\n';
-                detail = "'" + input + "' cannot be opened";
+                title = messages::kFileReadTitle;
+                text = messages::kFileReadText;
                 break;
             case Outcome::FormatError:
-                std::cout.flush();
-                std::cerr << "trelvo-cli: " << messages::kFormatTitle << ": "
-                          << messages::kFormatText << '\n';
-                detail = s.errorLine == 0
-                             ? "'" + input + "' does not begin with " + std::string(kSignature)
-                             : "'" + input + "', line " + count(s.errorLine) +
-                                   ": a decal header whose unit letter is not M or I";
+                title = messages::kFormatTitle;
+                text = messages::kFormatText;
                 break;
             default:
-                std::cout.flush();
-                std::cerr << "trelvo-cli: " << messages::kWriteTitle << ": " << messages::kWriteText
-                          << '\n';
-                detail = "'" + input + "' holds no line or could not be read to its end";
+                title = messages::kWriteTitle;
+                text = messages::kWriteText;
                 break;
         }
-        std::cerr << "trelvo-cli: " << detail << '\n';
+        std::cout.flush();
+        std::cerr << "trelvo-cli: " << input << ": " << title << ": " << text;
+        if (!s.detail.empty())
+            std::cerr << " (" << s.detail << ')';
+        std::cerr << '\n';
     }
     std::cout.flush();
     if (!std::cout) {

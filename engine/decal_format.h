@@ -3,8 +3,10 @@
 //
 //   signature line     the first line; its first 24 characters are "*PADS-LIBRARY-PCB-DECALS"
 //   empty line         zero characters (a line of spaces is not empty)
-//   decal header line  the first line after an empty line that has exactly 11 fields;
-//                      field 1 is the decal's name, field 2 its unit letter ("M" mm, "I" mils)
+//   decal header line  a line of exactly 11 fields that is the first line after an empty line,
+//                      or that a line beginning with "TIMESTAMP" follows (libraries written
+//                      without empty lines between decals); field 1 is the decal's name,
+//                      field 2 its unit letter ("M" mm, "I" mils)
 //   piece header line  a line whose first four characters are "OPEN", "CLOS" or "CIRC";
 //                      eligible for an update when it has exactly 5 fields and field 5 is "-1":
 //                      keyword, (not interpreted), width, layer, "-1"
@@ -35,6 +37,10 @@ inline bool isSignatureLine(std::string_view line) {
 // The first characters of the piece keywords: a line that begins with anything else is no piece
 // header line, whatever follows.
 inline constexpr std::string_view kPieceKeywordInitials = "OC";
+
+// The first characters of every line the update pass may have to look at on its own: piece
+// header lines, and the TIMESTAMP line after a decal header that no empty line precedes.
+inline constexpr std::string_view kPassStopInitials = "OCT";
 
 inline bool isPieceHeaderLine(std::string_view line) {
     if (line.size() < 4)

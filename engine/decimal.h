@@ -25,6 +25,8 @@ public:
     std::optional<Decimal> milsToMm() const;
     std::optional<Decimal> mmToMils() const;
 
+    bool isNegative() const { return negative_; }
+
     friend bool operator==(const Decimal&, const Decimal&) = default;
 
 private:

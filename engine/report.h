@@ -13,6 +13,9 @@ struct Report {
     std::string text;   // lines separated by a single carriage return
     std::string title;  // empty: the front end shows the program title
     Icon icon = Icon::None;
+    // What exactly failed (a file and the system's reason, a line), for front ends that say more
+    // than the dialog's box; empty on success and where there is nothing to add.
+    std::string detail = {};
 };
 
 // Must not return before the user has seen the report (the dialog's boxes are modal).

@@ -45,6 +45,14 @@ struct PieceRewrite {
     Unit decal_unit;
 };
 
+struct RuleSet;
+
+// What a successful pass found, for front ends that warn when a run changed nothing.
+struct PassStats {
+    std::uint64_t decalHeaders = 0;   // decal headers recognised
+    std::uint64_t rewrittenLines = 0;  // piece header lines rewritten
+};
+
 // Optional extras for batch front ends; the dialog passes none and gets the plain pass.
 struct PassHooks {
     // When set, only decals whose name it accepts are rewritten (and counted); piece lines before
@@ -52,6 +60,13 @@ struct PassHooks {
     std::function<bool(std::string_view decal_name)> decal_filter;
     std::function<void(const PieceRewrite&)> on_rewrite;
     bool dry_run = false;  // run the whole pass but create no output file
+    // Write OutFileName directly rather than through a temporary file beside it (it is one
+    // already: --in-place).
+    bool direct_output = false;
+    // When set, the rules the pass applies, in place of the entries (trelvo-cli's own reading
+    // of its options); the selection check is then the caller's.
+    const RuleSet* rules = nullptr;
+    PassStats* stats = nullptr;  // filled in when the pass succeeds
 };
 
 // Services a run needs: the file channels and where its outcome is reported.
@@ -60,8 +75,10 @@ struct RunContext {
     Reporter report;
 };
 
-// True when both file names are given and each enabled pair has both boxes filled; otherwise
-// reports "User entry error" (once) and returns false.
+// True when both file names are given, each enabled pair has both boxes filled, the new layer of
+// an enabled layer pair is a layer number and the new width of an enabled width pair a number of
+// at least 0 (with "mil" or "mm" after it, or none); otherwise reports "User entry error" (once)
+// and returns false.
 bool Valid_Entries(const MainFormState& st, const EntryTexts& entries, const Reporter& report);
 
 // Opens InFileName on the next free channel. On failure reports "File read error" and sets
@@ -71,8 +88,10 @@ void Open_Dfile(MainFormState& st, RunContext& ctx);
 // Closes the input channel, then the output channel; channels that are not open are skipped.
 void Close_IO(MainFormState& st, FileChannels& files);
 
-// The update pass. Needs the input open on InFileNum; opens OutFileName itself, copies the
-// library, closes both files and reports exactly one outcome, which it also returns.
+// The update pass. Needs the input open on InFileNum; opens OutFileName itself (through a
+// temporary file that replaces it only when the pass succeeds, so a failed pass leaves it as it
+// was), copies the library, closes both files and reports exactly one outcome, which it also
+// returns.
 Outcome Read_DFile(MainFormState& st, RunContext& ctx, std::string_view old_lyr,
                    std::string_view new_lyr, std::string_view old_wd, std::string_view new_wd,
                    const PassHooks& hooks = {});

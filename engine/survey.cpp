@@ -133,15 +133,21 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
     };
 
     std::string_view line;
-    if (!files.ReadLine(in, line))
-        return end(Outcome::WriteError);  // a run fails the same way on a file without lines
-    if (!isSignatureLine(line))
+    if (!files.ReadLine(in, line)) {
+        // A run fails the same way on a file without lines.
+        s.detail = files.AtEnd(in) ? "the file is empty" : files.FailureReason();
+        return end(Outcome::WriteError);
+    }
+    if (!isSignatureLine(line)) {
+        s.detail = line.starts_with("\xEF\xBB\xBF")
+                       ? "the file starts with a UTF-8 byte order mark"
+                       : "the first line does not begin with " + std::string(kSignature);
         return end(Outcome::FormatError);
+    }
 
     std::uint64_t lineNumber = 1;
     std::uint64_t decal = 0;         // ordinal of the current decal, 0 before the first
     std::uint64_t headerLine = 0;    // line of the last recognised header
-    std::uint64_t examinedLine = 0;  // line of the last first-line-after-an-empty-line
     std::uint64_t lastCountedEligible = 0;
     bool afterBlank = false;
     Unit decalUnit = Unit::Mils;
@@ -153,57 +159,55 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
     std::unordered_map<std::string, std::size_t> rowOf;  // by the fields as grouped
     std::vector<std::uint64_t> lastDecalOfRow;  // ordinal of the last decal counted for a row
 
-    // A header that no empty line precedes shows by the TIMESTAMP line after it. Looking at
-    // every line that begins with "T" would stop the bulk skip at every terminal, so TIMESTAMP
-    // is watched for only where the next decal can begin: at the start of the file, after a
-    // piece up to the first terminal, and from a decal's first pad stack (which come last) on.
-    constexpr std::string_view kWatchPads = "OCP";
-    constexpr std::string_view kWatchTimestamp = "OCT";
-    std::string_view stop = kWatchTimestamp;
+    // A header that no empty line precedes shows by the TIMESTAMP line after it. The lines
+    // beginning with T are looked at for it, and let go with the bulk skip when they are none.
+    const std::string_view stop = kPassStopInitials;
+    const FileChannels::KeepLine keep{
+        [](void*, std::string_view l) { return l[0] == 'T' && !l.starts_with("TIMESTAMP"); },
+        nullptr};
+    // A decal header: fields 1 to 11 in f.
+    const auto enterDecal = [&](std::uint64_t at) {
+        const auto unit = unitFromLetter(f[2]);
+        if (!unit) {
+            s.errorLine = at;
+            s.detail = "line " + std::to_string(at) + ": the unit letter '" + std::string(f[2]) +
+                       "' of decal '" + std::string(f[1]) + "' is neither M nor I";
+            return false;
+        }
+        decalUnit = *unit;
+        ++decal;
+        ++s.decals;
+        ++(decalUnit == Unit::Millimetres ? s.decalsMm : s.decalsMils);
+        headerLine = at;
+        return true;
+    };
     for (;;) {
         const auto next =
-            files.CopyToNextLine(in, sink, afterBlank ? nullptr : &stop, line, lineNumber);
+            files.CopyToNextLine(in, sink, afterBlank ? nullptr : &stop, line, lineNumber, keep);
         if (next == FileChannels::Next::End)
             break;
-        if (next == FileChannels::Next::Failed)
+        if (next == FileChannels::Next::Failed) {
+            s.detail = files.FailureReason();
             return end(Outcome::WriteError);
+        }
 
         if (afterBlank) {
-            examinedLine = lineNumber;
-            if (SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields) {
-                const auto unit = unitFromLetter(f[2]);
-                if (!unit) {
-                    s.errorLine = lineNumber;
-                    return end(Outcome::FormatError);
-                }
-                decalUnit = *unit;
-                ++decal;
-                ++s.decals;
-                ++(decalUnit == Unit::Millimetres ? s.decalsMm : s.decalsMils);
-                headerLine = lineNumber;
-            }
+            if (SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields &&
+                !enterDecal(lineNumber))
+                return end(Outcome::FormatError);
             afterBlank = false;
-            stop = kWatchPads;
         }
         if (line.empty())
             afterBlank = true;
-
-        if (line.starts_with("TIMESTAMP")) {
-            stop = kWatchPads;
-            // A line that an empty line precedes but whose field count is not 11 is left out:
-            // its fault is another one.
-            if (headerLine + 1 != lineNumber && examinedLine + 1 != lineNumber) {
-                if (s.unrecognisedHeaders++ == 0)
-                    s.firstUnrecognisedHeader = lineNumber - 1;
-            }
-        } else if (line.starts_with("PAD")) {
-            stop = kWatchTimestamp;
-        } else if (line.starts_with("T")) {
-            stop = kWatchPads;  // a terminal: no decal begins before the pad stacks
+        if (line.starts_with("TIMESTAMP") && headerLine + 1 != lineNumber) {
+            std::string_view previous;
+            if (files.PreviousLine(in, previous) &&
+                SplitAtSpaces(previous, f + 1, kDecalHeaderFields) == kDecalHeaderFields &&
+                !enterDecal(lineNumber - 1))
+                return end(Outcome::FormatError);
         }
         if (!isPieceHeaderLine(line))
             continue;
-        stop = kWatchTimestamp;
 
         // The first five fields as views; the exact count of a longer line (rare) from the
         // full split.
@@ -313,6 +317,7 @@ Survey SurveyFile(const std::string& path) {
     if (!files.OpenInput(in, path)) {
         Survey s;
         s.outcome = Outcome::FileReadError;
+        s.detail = files.FailureReason();
         return s;
     }
     Survey s = Survey_DFile(files, in);

@@ -43,11 +43,8 @@ struct Survey {
     std::uint64_t decals = 0;  // decal headers recognised
     std::uint64_t decalsMm = 0, decalsMils = 0;
     std::uint64_t decalsWithEligible = 0;  // the count a run with layer "*" reports
-    // Lines followed by a TIMESTAMP line that are not a recognised decal header because no empty
-    // line precedes them: their pieces go to the decal before them (or to none).
-    std::uint64_t unrecognisedHeaders = 0;
-    std::uint64_t firstUnrecognisedHeader = 0;  // its line number, from 1
     std::uint64_t errorLine = 0;                // FormatError: the offending line, from 1
+    std::string detail;  // on failure: what failed, as a run's report tells it
     std::vector<SurveyRow> rows;                // by unit, keyword, layer, width, field 5, status
 };
 

@@ -9,8 +9,7 @@
 //    ended (all of them on success); each is either the input line byte for byte or the rebuild
 //    of a piece header line: its five fields with only fields 3 and 4 replaced, joined by two
 //    spaces;
-//  - the way the run ended is explained by the input (bad signature, bad unit letter, a width that
-//    is not a number, an empty file, ...);
+//  - a run that fails leaves no output file at all;
 //  - the output, outcome and count equal those of a small model of the pass written here from the
 //    line rules, independently of the engine's own code.
 #include <cstddef>
@@ -230,76 +229,111 @@ struct Expected {
     std::vector<std::string> lines;
 };
 
+// A width entry: a number, then "mil", "mm" or nothing, spaces around ignored.
+struct Entry {
+    Decimal value;
+    bool mm = false, unit = false;
+    std::string number;  // the number's own text
+};
+
+std::optional<Entry> readEntry(std::string_view t) {
+    while (!t.empty() && t.back() == ' ')
+        t.remove_suffix(1);
+    Entry e;
+    if (t.ends_with("mil")) {
+        e.unit = true;
+        t.remove_suffix(3);
+    } else if (t.ends_with("mm")) {
+        e.unit = e.mm = true;
+        t.remove_suffix(2);
+    }
+    const auto d = Decimal::parse(t);
+    if (!d)
+        return std::nullopt;
+    e.value = *d;
+    e.number = trimSpaces(t);
+    return e;
+}
+
+bool isLayerNumber(std::string_view t) {
+    return !t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// One width in both decal units: what it compares as and how it is written.
+struct Both {
+    Decimal value[2];  // [0] mils, [1] mm
+    std::string text[2];
+};
+
+std::optional<Both> both(const Entry& e, std::string_view typed) {
+    Both b;
+    const int own = e.mm ? 1 : 0;
+    const auto other = e.mm ? e.value.mmToMils() : e.value.milsToMm();
+    if (!other)
+        return std::nullopt;
+    b.value[own] = e.value;
+    b.text[own] = e.unit ? e.number : std::string(typed);
+    b.value[1 - own] = *other;
+    b.text[1 - own] = other->toString();
+    return b;
+}
+
 struct Widths {
-    bool mm = false, anyOld = false;
-    Decimal entryOld, convOld;
-    std::string entryNew, convNew;
+    bool anyOld = false;
+    Both oldW, newW;
 };
 
 std::optional<Widths> prepareWidths(std::string_view oldWd, std::string_view newWd) {
     Widths w;
-    const auto mOld = oldWd.find('m');
-    const auto mNew = newWd.find('m');
-    w.mm = mOld != std::string_view::npos || mNew != std::string_view::npos;
-    auto toOther = [&](const Decimal& d) { return w.mm ? d.mmToMils() : d.milsToMm(); };
-    if (oldWd == "*") {
-        w.anyOld = true;
-    } else {
-        if (w.mm && mOld == std::string_view::npos)
+    w.anyOld = oldWd == "*";
+    const auto o = w.anyOld ? std::nullopt : readEntry(oldWd);
+    const auto n = readEntry(newWd);
+    if ((!w.anyOld && !o) || !n)
+        return std::nullopt;
+    const bool mm = (o && o->mm) || n->mm;
+    if (mm && ((o && !o->unit) || !n->unit))
+        return std::nullopt;
+    if (o) {
+        const auto b = both(*o, oldWd);
+        if (!b)
             return std::nullopt;
-        const auto d = Decimal::parse(w.mm ? trimSpaces(oldWd.substr(0, mOld)) : oldWd);
-        if (!d)
-            return std::nullopt;
-        const auto conv = toOther(*d);
-        if (!conv)
-            return std::nullopt;
-        w.entryOld = *d;
-        w.convOld = *conv;
+        w.oldW = *b;
     }
-    if (w.mm && mNew == std::string_view::npos)
+    const auto b = both(*n, newWd);
+    if (!b)
         return std::nullopt;
-    w.entryNew = w.mm ? trimSpaces(newWd.substr(0, mNew)) : newWd;
-    const auto d = Decimal::parse(w.entryNew);
-    if (!d)
-        return std::nullopt;
-    const auto conv = toOther(*d);
-    if (!conv)
-        return std::nullopt;
-    w.convNew = conv->toString();
+    w.newW = *b;
     return w;
 }
 
 Expected model(const Case& c, const std::string& outName) {
     namespace msg = trelvo::messages;
     Expected x;
+    x.outputCreated = false;  // a failed run leaves no output
     auto end = [&](Outcome o, Report r) {
         x.outcome = o;
         x.report = std::move(r);
+        if (o != Outcome::Done)
+            x.lines.clear();
         return x;
     };
     const auto& e = c.e;
+    const bool badNewLayer = c.enLyr && !e.new_lyr.empty() && !isLayerNumber(e.new_lyr);
+    const auto newWidth = readEntry(e.new_wd);
+    const bool badNewWidth =
+        c.enWd && !e.new_wd.empty() && (!newWidth || newWidth->value.isNegative());
     if ((c.enLyr && (e.old_lyr.empty() || e.new_lyr.empty())) ||
-        (c.enWd && (e.old_wd.empty() || e.new_wd.empty()))) {
-        x.outputCreated = false;
+        (c.enWd && (e.old_wd.empty() || e.new_wd.empty())) || badNewLayer || badNewWidth) {
         return end(Outcome::UserEntryError, msg::userEntryError());
     }
-    if (!c.enLyr && !c.enWd) {
-        x.outputCreated = false;
+    if (!c.enLyr && !c.enWd)
         return end(Outcome::SelectionError, msg::selectionError());
-    }
     Widths w;
     if (c.enWd) {
         auto prepared = prepareWidths(e.old_wd, e.new_wd);
-        if (!prepared) {
-            x.outputCreated = false;
+        if (!prepared)
             return end(Outcome::WriteError, msg::writeError());
-        }
         w = *prepared;
-    }
-    // A new layer that would break a line is refused before the output exists.
-    if (c.enLyr && e.new_lyr.find_first_of("\r\n") != std::string::npos) {
-        x.outputCreated = false;
-        return end(Outcome::WriteError, msg::writeError());
     }
     const auto in = splitLines(c.library);
     if (in.empty())
@@ -308,22 +342,34 @@ Expected model(const Case& c, const std::string& outName) {
         return end(Outcome::FormatError, msg::formatError());
     x.lines.push_back(in[0]);
 
-    bool decalMm = false, afterBlank = false, headerSeen = false;
+    int unit = 0;  // of the decal: 0 mils, 1 mm
+    bool afterBlank = false, headerSeen = false;
+    std::size_t headerLine = 0;
     long count = 0;
     for (std::size_t n = 1; n < in.size(); ++n) {
         const std::string& line = in[n];
+        // A decal header: 11 fields, the first line after an empty line or the line before a
+        // TIMESTAMP line.
+        auto header = [&](std::size_t at) {
+            const auto f = fieldsOf(in[at]);
+            if (f.size() != 11)
+                return true;
+            if (f[1] != "M" && f[1] != "I")
+                return false;
+            unit = f[1] == "M" ? 1 : 0;
+            headerSeen = true;
+            headerLine = at;
+            return true;
+        };
         if (afterBlank) {
-            const auto f = fieldsOf(line);
-            if (f.size() == 11) {
-                if (f[1] != "M" && f[1] != "I")
-                    return end(Outcome::FormatError, msg::formatError());
-                decalMm = f[1] == "M";
-                headerSeen = true;
-            }
+            if (!header(n))
+                return end(Outcome::FormatError, msg::formatError());
             afterBlank = false;
         }
         if (line.empty())
             afterBlank = true;
+        if (line.starts_with("TIMESTAMP") && headerLine + 1 != n && !header(n - 1))
+            return end(Outcome::FormatError, msg::formatError());
 
         bool rewritten = false;
         std::string text = line;
@@ -331,6 +377,7 @@ Expected model(const Case& c, const std::string& outName) {
             auto f = fieldsOf(line);
             if (isEligible(f)) {
                 bool gate = !c.enLyr;
+                std::string newWidth;
                 if (c.enLyr && (e.old_lyr == "*" || f[3] == e.old_lyr)) {
                     f[3] = e.new_lyr;
                     gate = rewritten = true;
@@ -339,9 +386,8 @@ Expected model(const Case& c, const std::string& outName) {
                     const auto v = Decimal::parse(f[2]);
                     if (!v)
                         return end(Outcome::WriteError, msg::writeError());
-                    const bool same = decalMm == w.mm;
-                    if (w.anyOld || *v == (same ? w.entryOld : w.convOld)) {
-                        f[2] = same ? w.entryNew : w.convNew;
+                    if (w.anyOld || *v == w.oldW.value[unit]) {
+                        f[2] = w.newW.text[unit];
                         rewritten = true;
                     }
                 }
@@ -355,6 +401,7 @@ Expected model(const Case& c, const std::string& outName) {
             headerSeen = false;
         }
     }
+    x.outputCreated = true;
     return end(Outcome::Done, msg::done(count, outName));
 }
 
@@ -387,10 +434,9 @@ bool isRebuildOf(std::string_view in, std::string_view out, const Case& c) {
             return true;
         if (!c.enWd)
             continue;
-        const auto m = c.e.new_wd.find('m');
-        if (width == c.e.new_wd || width == trimSpaces(std::string_view(c.e.new_wd).substr(0, m))) {
+        const auto entry = readEntry(c.e.new_wd);
+        if (width == c.e.new_wd || (entry && width == entry->number))
             return true;
-        }
         const auto d = Decimal::parse(width);
         if (d && d->toString() == width)
             return true;  // a converted width, in shortest form
@@ -398,44 +444,16 @@ bool isRebuildOf(std::string_view in, std::string_view out, const Case& c) {
     return false;
 }
 
-// Why a run may have ended where it did: the line at which it stopped must justify the outcome.
-void checkEnding(const Case& c, Outcome outcome, const std::vector<std::string>& in,
+// A run succeeds with every line written, or fails with nothing written at all.
+void checkEnding(Outcome outcome, const std::vector<std::string>& in,
                  const std::optional<std::string>& output, std::size_t written) {
-    const std::size_t k = written;  // the line the pass stopped at
-    switch (outcome) {
-        case Outcome::Done:
-            check(output.has_value(), "success leaves an output file");
-            check(written == in.size(), "success copies every line");
-            break;
-        case Outcome::UserEntryError:
-        case Outcome::SelectionError:
-            check(!output.has_value(), "no output file before the pass opens it");
-            break;
-        case Outcome::FormatError:
-            check(output.has_value(), "format error after the output is opened");
-            if (k == 0) {
-                check(in.empty() || !in[0].starts_with(kSignature), "signature rejected wrongly");
-            } else {
-                check(k < in.size() && in[k - 1].empty(), "bad header follows an empty line");
-                const auto f = fieldsOf(in[k]);
-                check(f.size() == 11 && f[1] != "M" && f[1] != "I", "only a bad unit letter");
-            }
-            break;
-        case Outcome::WriteError:
-            if (!output) {
-                check(c.enWd || c.e.new_lyr.find_first_of("\r\n") != std::string::npos,
-                      "no output only when the entries cannot be used");
-            } else if (in.empty()) {
-                check(written == 0, "empty input leaves an empty output");
-            } else {
-                check(k < in.size() && c.enWd && isPiece(in[k]), "write error on a piece line");
-                const auto f = fieldsOf(in[k]);
-                check(isEligible(f) && !Decimal::parse(f[2]), "only a width that is no number");
-            }
-            break;
-        case Outcome::FileReadError:
-            fail("the input exists and is readable");
+    if (outcome == Outcome::Done) {
+        check(output.has_value(), "success leaves an output file");
+        check(written == in.size(), "success copies every line");
+    } else {
+        check(!output.has_value(), "a failed run leaves no output file");
     }
+    check(outcome != Outcome::FileReadError, "the input exists and is readable");
 }
 
 TempDir& temp() {
@@ -493,7 +511,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (std::size_t n = 0; n < out.size(); ++n) {
         check(out[n] == in[n] || isRebuildOf(in[n], out[n], *c), "line copied or rebuilt");
     }
-    checkEnding(*c, outcome, in, output, out.size());
+    checkEnding(outcome, in, output, out.size());
 
     const Expected x = model(*c, dir.output);
     check(outcome == x.outcome, "outcome as the model says");

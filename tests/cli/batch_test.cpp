@@ -77,7 +77,7 @@ TEST(TrelvoCliBatch, EveryFileGetsItsOwnPassAndTheWorstOutcomeIsTheStatus) {
     // The files after a failure were still processed.
     EXPECT_EQ(readFile(dir.file("a_new.d")), kLibLayer1);
     EXPECT_EQ(readFile(dir.file("b_new.d")), kLibLayer1);
-    EXPECT_EQ(readFile(dir.file("bad_new.d")), "");
+    EXPECT_FALSE(fs::exists(dir.file("bad_new.d")));  // a failed run leaves no output
     EXPECT_FALSE(fs::exists(dir.file("missing_new.d")));
 
     EXPECT_EQ(r.out, kDone3 + "Updated decal file written to: a_new.d\n" + kDone3 +
@@ -88,9 +88,10 @@ TEST(TrelvoCliBatch, EveryFileGetsItsOwnPassAndTheWorstOutcomeIsTheStatus) {
                          "b.D: Done, 3 decal(s) updated -> b_new.d\n");
     // Exactly the single-run messages, in order; no progress line off a terminal.
     EXPECT_EQ(r.err,
-              "trelvo-cli: File format error: Error in Decal Lib (*.d) format...exiting.\n"
-              "trelvo-cli: File read error: Filename error -please check dir and filename and "
-              "retry.\n");
+              "trelvo-cli: bad.d: File format error: Error in Decal Lib (*.d) format...exiting. "
+              "(the first line does not begin with *PADS-LIBRARY-PCB-DECALS)\n"
+              "trelvo-cli: missing.d: File read error: Filename error -please check dir and "
+              "filename and retry. (" + trelvo::test::noSuchFileText() + ")\n");
 }
 
 TEST(TrelvoCliBatch, StatusIsTheHighestOutcome) {
@@ -405,7 +406,8 @@ TEST(TrelvoCliDryRun, SameOutcomeCountAndReportButNoFile) {
     EXPECT_EQ(real.status, 6);
     EXPECT_EQ(readFile(dir.file("dry.csv")), readFile(dir.file("real.csv")));
     EXPECT_EQ(dry.err, real.err);
-    EXPECT_TRUE(has(dry.out, kDone3 + "Updated decal file written to: a_new.d\n"));
+    EXPECT_TRUE(has(dry.out, kDone3 + "Dry run, nothing written. The update would be written to: "
+                                      "a_new.d\n"));
     EXPECT_TRUE(has(dry.out,
                     "a.d: Done, 3 decal(s) updated (dry run, nothing written)\n"
                     "bad.d: File format error\n"));
@@ -416,7 +418,7 @@ TEST(TrelvoCliDryRun, InPlaceDryRunTouchesNothing) {
     writeFile(dir.file("a.d"), kLib);
     const auto r = runCli({"--layer", "26:1", "--dry-run", "--in-place", "a.d"}, dir);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, kDone3 + "Updated decal file written to: a.d\n");
+    EXPECT_EQ(r.out, kDone3 + "Dry run, nothing written. The update would replace: a.d\n");
     EXPECT_EQ(listDir(dir), std::vector<std::string>{"a.d"});
     EXPECT_EQ(readFile(dir.file("a.d")), kLib);
 }
@@ -544,7 +546,7 @@ TEST_P(TrelvoCliInPlaceFault, InputUntouchedAndNoTemporaryFileLeft) {
     EXPECT_EQ(readFile(dir.file("a.d")), kLib);
     EXPECT_EQ(r.out, kHeader);  // nothing changed, so nothing reported
     EXPECT_TRUE(has(r.err,
-                    "trelvo-cli: File write error: Error: File I/O or User Entry "
+                    "trelvo-cli: a.d: File write error: Error: File I/O or User Entry "
                     "-Processing incomplete!\n"))
         << r.err;
     EXPECT_TRUE(has(r.err, GetParam().detail)) << r.err;

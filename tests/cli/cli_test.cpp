@@ -58,11 +58,14 @@ TEST(TrelvoCli, OptionFormsAndWidths) {
 TEST(TrelvoCli, ValuesAreSplitAtTheFirstColonAndNotTrimmed) {
     TempDir dir;
     writeFile(dir.file("parts.d"), kLib);
-    Cli r = run({"--layer", "26: 1:x", "parts.d"}, dir);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(readFile(dir.file("parts_new.d")).find("OPEN  2  10   1:x  -1\r\n"), std::string::npos);
-    r = run({"--layer", "26 :1", "parts.d"}, dir);
-    EXPECT_EQ(r.out.rfind("Processing complete.\n0 Decal(s) updated.\n", 0), 0u) << r.out;
+    // "26 :1": the old layer "26 " is no layer number.
+    Cli r = run({"--layer", "26 :1", "parts.d"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("trelvo-cli: --layer 26 :1: the old layer '26 ' is neither", 0), 0u) << r.err;
+    // A width without a unit is written as given.
+    r = run({"--width", "10: 5", "parts.d"}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(readFile(dir.file("parts_new.d")).find("OPEN  2   5  26  -1\r\n"), std::string::npos);
 }
 
 TEST(TrelvoCli, OutcomesAndExitStatuses) {
@@ -76,19 +79,23 @@ TEST(TrelvoCli, OutcomesAndExitStatuses) {
     };
     const Row rows[] = {
         {{"--layer", ":1", "parts.d"}, 3,
-         "trelvo-cli: User entry error: Invalid or empty entry boxes -please enter values for processing.\n"},
+         "trelvo-cli: parts.d: User entry error: Invalid or empty entry boxes -please enter values "
+         "for processing.\n"},
         {{"--layer", "26:1", "-o", "", "parts.d"}, 3,
-         "trelvo-cli: User entry error: Invalid or empty entry boxes -please enter values for processing.\n"},
+         "trelvo-cli: parts.d: User entry error: Invalid or empty entry boxes -please enter values "
+         "for processing.\n"},
         {{"--layer", "26:1", "missing.d"}, 4,
-         "trelvo-cli: File read error: Filename error -please check dir and filename and retry.\n"},
+         "trelvo-cli: missing.d: File read error: Filename error -please check dir and filename "
+         "and retry. (" + trelvo::test::noSuchFileText() + ")\n"},
         {{"parts.d"}, 5,
-         "trelvo-cli: Selection error: No options selected to process -select Layer and/or Width.\n"},
+         "trelvo-cli: parts.d: Selection error: No options selected to process -select Layer "
+         "and/or Width.\n"},
         {{"--layer", "26:1", "bad.d"}, 6,
-         "trelvo-cli: File format error: Error in Decal Lib (*.d) format...exiting.\n"},
-        {{"--width", "0.254mm:5", "parts.d"}, 7,
-         "trelvo-cli: File write error: Error: File I/O or User Entry -Processing incomplete!\n"},
+         "trelvo-cli: bad.d: File format error: Error in Decal Lib (*.d) format...exiting. (the "
+         "first line does not begin with *PADS-LIBRARY-PCB-DECALS)\n"},
         {{"--layer", "26:1", "-o", "parts.d", "parts.d"}, 7,
-         "trelvo-cli: File write error: Error: File I/O or User Entry -Processing incomplete!\n"},
+         "trelvo-cli: parts.d: File write error: Error: File I/O or User Entry -Processing "
+         "incomplete! ('parts.d' is the file being read)\n"},
     };
     for (const auto& row : rows) {
         const Cli r = run(row.args, dir);
@@ -97,8 +104,7 @@ TEST(TrelvoCli, OutcomesAndExitStatuses) {
         EXPECT_EQ(r.out, "");
     }
     EXPECT_EQ(readFile(dir.file("parts.d")), kLib);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("missing_new.d")));
-    EXPECT_EQ(readFile(dir.file("bad_new.d")), "");
+    EXPECT_EQ(trelvo::test::listDir(dir), (std::vector<std::string>{"bad.d", "parts.d"}));
 }
 
 TEST(TrelvoCli, UsageErrors) {

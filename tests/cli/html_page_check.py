@@ -90,7 +90,9 @@ def main():
                 else:
                     per_decal.append([row["decal"], 1])
             drawn = drawings(page_of(os.path.join(tmp, "p.html")))
-            check(len(drawn) == len(per_decal), f"{name}: {len(drawn)} drawings for {len(per_decal)} decals")
+            # At most 200 drawings on a page (the libraries without empty lines hold more).
+            check(len(drawn) == min(len(per_decal), 200),
+                  f"{name}: {len(drawn)} drawings for {len(per_decal)} decals")
             for (heading, marks, shapes, captions), (decal_name, n) in zip(drawn, per_decal):
                 check(heading.startswith(decal_name.strip() + " ") or heading.startswith(decal_name + " "),
                       f"{name}: drawing '{heading}' for decal '{decal_name}'")

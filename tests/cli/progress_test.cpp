@@ -75,8 +75,8 @@ TEST(TrelvoCliProgress, ShownOnATerminalAndClearedAtTheEnd) {
     // included) and before the next line is drawn; the terminal turns "\n" into "\r\n".
     EXPECT_EQ(err, clear + "trelvo-cli: [1/3] a.d" + clear + clear + "trelvo-cli: [2/3] missing.d" +
                        clear +
-                       "trelvo-cli: File read error: Filename error -please check dir and "
-                       "filename and retry.\r\n" +
+                       "trelvo-cli: missing.d: File read error: Filename error -please check dir "
+                       "and filename and retry. (No such file or directory)\r\n" +
                        clear + "trelvo-cli: [3/3] b.d" + clear);
     const std::string out = readFile(dir.file("stdout.txt"));
     EXPECT_EQ(out.find('\033'), std::string::npos);

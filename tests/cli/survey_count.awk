@@ -1,6 +1,6 @@
 # Counts the outline pieces of a decal library the way trelvo-cli --survey --format csv reports
 # them, written from the line rules alone (no code shared with trelvo-cli), so that the two can
-# be compared. Prints the CSV rows (unsorted), then "decals N" and "unrecognised N".
+# be compared. Prints the CSV rows (unsorted), then "decals N".
 # Run with: gawk -v input=NAME -f survey_count.awk FILE
 BEGIN { RS = "\r\n|\r|\n"; unit = "I"; decal = 0; afterblank = 0 }
 
@@ -19,16 +19,19 @@ function shortest(t,   sign, ip, fp) {
     return sign t
 }
 
-NR == 1 { next }
+NR == 1 { prev = $0; next }
 {
     line = $0
     if (afterblank) {
-        examined = NR
         if (nfields(line, h) == 11) { unit = h[2]; decal++; headerline = NR }
         afterblank = 0
     }
     if (line == "") afterblank = 1
-    if (substr(line, 1, 9) == "TIMESTAMP" && headerline != NR - 1 && examined != NR - 1) unrecognised++
+    # A header that no empty line precedes: 11 fields, and a TIMESTAMP line after it.
+    if (substr(line, 1, 9) == "TIMESTAMP" && headerline != NR - 1 && nfields(prev, h) == 11) {
+        unit = h[2]; decal++; headerline = NR - 1
+    }
+    prev = line
     k = substr(line, 1, 4)
     if (k != "OPEN" && k != "CLOS" && k != "CIRC") next
     n = nfields(line, f)
@@ -50,5 +53,4 @@ END {
         print input "," p[1] "," pieces[ks] "," (decals[ks] + 0) "," p[2]
     }
     print "decals " decal
-    print "unrecognised " (unrecognised + 0)
 }

@@ -19,7 +19,7 @@ using Cli = trelvo::test::CliResult;
 
 const std::string kSig = "*PADS-LIBRARY-PCB-DECALS-V9*";
 // A piece before the first decal; a dashed piece and one of 6 fields; widths 10 and 10.0; a decal
-// (SOT89) that no empty line precedes, so that its pieces fall to SOT23.
+// (SOT89) that no empty line precedes, found by its TIMESTAMP line.
 const std::string kLib =
     crlf({kSig, "OPEN 2 5 26 -1", "0 0", "1 1", "", "DIP8 I 0 0 2 2 4 0 8 1 0",
           "TIMESTAMP 2020.1.1.0.0.0", "OPEN 2 10 26 -1", "0 0", "CLOSED 5 10.0 26 -2",
@@ -45,7 +45,7 @@ TEST(TrelvoCliSurvey, Table) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out,
-              "parts.d: 2 decal(s) recognised (1 I, 1 M), 2 with eligible pieces; 7 outline "
+              "parts.d: 3 decal(s) recognised (1 I, 2 M), 3 with eligible pieces; 7 outline "
               "piece(s)\n"
               "unit  keyword  layer  width  field 5  pieces  decals  a run\n"
               "I     CIRCLE   26     10     -1            1       1  not eligible: 6 fields\n"
@@ -53,11 +53,8 @@ TEST(TrelvoCliSurvey, Table) {
               "I     OPEN     26     5      -1            1       0  eligible (before the first "
               "decal header)\n"
               "I     OPEN     26     10     -1            1       1  eligible\n"
-              "M     CIRCLE   26     0.254  -1            2       1  eligible\n"
+              "M     CIRCLE   26     0.254  -1            2       2  eligible\n"
               "M     OPEN     1      0.254  -1            1       1  eligible\n"
-              "warning: parts.d: 1 line(s) look like decal headers (a TIMESTAMP line follows) but "
-              "are not recognised, because no empty line precedes them (the first is line 16); a "
-              "run counts no decal of their own for their pieces\n"
               "warning: parts.d: 1 eligible piece(s) come before the first recognised decal "
               "header; a run rewrites them, taking their widths as mils, but counts no decal for "
               "them, and --decal leaves them alone\n");
@@ -78,14 +75,11 @@ TEST(TrelvoCliSurvey, CsvForSeveralInputs) {
               "parts.d,I,CLOSED,26,10,-2,1,1,not eligible: line style -2\r\n"
               "parts.d,I,OPEN,26,5,-1,1,0,eligible (before the first decal header)\r\n"
               "parts.d,I,OPEN,26,10,-1,1,1,eligible\r\n"
-              "parts.d,M,CIRCLE,26,0.254,-1,2,1,eligible\r\n"
+              "parts.d,M,CIRCLE,26,0.254,-1,2,2,eligible\r\n"
               "parts.d,M,OPEN,1,0.254,-1,1,1,eligible\r\n");
     EXPECT_EQ(r.err,
-              "trelvo-cli: parts.d: 2 decal(s) recognised (1 I, 1 M), 2 with eligible pieces; 7 "
+              "trelvo-cli: parts.d: 3 decal(s) recognised (1 I, 2 M), 3 with eligible pieces; 7 "
               "outline piece(s)\n"
-              "trelvo-cli: warning: parts.d: 1 line(s) look like decal headers (a TIMESTAMP line "
-              "follows) but are not recognised, because no empty line precedes them (the first is "
-              "line 16); a run counts no decal of their own for their pieces\n"
               "trelvo-cli: warning: parts.d: 1 eligible piece(s) come before the first recognised "
               "decal header; a run rewrites them, taking their widths as mils, but counts no decal "
               "for them, and --decal leaves them alone\n"
@@ -143,26 +137,24 @@ TEST(TrelvoCliSurvey, FilesThatAreNoLibraries) {
     EXPECT_EQ(r.status, 6);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
-              "trelvo-cli: File format error: Error in Decal Lib (*.d) format...exiting.\n"
-              "trelvo-cli: 'unit.d', line 5: a decal header whose unit letter is not M or I\n");
+              "trelvo-cli: unit.d: File format error: Error in Decal Lib (*.d) format...exiting. "
+              "(line 5: the unit letter 'm' of decal 'R0603' is neither M nor I)\n");
     r = run({"--survey", "text.d"}, dir);
     EXPECT_EQ(r.status, 6);
     EXPECT_EQ(r.err,
-              "trelvo-cli: File format error: Error in Decal Lib (*.d) format...exiting.\n"
-              "trelvo-cli: 'text.d' does not begin with *PADS-LIBRARY-PCB-DECALS\n");
+              "trelvo-cli: text.d: File format error: Error in Decal Lib (*.d) format...exiting. "
+              "(the first line does not begin with *PADS-LIBRARY-PCB-DECALS)\n");
     r = run({"--survey", "missing.d"}, dir);
     EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.err,
-              "trelvo-cli: File read error: Filename error -please check dir and filename and "
-              "retry.\n"
-              "trelvo-cli: 'missing.d' cannot be opened\n");
+              "trelvo-cli: missing.d: File read error: Filename error -please check dir and "
+              "filename and retry. (" + trelvo::test::noSuchFileText() + ")\n");
     // As a run ends on a file without a single line.
     r = run({"--survey", "nothing.d"}, dir);
     EXPECT_EQ(r.status, 7);
     EXPECT_EQ(r.err,
-              "trelvo-cli: File write error: Error: File I/O or User Entry -Processing "
-              "incomplete!\n"
-              "trelvo-cli: 'nothing.d' holds no line or could not be read to its end\n");
+              "trelvo-cli: nothing.d: File write error: Error: File I/O or User Entry -Processing "
+              "incomplete! (the file is empty)\n");
     // The others are still surveyed; the status is the highest.
     r = run({"--survey", "missing.d", "good.d", "unit.d"}, dir);
     EXPECT_EQ(r.status, 6);

@@ -182,8 +182,7 @@ TEST(UpdatePass, EntriesAreUsedAsTyped) {
     // Layers compare as text: 1 does not match 01, "26 " matches nothing.
     EXPECT_EQ(layers("1", "5").run(in).output, in);
     EXPECT_EQ(layers("26 ", "5").run(in).output, in);
-    // A new layer or width in the entry's own unit is written exactly as typed.
-    EXPECT_NE(layers("26", " 7").run(in).output.find("OPEN  2  10   7  -1\r\n"), std::string::npos);
+    // A new width in the entry's own unit is written exactly as typed.
     EXPECT_NE(widths(" 10 ", "5.0").run(in).output.find("OPEN  2  5.0  26  -1\r\n"), std::string::npos);
     // Widths compare as numbers.
     const std::string wide = crlf({kSig, "", "D I 0 0 1 1 1 0 1 1 0", "OPEN 2 10.000 26 -1"});
@@ -274,7 +273,7 @@ TEST(UpdatePassSignature, AnythingElseIsAFormatError) {
     for (const std::string& in : std::vector<std::string>{"*pads-library-pcb-decals-v9*\r\n", "*PADS-LIBRARY-PCB-DECAL\r\n",
                                  " *PADS-LIBRARY-PCB-DECALS\r\n", "\r\n" + kSig + "\r\n",
                                  "*PADS-LIBRARY-PART-TYPES-V9*\r\nOPEN 2 10 26 -1\r\n"}) {
-        expectFormatError(layers("26", "1").run(in), "");
+        expectFormatError(layers("26", "1").run(in), kNoFile);
     }
     // Later lines are never tested for the signature.
     expectDone(layers("26", "1").run(crlf({kSig, "*pads"})), 0, crlf({kSig, "*pads"}));
@@ -284,8 +283,7 @@ TEST(UpdatePassSignature, UnitLetterOtherThanMOrIEndsThePassBeforeThatLine) {
     for (const char* letter : {"m", "i", "MM", "X", "-"}) {
         const std::string in = crlf({kSig, "", "A I 0 0 1 1 1 0 1 1 0", "OPEN 2 10 26 -1", "",
                                      std::string("B ") + letter + " 0 0 1 1 1 0 1 1 0", "OPEN 2 10 26 -1"});
-        expectFormatError(layers("26", "1").run(in),
-                          crlf({kSig, "", "A I 0 0 1 1 1 0 1 1 0", "OPEN  2  10  1  -1", ""}));
+        expectFormatError(layers("26", "1").run(in), kNoFile);
     }
     // Ten or twelve fields: not a header, so the letter is not read.
     const std::string ten = crlf({kSig, "", "B x 0 0 1 1 1 0 1 1", "OPEN 2 10 26 -1"});
@@ -304,30 +302,37 @@ TEST(UpdatePassEntries, NoPairSelected) {
 }
 
 TEST(UpdatePassEntries, BadWidthPairsFailBeforeTheOutputExists) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"0.254mm", "5"},  {"10", "5mm"},  {"abc", "5"},   {"10", "*"},  {"", "5"},   {"10", ""},
-        {"*", "*"},        {"*m", "5mm"},  {"1e3", "5"},   {"10", "0x5"}, {"10", "5,0"},
-        {"*", "5 mil"},  // "mil" holds an m, so the entries are millimetres and "*" alone is kept
+    // A new width that is no number (or negative) is the entry check's; an old one, or a pair
+    // that mixes millimetres with a width without a unit, fails the pass.
+    const struct {
+        const char *o, *n;
+        Outcome outcome;
+    } rows[] = {
+        {"0.254mm", "5", Outcome::WriteError}, {"10", "5mm", Outcome::WriteError},
+        {"abc", "5", Outcome::WriteError},     {"*m", "5mm", Outcome::WriteError},
+        {"1e3", "5", Outcome::WriteError},     {"10mils", "5", Outcome::WriteError},
+        {"5 m m", "5mil", Outcome::WriteError}, {"10", "*", Outcome::UserEntryError},
+        {"*", "*", Outcome::UserEntryError},   {"10", "0x5", Outcome::UserEntryError},
+        {"10", "5,0", Outcome::UserEntryError}, {"10", "-5", Outcome::UserEntryError},
+        {"10", "5MM", Outcome::UserEntryError}, {"10", "5 m m", Outcome::UserEntryError},
     };
-    for (const auto& [o, n] : rows) {
-        SCOPED_TRACE(std::string(o) + " -> " + n);
-        Pass p = widths(o, n);
-        p.entries.old_wd = o;
-        p.entries.new_wd = n;
-        if (std::string(o).empty() || std::string(n).empty()) continue;  // entry check's job
-        const auto r = p.run(kMixed);
-        if (std::string(o) == "*" && std::string(n) == "5 mil") {
-            expectDone(r, 2, r.output);  // "5 " before the m is 5 mm
-            EXPECT_NE(r.output.find("OPEN  2  196.85  26  -1"), std::string::npos);
-            continue;
-        }
-        expectWriteError(r, kNoFile);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.o) + " -> " + row.n);
+        const auto r = widths(row.o, row.n).run(kMixed);
+        EXPECT_EQ(r.outcome, row.outcome);
+        EXPECT_EQ(r.output, kNoFile);
+        EXPECT_TRUE(r.channelsClosed);
     }
 }
 
-TEST(UpdatePassEntries, MilSuffixIsReadAsMillimetres) {
-    const auto r = widths("10mil", "5mil").run(crlf({kSig, "", "A M 0 0 1 1 1 0 1 1 0", "OPEN 2 10 26 -1"}));
-    expectDone(r, 1, crlf({kSig, "", "A M 0 0 1 1 1 0 1 1 0", "OPEN  2  5  26  -1"}));
+TEST(UpdatePassEntries, MilSuffixIsMils) {
+    const std::string metric = crlf({kSig, "", "A M 0 0 1 1 1 0 1 1 0", "OPEN 2 0.254 26 -1", "OPEN 2 10 26 -1"});
+    expectDone(widths("10mil", "5mil").run(metric), 1,
+               crlf({kSig, "", "A M 0 0 1 1 1 0 1 1 0", "OPEN  2  0.127  26  -1", "OPEN 2 10 26 -1"}));
+    // Each entry carries its own unit: mils matched, millimetres written.
+    const std::string inch = crlf({kSig, "", "A I 0 0 1 1 1 0 1 1 0", "OPEN 2 10 26 -1"});
+    expectDone(widths("10 mil ", "0.127mm").run(inch), 1,
+               crlf({kSig, "", "A I 0 0 1 1 1 0 1 1 0", "OPEN  2  5  26  -1"}));
 }
 
 TEST(UpdatePassEntries, DisabledWidthPairIsNeverRead) {
@@ -340,16 +345,15 @@ TEST(UpdatePassEntries, DisabledWidthPairIsNeverRead) {
 TEST(UpdatePassEntries, NonNumericWidthFieldFailsWhenTheRuleIsEvaluated) {
     const std::string in = crlf({kSig, "", "A I 0 0 1 1 1 0 1 1 0", "OPEN 2 10 26 -1", "OPEN 2 wide 26 -1",
                                   "OPEN 2 10 26 -1"});
-    expectWriteError(widths("*", "5").run(in),
-                     crlf({kSig, "", "A I 0 0 1 1 1 0 1 1 0", "OPEN  2  5  26  -1"}));
+    expectWriteError(widths("*", "5").run(in), kNoFile);
     // Gated off by the layer rule: never read.
     expectDone(both("20", "1", "*", "5").run(in), 0, in);
 }
 
 // ----- files ------------------------------------------------------------------------------------
 
-TEST(UpdatePassFiles, EmptyInputIsAWriteErrorWithAnEmptyOutput) {
-    expectWriteError(layers("26", "1").run(""), "");
+TEST(UpdatePassFiles, EmptyInputIsAWriteErrorWithNoOutput) {
+    expectWriteError(layers("26", "1").run(""), kNoFile);
 }
 
 TEST(UpdatePassFiles, SignatureOnly) {
@@ -423,6 +427,19 @@ TEST(RunSequence, EntryCheck) {
         {"a.d", "b.d", false, true, {"0", "1", "", "5"}, false},
         {"a.d", "b.d", false, false, {"", "", "", ""}, true},
         {"", "", true, true, {"", "", "", ""}, false},
+        // New values are written into the library: a layer number, a width of at least 0.
+        {"a.d", "b.d", true, false, {"26", "1:3", "10", "5"}, false},
+        {"a.d", "b.d", true, false, {"26", " 7", "10", "5"}, false},
+        {"a.d", "b.d", true, false, {"26", "abc", "10", "5"}, false},
+        {"a.d", "b.d", true, false, {"26", "-5", "10", "5"}, false},
+        {"a.d", "b.d", true, false, {"26", "1e3", "10", "5"}, false},
+        {"a.d", "b.d", true, false, {"x", "007", "10", "5"}, true},  // the old one is only compared
+        {"a.d", "b.d", false, true, {"26", "x", "10", "-3"}, false},
+        {"a.d", "b.d", false, true, {"26", "x", "10", "*"}, false},
+        {"a.d", "b.d", false, true, {"26", "x", "10", "5in"}, false},
+        {"a.d", "b.d", false, true, {"26", "x", "abc", "0"}, true},  // the pass reads the old one
+        {"a.d", "b.d", false, true, {"26", "x", "10", " 0.127 mm "}, true},
+        {"a.d", "b.d", false, true, {"26", "x", "10", "5mil"}, true},
     };
     for (const auto& row : rows) {
         MainFormState st;

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -70,6 +74,23 @@ inline bool makeSymlink(const std::string& target, const std::string& link) {
     std::error_code ec;
     std::filesystem::create_symlink(pathOf(target), pathOf(link), ec);
     return !ec;
+}
+
+// The system's words for a file that is not there, as trelvo-cli passes them on.
+inline std::string noSuchFileText() {
+#if defined(_WIN32)
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, ERROR_FILE_NOT_FOUND, 0,
+                                   reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring w = n > 0 && text ? std::wstring(text, n) : std::wstring();
+    if (text) LocalFree(text);
+    while (!w.empty() && (w.back() == L'\r' || w.back() == L'\n' || w.back() == L' ')) w.pop_back();
+    return nameOf(std::filesystem::path(w));
+#else
+    return "No such file or directory";
+#endif
 }
 
 // Joins lines with CR LF after each.

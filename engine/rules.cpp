@@ -1,0 +1,189 @@
+#include "engine/rules.h"
+
+namespace trelvo {
+
+namespace {
+
+std::string_view trimSpaces(std::string_view s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return s.substr(s.size());
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+std::string quoted(std::string_view s) {
+    return "'" + std::string(s) + "'";
+}
+
+}  // namespace
+
+std::optional<WidthEntry> readWidthEntry(std::string_view text) {
+    WidthEntry e;
+    std::string_view rest = text.substr(0, text.find_last_not_of(' ') + 1);
+    if (rest.ends_with("mil")) {
+        e.suffix = WidthEntry::Suffix::Mil;
+        rest.remove_suffix(3);
+    } else if (rest.ends_with("mm")) {
+        e.suffix = WidthEntry::Suffix::Mm;
+        rest.remove_suffix(2);
+    }
+    const auto value = Decimal::parse(rest);
+    if (!value)
+        return std::nullopt;
+    e.value = *value;
+    e.number = trimSpaces(rest);
+    return e;
+}
+
+bool isLayerNumber(std::string_view text) {
+    if (text.empty())
+        return false;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+using Suffix = WidthEntry::Suffix;
+
+Width widthOf(const WidthEntry& w, std::string_view typed) {
+    // An entry without a unit is written as it was typed, one with a unit as its number.
+    return Width{w.value, w.suffix == Suffix::Mm ? Unit::Millimetres : Unit::Mils,
+                 std::string(w.suffix == Suffix::None ? typed : w.number)};
+}
+
+// The rules of the two pairs: a matching layer is replaced, and its width too where that
+// matches as well; without the layer pair, a matching width is replaced. Nothing, with why set,
+// when a width cannot be had in the other unit (more than 30 digits).
+std::optional<RuleSet> pairRules(const std::optional<std::string_view>& oldLayer,
+                                 const std::optional<std::string_view>& newLayer,
+                                 const std::optional<WidthTest>& oldWidth,
+                                 const std::optional<Width>& newWidth, std::string& why) {
+    RuleSet rules;
+    rules.widthMustBeNumber = true;
+    PieceRule widthRule;
+    if (newWidth) {
+        widthRule.width = *oldWidth;
+        widthRule.setWidth = newWidth;
+        for (const Width* w : {&widthRule.width.value, &*widthRule.setWidth}) {
+            if (w == &widthRule.width.value && oldWidth->kind != WidthTest::Kind::Equal)
+                continue;
+            if (!(w->unit == Unit::Mils ? w->value.milsToMm() : w->value.mmToMils())) {
+                why = "the width " + quoted(w->text) + " has too many digits";
+                return std::nullopt;
+            }
+        }
+    }
+    if (newLayer) {
+        PieceRule layerRule;
+        if (*oldLayer != "*")
+            layerRule.layer = std::string(*oldLayer);
+        layerRule.setLayer = std::string(*newLayer);
+        if (newWidth) {
+            PieceRule both = widthRule;
+            both.layer = layerRule.layer;
+            both.setLayer = layerRule.setLayer;
+            rules.pieces.push_back(std::move(both));
+        }
+        rules.pieces.push_back(std::move(layerRule));
+    } else if (newWidth) {
+        rules.pieces.push_back(std::move(widthRule));
+    }
+    return rules;
+}
+
+WidthTest testOf(const std::optional<WidthEntry>& entry, std::string_view typed) {
+    if (!entry)
+        return WidthTest{WidthTest::Kind::Number, {}};  // "*": any width, still read as a number
+    return WidthTest{WidthTest::Kind::Equal, widthOf(*entry, typed)};
+}
+
+}  // namespace
+
+std::optional<RuleSet> compilePairs(const PairEntries& e, std::string& why) {
+    std::optional<WidthTest> oldWidth;
+    std::optional<Width> newWidth;
+    if (e.width) {
+        const bool anyOld = e.old_wd == "*";
+        const auto oldEntry = anyOld ? std::nullopt : readWidthEntry(e.old_wd);
+        const auto newEntry = readWidthEntry(e.new_wd);
+        if ((!anyOld && !oldEntry) || !newEntry) {
+            why = "the width " + quoted(!anyOld && !oldEntry ? e.old_wd : e.new_wd) +
+                  " is not a number";
+            return std::nullopt;
+        }
+        // Millimetres are marked; a width beside them without a unit is not taken for mils.
+        const bool mm = (oldEntry && oldEntry->suffix == Suffix::Mm) || newEntry->suffix == Suffix::Mm;
+        if (mm && ((oldEntry && oldEntry->suffix == Suffix::None) || newEntry->suffix == Suffix::None)) {
+            why = "one width is in millimetres, the other has no unit";
+            return std::nullopt;
+        }
+        oldWidth = testOf(oldEntry, e.old_wd);
+        newWidth = widthOf(*newEntry, e.new_wd);
+    }
+    std::optional<std::string_view> oldLayer, newLayer;
+    if (e.layer) {
+        // The new layer is written as typed; a line break in it would split a piece line in two.
+        if (e.new_lyr.find_first_of("\r\n") != std::string_view::npos) {
+            why = "the new layer holds a line break";
+            return std::nullopt;
+        }
+        oldLayer = e.old_lyr;
+        newLayer = e.new_lyr;
+    }
+    return pairRules(oldLayer, newLayer, oldWidth, newWidth, why);
+}
+
+std::optional<RuleSet> compileOptionPairs(const OptionPair* layer, const OptionPair* width,
+                                          std::string& why) {
+    std::optional<std::string_view> oldLayer, newLayer;
+    if (layer) {
+        const std::string option = "--layer " + layer->oldText + ":" + layer->newText + ": the ";
+        if (layer->oldText != "*" && !isLayerNumber(layer->oldText)) {
+            why = option + "old layer " + quoted(layer->oldText) +
+                  " is neither a layer number nor \"*\"";
+            return std::nullopt;
+        }
+        if (!isLayerNumber(layer->newText)) {
+            why = option + "new layer " + quoted(layer->newText) + " is not a layer number";
+            return std::nullopt;
+        }
+        oldLayer = layer->oldText;
+        newLayer = layer->newText;
+    }
+    std::optional<WidthTest> oldWidth;
+    std::optional<Width> newWidth;
+    if (width) {
+        const std::string option = "--width " + width->oldText + ":" + width->newText + ": the ";
+        const auto read = [&](const std::string& text, const char* side) {
+            auto entry = readWidthEntry(text);
+            if (!entry) {
+                // A number followed by something else is most likely a unit Trelvo does not know.
+                const auto digits = text.find_first_not_of("0123456789.+- ");
+                const bool unit = digits != std::string::npos && digits > 0 &&
+                                  Decimal::parse(std::string_view(text).substr(0, digits));
+                why = option + side + " width " + quoted(text) +
+                      (unit ? " has a unit other than mil or mm" : " is not a number");
+            }
+            return entry;
+        };
+        std::optional<WidthEntry> oldEntry;
+        if (width->oldText != "*" && !(oldEntry = read(width->oldText, "old")))
+            return std::nullopt;
+        const auto newEntry = read(width->newText, "new");
+        if (!newEntry)
+            return std::nullopt;
+        if (newEntry->value.isNegative()) {
+            why = option + "new width " + quoted(width->newText) + " is negative";
+            return std::nullopt;
+        }
+        oldWidth = testOf(oldEntry, width->oldText);
+        newWidth = widthOf(*newEntry, width->newText);
+    }
+    return pairRules(oldLayer, newLayer, oldWidth, newWidth, why);
+}
+
+}  // namespace trelvo

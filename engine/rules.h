@@ -1,0 +1,83 @@
+// What a run changes: an ordered list of rules, each a match on an eligible piece header line and
+// the values it sets there. The first rule that matches a line decides it; a line is changed by at
+// most one rule. The dialog's two pairs and trelvo-cli's options compile to such a list.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/decal_format.h"
+#include "engine/decimal.h"
+
+namespace trelvo {
+
+// A width with the unit it was given in. In a decal of that unit it is compared as value and
+// written as text; in a decal of the other unit it is converted (rounded to three places, halves
+// to even) and written in its shortest form.
+struct Width {
+    Decimal value;
+    Unit unit = Unit::Mils;
+    std::string text;
+};
+
+// What a rule asks of field 3 (the line width).
+struct WidthTest {
+    enum class Kind {
+        Any,     // not looked at
+        Number,  // any number
+        Equal,   // the value, converted to the decal's unit
+    };
+    Kind kind = Kind::Any;
+    Width value;  // for Equal
+};
+
+struct PieceRule {
+    std::optional<std::string> layer;                   // field 4 as text; nothing: any layer
+    WidthTest width;                                    // field 3
+    std::optional<std::string> style = std::string("-1");  // field 5 as text; nothing: any
+    std::optional<std::string> setLayer;                // written as given
+    std::optional<Width> setWidth;
+};
+
+struct RuleSet {
+    std::vector<PieceRule> pieces;
+    // A width test on a field 3 that is not a number fails the run (as the dialog's width pair
+    // does) rather than not matching.
+    bool widthMustBeNumber = false;
+};
+
+// A width entry as Trelvo reads one: a decimal number (spaces around it ignored), then "mil" or
+// "mm" or nothing, then spaces. Nothing when it is not of that form.
+struct WidthEntry {
+    enum class Suffix { None, Mil, Mm };
+    Decimal value;
+    Suffix suffix = Suffix::None;
+    std::string number;  // the text of the number: what precedes the unit, without spaces
+};
+std::optional<WidthEntry> readWidthEntry(std::string_view text);
+
+// A layer number as a new layer must be: decimal digits only.
+bool isLayerNumber(std::string_view text);
+
+// The dialog's pairs as the Run button hands them on (texts as typed; a pair is used when its
+// flag is set). Nothing, with why set, when the width entries cannot be read: a width that is no
+// number, a new width of "*", or a millimetre entry beside a width without a unit.
+struct PairEntries {
+    bool layer = false, width = false;
+    std::string_view old_lyr, new_lyr, old_wd, new_wd;
+};
+std::optional<RuleSet> compilePairs(const PairEntries& entries, std::string& why);
+
+// trelvo-cli's pairs, OLD:NEW as given: layers must be layer numbers (or "*" as the old one),
+// widths numbers with an optional unit each (none: mils; "*" as the old one), the new width not
+// negative. Nothing, with why set (naming the option and the value), when a value is not of its
+// form.
+struct OptionPair {
+    std::string oldText, newText;
+};
+std::optional<RuleSet> compileOptionPairs(const OptionPair* layer, const OptionPair* width,
+                                          std::string& why);
+
+}  // namespace trelvo
