@@ -30,10 +30,20 @@ const std::string kLibLayer1 =
     crlf({kSig, "", "DIP8 I 0 0 2 2 4 0 8 1 0", "OPEN  2  10  1  -1", "0 0", "",
           "SOT23 M 0 0 1 1 3 0 3 1 0", "CIRCLE  2  0.254  1  -1", "0 0"});
 const std::string kDone2 = "Processing complete.\n2 Decal(s) updated.\n";
-const std::string kReadError =
-    "trelvo-cli: File read error: Filename error -please check dir and filename and retry.\n";
-const std::string kWriteError =
-    "trelvo-cli: File write error: Error: File I/O or User Entry -Processing incomplete!\n";
+// The failure lines, naming the INPUT; the system's reason follows in parentheses, if any.
+std::string readError(const std::string& input) {
+    return "trelvo-cli: " + input +
+           ": File read error: Filename error -please check dir and filename and retry.";
+}
+std::string writeError(const std::string& input) {
+    return "trelvo-cli: " + input +
+           ": File write error: Error: File I/O or User Entry -Processing incomplete!";
+}
+// A read error for input with the system's reason, whatever its words here.
+bool isReadErrorWithReason(const std::string& err, const std::string& input) {
+    return err.starts_with(readError(input) + " (") && err.ends_with(")\n") &&
+           err.find('\n') == err.size() - 1;
+}
 
 // "Stecker ü.d": the name in UTF-8 (as the program and its output hold it) and in UTF-16.
 const std::string kUmlautName = "Stecker \xC3\xBC.d";
@@ -217,8 +227,8 @@ TEST(TrelvoCliWindows, ReadOnlyLibraryIsNotReplaced) {
     SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(r.status, 7);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, kWriteError +
-                         "trelvo-cli: cannot replace 'a.d': the file is read-only; 'a.d' is "
+    EXPECT_EQ(r.err, writeError("a.d") +
+                         "\ntrelvo-cli: cannot replace 'a.d': the file is read-only; 'a.d' is "
                          "unchanged\n");
     EXPECT_EQ(readFile(dir.file("a.d")), kLib);
     EXPECT_EQ(trelvo::test::listDir(dir), std::vector<std::string>{"a.d"});
@@ -236,17 +246,17 @@ TEST(TrelvoCliWindows, LibraryLockedByAnotherProgramIsAReadError) {
     auto r = runCli({"--layer", "26:1", "a.d"}, dir);
     EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, kReadError);
+    EXPECT_TRUE(isReadErrorWithReason(r.err, "a.d")) << r.err;
     EXPECT_FALSE(fs::exists(dir.path() / L"a_new.d"));
 
     r = runCli({"--layer", "26:1", "--in-place", "a.d"}, dir);
     EXPECT_EQ(r.status, 4);
-    EXPECT_EQ(r.err, kReadError);
+    EXPECT_TRUE(isReadErrorWithReason(r.err, "a.d")) << r.err;
 
     // In a batch the other files go on.
     r = runCli({"--layer", "26:1", "a.d", "b.d"}, dir);
     EXPECT_EQ(r.status, 4);
-    EXPECT_EQ(r.err, kReadError);
+    EXPECT_TRUE(isReadErrorWithReason(r.err, "a.d")) << r.err;
     EXPECT_TRUE(has(r.out, "a.d: File read error\nb.d: Done, 2 decal(s) updated -> b_new.d\n"))
         << r.out;
     EXPECT_EQ(trelvo::test::listDir(dir), (std::vector<std::string>{"a.d", "b.d", "b_new.d"}));
@@ -263,7 +273,8 @@ TEST(TrelvoCliWindows, LibraryThatMayNotBeReplacedNowStaysAsItWas) {
         runCli({"--layer", "26:1", "--in-place", "--no-backup", "--report", "-", "a.d"}, dir);
     EXPECT_EQ(r.status, 7) << r.err;
     EXPECT_EQ(r.out, "input,decal,line,keyword,old_layer,new_layer,old_width,new_width,unit\r\n");
-    EXPECT_TRUE(r.err.starts_with(kWriteError + "trelvo-cli: cannot replace 'a.d': ")) << r.err;
+    EXPECT_TRUE(r.err.starts_with(writeError("a.d") + "\ntrelvo-cli: cannot replace 'a.d': "))
+        << r.err;
     EXPECT_TRUE(r.err.ends_with("; 'a.d' is unchanged\n")) << r.err;
     EXPECT_EQ(readFile(dir.file("a.d")), kLib);
     EXPECT_EQ(trelvo::test::listDir(dir), std::vector<std::string>{"a.d"});
@@ -276,7 +287,7 @@ TEST(TrelvoCliWindows, OutputInAnotherCaseIsTheInput) {
     writeFile(dir.file("parts.d"), kLib);
     const auto r = runCli({"--layer", "26:1", "-o", "PARTS.D", "parts.d"}, dir);
     EXPECT_EQ(r.status, 7);
-    EXPECT_EQ(r.err, kWriteError);
+    EXPECT_EQ(r.err, writeError("parts.d") + " ('PARTS.D' is the file being read)\n");
     EXPECT_EQ(readFile(dir.file("parts.d")), kLib);
     EXPECT_EQ(trelvo::test::listDir(dir), std::vector<std::string>{"parts.d"});
 }
@@ -288,7 +299,7 @@ TEST(TrelvoCliWindows, OutputThroughAHardLinkIsTheInput) {
                                 nullptr));
     const auto r = runCli({"--layer", "26:1", "-o", "link.d", "parts.d"}, dir);
     EXPECT_EQ(r.status, 7);
-    EXPECT_EQ(r.err, kWriteError);
+    EXPECT_EQ(r.err, writeError("parts.d") + " ('link.d' is the file being read)\n");
     EXPECT_EQ(readFile(dir.file("parts.d")), kLib);
 }
 
@@ -304,7 +315,8 @@ TEST(TrelvoCliWindows, OutputByItsShortNameIsTheInput) {
     const auto r =
         runCli({"--layer", "26:1", "-o", shortLeaf, "a rather long library name.d"}, dir);
     EXPECT_EQ(r.status, 7) << shortLeaf;
-    EXPECT_EQ(r.err, kWriteError);
+    EXPECT_EQ(r.err, writeError("a rather long library name.d") + " ('" + shortLeaf +
+                         "' is the file being read)\n");
     EXPECT_EQ(readWide(lib), kLib);
 }
 

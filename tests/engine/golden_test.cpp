@@ -297,10 +297,10 @@ void expectSameBytes(const std::string& actual, const std::string& expected,
         if (actual[i] == '\n')
             ++line;
     }
-    const auto near = [i](const std::string& s) { return s.substr(i < 20 ? 0 : i - 20, 60); };
+    const auto around = [i](const std::string& s) { return s.substr(i < 20 ? 0 : i - 20, 60); };
     ADD_FAILURE() << what << ": first difference at byte " << i << " (line " << line << ")\n"
-                  << "  actual:   " << ::testing::PrintToString(near(actual)) << "\n"
-                  << "  expected: " << ::testing::PrintToString(near(expected));
+                  << "  actual:   " << ::testing::PrintToString(around(actual)) << "\n"
+                  << "  expected: " << ::testing::PrintToString(around(expected));
 }
 
 std::map<std::string, std::string> readDigests(const std::string& file) {

@@ -158,24 +158,31 @@ void RunTest::userEntryError_data() {
     QTest::addColumn<QString>("in");
     QTest::addColumn<QString>("out");
     QTest::addColumn<bool>("widthOn");
-    QTest::addColumn<QString>("emptied");  // an entry box to empty, or none
+    QTest::addColumn<QString>("emptied");  // an entry box to retype, or none
+    QTest::addColumn<QString>("typed");    // what it gets: nothing, or a value that is no value
 
     QTest::newRow("input name empty") << ""
-                                      << "out.d" << false << "";
+                                      << "out.d" << false << "" << "";
     QTest::newRow("output name empty") << "parts.d"
-                                       << "" << false << "";
+                                       << "" << false << "" << "";
     QTest::newRow("both names empty") << ""
-                                      << "" << false << "";
+                                      << "" << false << "" << "";
     QTest::newRow("old layer empty") << "parts.d"
-                                     << "out.d" << false << "tbxOldLyr";
+                                     << "out.d" << false << "tbxOldLyr" << "";
     QTest::newRow("new layer empty") << "parts.d"
-                                     << "out.d" << false << "tbxNewLyr";
+                                     << "out.d" << false << "tbxNewLyr" << "";
     QTest::newRow("old width empty") << "parts.d"
-                                     << "out.d" << true << "tbxOldWd";
+                                     << "out.d" << true << "tbxOldWd" << "";
     QTest::newRow("new width empty") << "parts.d"
-                                     << "out.d" << true << "tbxNewWd";
+                                     << "out.d" << true << "tbxNewWd" << "";
     QTest::newRow("several at once") << ""
-                                     << "" << true << "tbxNewWd";
+                                     << "" << true << "tbxNewWd" << "";
+    // New values are written into the library: one that is no layer or width never gets there.
+    QTest::newRow("new layer 1:3") << "parts.d" << "out.d" << false << "tbxNewLyr" << "1:3";
+    QTest::newRow("new layer -5") << "parts.d" << "out.d" << false << "tbxNewLyr" << "-5";
+    QTest::newRow("new width -3") << "parts.d" << "out.d" << true << "tbxNewWd" << "-3";
+    QTest::newRow("new width *") << "parts.d" << "out.d" << true << "tbxNewWd" << "*";
+    QTest::newRow("new width 5in") << "parts.d" << "out.d" << true << "tbxNewWd" << "5in";
 }
 
 void RunTest::userEntryError() {
@@ -183,6 +190,7 @@ void RunTest::userEntryError() {
     QFETCH(QString, out);
     QFETCH(bool, widthOn);
     QFETCH(QString, emptied);
+    QFETCH(QString, typed);
 
     BoxRecorder boxes;
     Fixture f;
@@ -192,7 +200,7 @@ void RunTest::userEntryError() {
         f.click("chkEnWd");
     }
     if (!emptied.isEmpty()) {
-        retype(box(f.w, emptied.toLatin1().constData()), QString());
+        retype(box(f.w, emptied.toLatin1().constData()), typed);
     }
     f.run();
 
@@ -318,13 +326,15 @@ void RunTest::formatErrorUnitLetter() {
     BoxRecorder boxes;
     Fixture f;
     QVERIFY(writeFile(f.path("parts.d"), QByteArray(kParts).replace("SOT23 M", "SOT23 m")));
+    QVERIFY(writeFile(f.path("out.d"), "KEEP\r\n"));  // an earlier output stays as it was
     f.files(f.path("parts.d"), f.path("out.d"));
     retype(box(f.w, "tbxOldLyr"), QStringLiteral("26"));
     f.run();
     QCOMPARE(boxes.boxes.size(), std::size_t(1));
     checkBox(boxes.boxes[0], kFormatText, QStringLiteral("File format error"), trelvo::Icon::Error,
              &f.w);
-    QVERIFY(!QFile::exists(f.path("out.d")));
+    QCOMPARE(readFile(f.path("out.d")), QByteArray("KEEP\r\n"));
+    QCOMPARE(QDir(f.path(".")).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 void RunTest::writeErrorMissingFolder() {
