@@ -374,7 +374,7 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
         // A header that no empty line precedes, found by the TIMESTAMP line after it: it was
         // held as the last line of the decal before.
         std::string_view previous;
-        if (line.starts_with("TIMESTAMP") && heldFrom + 1 != lineNumber &&
+        if (line.starts_with("TIMESTAMP") && lineNumber > 2 && heldFrom + 1 != lineNumber &&
             files.PreviousLine(in, previous) && isDecalHeader(Str2Ary_All(previous, " ", 1))) {
             std::string header(previous);
             if (heldLines > 0) {

@@ -206,7 +206,8 @@ private:
                 afterBlank = true;
             // A library written without empty lines between decals: its headers show by the
             // TIMESTAMP line that follows each.
-            if (isTimestampLine(line) && headerLine + 1 != lineNumber) {
+            // (The signature line is never one.)
+            if (isTimestampLine(line) && lineNumber > 2 && headerLine + 1 != lineNumber) {
                 std::string_view previous;
                 if (files_.PreviousLine(st_.InFileNum, previous) &&
                     SplitAtSpaces(previous, f + 1, kDecalHeaderFields) == kDecalHeaderFields &&

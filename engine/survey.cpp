@@ -199,7 +199,7 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
         }
         if (line.empty())
             afterBlank = true;
-        if (line.starts_with("TIMESTAMP") && headerLine + 1 != lineNumber) {
+        if (line.starts_with("TIMESTAMP") && lineNumber > 2 && headerLine + 1 != lineNumber) {
             std::string_view previous;
             if (files.PreviousLine(in, previous) &&
                 SplitAtSpaces(previous, f + 1, kDecalHeaderFields) == kDecalHeaderFields &&

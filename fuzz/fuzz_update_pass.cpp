@@ -368,7 +368,7 @@ Expected model(const Case& c, const std::string& outName) {
         }
         if (line.empty())
             afterBlank = true;
-        if (line.starts_with("TIMESTAMP") && headerLine + 1 != n && !header(n - 1))
+        if (line.starts_with("TIMESTAMP") && n >= 2 && headerLine + 1 != n && !header(n - 1))
             return end(Outcome::FormatError, msg::formatError());
 
         bool rewritten = false;

@@ -28,7 +28,7 @@ NR == 1 { prev = $0; next }
     }
     if (line == "") afterblank = 1
     # A header that no empty line precedes: 11 fields, and a TIMESTAMP line after it.
-    if (substr(line, 1, 9) == "TIMESTAMP" && headerline != NR - 1 && nfields(prev, h) == 11) {
+    if (substr(line, 1, 9) == "TIMESTAMP" && NR > 2 && headerline != NR - 1 && nfields(prev, h) == 11) {
         unit = h[2]; decal++; headerline = NR - 1
     }
     prev = line

@@ -458,7 +458,9 @@ void RunTest::realLibraries() {
         lines.removeLast();
     }
     QByteArray previous;
+    int lineNumber = 0;
     for (QByteArray line : lines) {
+        ++lineNumber;
         if (line.endsWith('\r')) {
             line.chop(1);
         }
@@ -467,7 +469,8 @@ void RunTest::realLibraries() {
             headerSeen = headerSeen || line.simplified().split(' ').size() == 11;
             afterBlank = false;
         }
-        if (line.startsWith("TIMESTAMP") && previous.simplified().split(' ').size() == 11) {
+        if (line.startsWith("TIMESTAMP") && previous.simplified().split(' ').size() == 11 &&
+            lineNumber > 2) {
             headerSeen = true;
         }
         previous = line;
