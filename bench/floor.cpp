@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/channels.h"
+#include "files/channels.h"
 
 int main(int argc, char** argv) {
     std::string stop = "OC";

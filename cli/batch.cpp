@@ -12,13 +12,13 @@
 #include "cli/paths.h"
 #include "engine/decal_format.h"
 #include "engine/messages.h"
-#include "platform/native_file.h"
-#include "platform/replace.h"
+#include "files/native_file.h"
+#include "files/replace.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 
-#include "platform/utf16.h"
+#include "files/utf16.h"
 #endif
 
 namespace trelvo::cli {

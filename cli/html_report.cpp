@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "engine/geometry.h"
-#include "platform/channels.h"
+#include "files/channels.h"
 
 namespace trelvo::cli {
 

@@ -4,8 +4,8 @@
 
 #include "engine/decal_format.h"
 #include "engine/fields.h"
-#include "platform/channels.h"
-#include "platform/replace.h"
+#include "files/channels.h"
+#include "files/replace.h"
 
 namespace trelvo::cli {
 

@@ -15,10 +15,10 @@
 #include "cli/options.h"
 #include "cli/paths.h"
 #include "cli/survey.h"
-#include "platform/replace.h"
+#include "files/replace.h"
 
 #if defined(_WIN32)
-#include "platform/utf16.h"
+#include "files/utf16.h"
 #endif
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #if defined(_WIN32)
-#include "platform/utf16.h"
+#include "files/utf16.h"
 #endif
 
 namespace trelvo::cli {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "cli/console.h"
-#include "platform/utf16.h"
+#include "files/utf16.h"
 
 namespace trelvo::cli {
 

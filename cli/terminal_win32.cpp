@@ -3,7 +3,7 @@
 #include <string>
 
 #include "cli/terminal.h"
-#include "platform/utf16.h"
+#include "files/utf16.h"
 
 namespace trelvo::cli::terminal {
 

@@ -11,7 +11,7 @@
 
 #include "engine/decal_format.h"
 #include "engine/report.h"
-#include "platform/channels.h"
+#include "files/channels.h"
 
 namespace trelvo {
 

@@ -3,7 +3,7 @@
 // steps and its System Information lookup use.
 #pragma once
 
-#include "platform/windesign.h"
+#include "ui/windesign.h"
 #include "trelvo_version.h"
 
 namespace trelvo::design {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/registry.h"
-#include "platform/win32ui.h"
+#include "ui/win32/ui_win32.h"
 
 class frmAbout : public trelvo::win32::Window {
 public:

@@ -2,7 +2,7 @@
 // Agreement windows, made from the shared design.
 #pragma once
 
-#include "platform/win32ui.h"
+#include "ui/win32/ui_win32.h"
 
 class frmHelp : public trelvo::win32::Window {
 public:

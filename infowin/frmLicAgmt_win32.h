@@ -1,7 +1,7 @@
 // The Licence Agreement window, Win32 edition: the terms-of-use disclaimer in a read-only box.
 #pragma once
 
-#include "platform/win32ui.h"
+#include "ui/win32/ui_win32.h"
 
 class frmLicAgmt : public trelvo::win32::Window {
 public:

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "platform/windesign.h"
+#include "ui/windesign.h"
 #include "trelvo_version.h"
 
 namespace trelvo::design::mainForm {

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "platform/utf16.h"
+#include "files/utf16.h"
 
 namespace trelvo::win32 {
 

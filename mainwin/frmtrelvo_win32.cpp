@@ -2,7 +2,7 @@
 
 #include "infowin/frmHelp_win32.h"
 #include "mainwin/design.h"
-#include "platform/utf16.h"
+#include "files/utf16.h"
 #include "resources/resources_win32.h"
 
 namespace form = trelvo::design::mainForm;

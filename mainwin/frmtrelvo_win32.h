@@ -4,7 +4,7 @@
 
 #include "mainwin/filedialog_win32.h"
 #include "mainwin/mainlogic.h"
-#include "platform/win32ui.h"
+#include "ui/win32/ui_win32.h"
 
 class frmTrelvo : public trelvo::win32::Window, private trelvo::MainFormControls {
 public:

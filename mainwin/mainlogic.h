@@ -9,8 +9,8 @@
 
 #include "engine/report.h"
 #include "engine/run.h"
-#include "platform/channels.h"
-#include "platform/windesign.h"
+#include "files/channels.h"
+#include "ui/windesign.h"
 
 namespace trelvo {
 

@@ -20,7 +20,7 @@
 #include "mainwin/design.h"
 #include "mainwin/filedialog_win32.h"
 #include "mainwin/frmtrelvo_win32.h"
-#include "platform/utf16.h"
+#include "files/utf16.h"
 
 namespace form = trelvo::design::mainForm;
 

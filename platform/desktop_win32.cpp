@@ -7,7 +7,7 @@
 #include <shellapi.h>
 
 #include "platform/desktop.h"
-#include "platform/utf16.h"
+#include "files/utf16.h"
 
 namespace trelvo {
 

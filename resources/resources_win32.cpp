@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "platform/win32ui.h"
+#include "ui/win32/ui_win32.h"
 #include "resources/resource_ids.h"
 
 namespace trelvo::win32 {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "engine/messages.h"
-#include "mainwin/frmtrelvo.h"
-#include "platform/messagebox.h"
+#include "mainwin/frmtrelvo_qt.h"
+#include "ui/qt/messagebox_qt.h"
 
 namespace {
 

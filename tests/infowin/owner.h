@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "infowin/frmHelp.h"
+#include "infowin/frmHelp_qt.h"
 
 class Owner : public QWidget {
 public:

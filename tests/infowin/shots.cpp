@@ -7,9 +7,9 @@
 
 #include <cstdio>
 
-#include "infowin/frmAbout.h"
-#include "infowin/frmHelp.h"
-#include "infowin/frmLicAgmt.h"
+#include "infowin/frmAbout_qt.h"
+#include "infowin/frmHelp_qt.h"
+#include "infowin/frmLicAgmt_qt.h"
 
 namespace {
 

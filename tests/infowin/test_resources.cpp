@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-#include "resources/resources.h"
+#include "resources/resources_qt.h"
 
 using namespace trelvo;
 

@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "infowin/frmAbout.h"
+#include "infowin/frmAbout_qt.h"
 #include "platform/desktop.h"
-#include "platform/messagebox.h"
+#include "ui/qt/messagebox_qt.h"
 #include "platform/registry.h"
 
 using namespace trelvo;

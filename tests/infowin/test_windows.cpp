@@ -11,17 +11,17 @@
 
 #include <vector>
 
-#include "infowin/frmAbout.h"
-#include "infowin/frmHelp.h"
-#include "infowin/frmLicAgmt.h"
-#include "infowin/linklabel.h"
+#include "infowin/frmAbout_qt.h"
+#include "infowin/frmHelp_qt.h"
+#include "infowin/frmLicAgmt_qt.h"
+#include "infowin/linklabel_qt.h"
 #include "modal.h"
 #include "owner.h"
 #include "platform/desktop.h"
-#include "platform/messagebox.h"
+#include "ui/qt/messagebox_qt.h"
 #include "platform/registry.h"
-#include "platform/syscolors.h"
-#include "resources/resources.h"
+#include "ui/qt/syscolors_qt.h"
+#include "resources/resources_qt.h"
 #include "trelvo_version.h"
 
 using namespace trelvo;

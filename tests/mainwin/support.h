@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "engine/report.h"
-#include "mainwin/filedialog.h"
-#include "mainwin/frmtrelvo.h"
-#include "platform/messagebox.h"
+#include "mainwin/filedialog_qt.h"
+#include "mainwin/frmtrelvo_qt.h"
+#include "ui/qt/messagebox_qt.h"
 
 namespace testing_support {
 

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "mainwin/busycursor.h"
+#include "mainwin/busycursor_qt.h"
 #include "support.h"
 
 using namespace testing_support;

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "platform/syscolors.h"
+#include "ui/qt/syscolors_qt.h"
 #include "support.h"
 #include "trelvo_version.h"
 

@@ -6,7 +6,7 @@
 #include "infowin/frmHelp_win32.h"
 #include "mainwin/design.h"
 #include "mainwin/frmtrelvo_win32.h"
-#include "platform/twips.h"
+#include "ui/twips.h"
 #include "support.h"
 #include "test_files.h"
 

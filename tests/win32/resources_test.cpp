@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/utf16.h"
+#include "files/utf16.h"
 #include "resources/resource_ids.h"
 
 namespace {

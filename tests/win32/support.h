@@ -14,8 +14,8 @@
 
 #include "engine/report.h"
 #include "mainwin/filedialog_win32.h"
-#include "platform/utf16.h"
-#include "platform/win32ui.h"
+#include "files/utf16.h"
+#include "ui/win32/ui_win32.h"
 
 namespace trelvo::test {
 

@@ -1,0 +1,120 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "files/native_file.h"
+
+namespace trelvo::native {
+
+namespace {
+
+FileId idOf(const struct stat& st) {
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                  true};
+}
+
+}  // namespace
+
+Handle openRead(const std::string& path, FileId& id) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return kNoFile;
+    struct stat st {};
+    // A folder opens fine on Linux but is not a text file.
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        errno = error;
+        return kNoFile;
+    }
+    id = idOf(st);
+    return fd;
+}
+
+Handle openWrite(const std::string& path, FileId& id) {
+    // Non-blocking only for the open itself: a pipe nobody reads would otherwise hang the run
+    // (and the window) forever; it fails with ENXIO instead.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0)
+        return kNoFile;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return kNoFile;
+    }
+    // Without its identity the file could be the input: then it is not written at all.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return kNoFile;
+    }
+    id = idOf(st);
+    return fd;
+}
+
+bool truncate(Handle h) {
+    struct stat st {};
+    if (::fstat(static_cast<int>(h), &st) != 0)
+        return false;
+    // As O_TRUNC would: a pipe or terminal has no length to cut. Nor has an empty file, and
+    // cutting it anyway costs much: ext4 then writes the whole new file out to disk on close,
+    // which the caller waits for (the guard for programs that rewrite a file by truncating it).
+    if (!S_ISREG(st.st_mode) || st.st_size == 0)
+        return true;
+    for (;;) {
+        if (::ftruncate(static_cast<int>(h), 0) == 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
+}
+
+FileId identify(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    return idOf(st);
+}
+
+PathKind kindOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? PathKind::Missing : PathKind::Other;
+    if (S_ISREG(st.st_mode))
+        return PathKind::File;
+    return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+bool mayWrite(const std::string& path) {
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
+std::int64_t read(Handle h, char* data, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(static_cast<int>(h), data, size);
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
+bool writeAll(Handle h, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(static_cast<int>(h), data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool close(Handle h) {
+    return ::close(static_cast<int>(h)) == 0;
+}
+
+}  // namespace trelvo::native

@@ -1,0 +1,147 @@
+#include <windows.h>
+
+#include <algorithm>
+
+#include "files/native_file.h"
+#include "files/utf16.h"
+
+namespace trelvo::native {
+
+namespace {
+
+HANDLE handleOf(Handle h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+
+Handle fromHandle(HANDLE h) {
+    return h == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<Handle>(h);
+}
+
+FileId idOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return FileId{info.dwVolumeSerialNumber,
+                  (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
+}
+
+FileId idOf(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info))
+        return {};
+    return idOf(info);
+}
+
+// Other programs may go on reading, writing or renaming the file while we have it: the lock
+// we take must not be what makes their work fail.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+}  // namespace
+
+Handle openRead(const std::string& path, FileId& id) {
+    // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS; a file that another
+    // program holds with a sharing lock fails at once (ERROR_SHARING_VIOLATION), never waits.
+    HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return kNoFile;
+    // A console, pipe or device such as CON would wait for input that never comes.
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return kNoFile;
+    }
+    id = idOf(h);
+    return fromHandle(h);
+}
+
+Handle openWrite(const std::string& path, FileId& id) {
+    // OPEN_ALWAYS, and emptying later in truncate, because CREATE_ALWAYS refuses an existing
+    // hidden or system file; this way such a file is replaced as any other, keeping its
+    // attributes. A named pipe opens at once or fails (no instance free), it never waits.
+    HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return kNoFile;
+    if (GetFileType(h) == FILE_TYPE_DISK) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        // Without its identity the file could be the input: then it is not written at all.
+        // Windows refuses to open a read-only file for writing, Wine run by root does not: checked
+        // here, so that the attribute means "keep this" wherever the program runs.
+        if (!GetFileInformationByHandle(h, &info) ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            CloseHandle(h);
+            return kNoFile;
+        }
+        id = idOf(info);
+    }
+    return fromHandle(h);
+}
+
+bool truncate(Handle h) {
+    if (GetFileType(handleOf(h)) != FILE_TYPE_DISK)
+        return true;
+    return SetEndOfFile(handleOf(h)) != 0;
+}
+
+FileId identify(const std::string& path) {
+    // No access asked, only the identity: works on a file others hold locked, and on folders.
+    HANDLE h = CreateFileW(widen(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return {};
+    const FileId id = idOf(h);
+    CloseHandle(h);
+    return id;
+}
+
+PathKind kindOf(const std::string& path) {
+    // The device space (pipes among it) is never opened to be looked at: that would take a
+    // pipe's only instance.
+    if (path.starts_with("\\\\.\\") || path.starts_with("//./"))
+        return PathKind::Other;
+    const std::wstring name = widen(path);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::Missing
+                                                                               : PathKind::Other;
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return PathKind::Folder;
+    HANDLE h = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return PathKind::File;  // locked by another program, but a file on a disk
+    const bool disk = GetFileType(h) == FILE_TYPE_DISK;
+    CloseHandle(h);
+    return disk ? PathKind::File : PathKind::Other;
+}
+
+bool mayWrite(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+std::int64_t read(Handle h, char* data, std::size_t size) {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    if (!ReadFile(handleOf(h), data, want, &got, nullptr))
+        return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    return got;
+}
+
+bool writeAll(Handle h, const char* data, std::size_t size) {
+    while (size > 0) {
+        DWORD done = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+        if (!WriteFile(handleOf(h), data, chunk, &done, nullptr) || done == 0)
+            return false;
+        data += done;
+        size -= done;
+    }
+    return true;
+}
+
+bool close(Handle h) {
+    return CloseHandle(handleOf(h)) != 0;
+}
+
+}  // namespace trelvo::native

@@ -1,0 +1,224 @@
+#include "files/plain_run.h"
+
+#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64)
+#if defined(__SSE2__)
+#include <immintrin.h>
+#define TRELVO_SSE2 1
+#if defined(__GNUC__)
+#define TRELVO_AVX2 1
+#endif
+#endif
+#endif
+
+namespace trelvo {
+
+namespace {
+
+bool isOneOf(char c, std::string_view set) {
+    for (char s : set) {
+        if (c == s)
+            return true;
+    }
+    return false;
+}
+
+// The start of the line that holds position i - 1: just after the last LF before i, or p. Lines
+// are short, so a backward look is cheaper than keeping this up while scanning.
+std::size_t afterLastLf(const char* data, std::size_t p, std::size_t i) {
+    while (i > p && data[i - 1] != '\n')
+        --i;
+    return i;
+}
+
+// How the vector paths see a run, for each position i after its first byte: the run must end
+// before the line holding i - 1 when byte i - 1 is a CR and byte i no LF (a lone CR), or byte i is
+// an LF without a CR before it (a lone LF, also an empty line ended by LF); or before the line at
+// i when byte i - 1 is an LF and byte i a CR (an empty line) or a stop character. The first such
+// i fixes the end as just after the last LF before it, in both cases. Every LF before it ends a
+// plain line, so the lines are counted by their LFs.
+
+#if defined(TRELVO_SSE2)
+// Set bits of a 16-bit mask; SSE2 machines may lack a popcount instruction.
+unsigned popcount16(unsigned x) {
+    x = x - ((x >> 1) & 0x5555u);
+    x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+    x = (x + (x >> 4)) & 0x0F0Fu;
+    return (x + (x >> 8)) & 0x1Fu;
+}
+
+// The run that starts at p, whose positions before c have been looked at already.
+std::size_t plainRunSse2(const char* data, std::size_t p, std::size_t c, std::size_t end,
+                         const char stop[3], std::uint64_t& lines) {
+    const __m128i crV = _mm_set1_epi8('\r');
+    const __m128i lfV = _mm_set1_epi8('\n');
+    const __m128i s0 = _mm_set1_epi8(stop[0]);
+    const __m128i s1 = _mm_set1_epi8(stop[1]);
+    const __m128i s2 = _mm_set1_epi8(stop[2]);
+    // LFs are counted in byte lanes (an LF byte is -1, so subtracting adds one) and summed every
+    // 255 chunks and on leaving: no bit count per chunk, which SSE2 lacks.
+    const __m128i zero = _mm_setzero_si128();
+    __m128i laneCounts = zero;
+    unsigned chunks = 0;
+    const auto addCounts = [&] {
+        const __m128i sums = _mm_sad_epu8(laneCounts, zero);
+        lines += static_cast<std::uint64_t>(_mm_cvtsi128_si32(sums)) +
+                 static_cast<std::uint64_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+        laneCounts = zero;
+        chunks = 0;
+    };
+    for (; c + 16 <= end; c += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c));
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c - 1));
+        const __m128i vCr = _mm_cmpeq_epi8(v, crV);
+        const __m128i vLf = _mm_cmpeq_epi8(v, lfV);
+        const __m128i unpaired = _mm_xor_si128(_mm_cmpeq_epi8(w, crV), vLf);
+        const __m128i stops = _mm_or_si128(
+            _mm_or_si128(vCr, _mm_cmpeq_epi8(v, s0)),
+            _mm_or_si128(_mm_cmpeq_epi8(v, s1), _mm_cmpeq_epi8(v, s2)));
+        const __m128i bad = _mm_or_si128(unpaired, _mm_and_si128(_mm_cmpeq_epi8(w, lfV), stops));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(bad));
+        if (mask == 0) {
+            laneCounts = _mm_sub_epi8(laneCounts, vLf);
+            if (++chunks == 255)
+                addCounts();
+            continue;
+        }
+        const unsigned b = static_cast<unsigned>(__builtin_ctz(mask));
+        addCounts();
+        lines += popcount16(static_cast<unsigned>(_mm_movemask_epi8(vLf)) & ((1u << b) - 1));
+        return afterLastLf(data, p, c + b);
+    }
+    addCounts();
+    for (; c < end; ++c) {
+        const char prev = data[c - 1];
+        const char cur = data[c];
+        if ((prev == '\r') != (cur == '\n'))
+            return afterLastLf(data, p, c);
+        if (prev == '\n' && (cur == '\r' || cur == stop[0] || cur == stop[1] || cur == stop[2]))
+            return c;
+        if (cur == '\n')
+            ++lines;
+    }
+    return afterLastLf(data, p, end);
+}
+#endif
+
+#if defined(TRELVO_AVX2)
+__attribute__((target("avx2,popcnt"))) std::size_t plainRunAvx2(const char* data, std::size_t p,
+                                                                std::size_t end,
+                                                                const char stop[3],
+                                                                std::uint64_t& lines) {
+    const __m256i crV = _mm256_set1_epi8('\r');
+    const __m256i lfV = _mm256_set1_epi8('\n');
+    const __m256i s0 = _mm256_set1_epi8(stop[0]);
+    const __m256i s1 = _mm256_set1_epi8(stop[1]);
+    const __m256i s2 = _mm256_set1_epi8(stop[2]);
+    std::uint64_t counted = 0;
+    std::size_t c = p + 1;
+    for (; c + 32 <= end; c += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + c));
+        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + c - 1));
+        const __m256i vCr = _mm256_cmpeq_epi8(v, crV);
+        const __m256i vLf = _mm256_cmpeq_epi8(v, lfV);
+        const __m256i unpaired = _mm256_xor_si256(_mm256_cmpeq_epi8(w, crV), vLf);
+        const __m256i stops = _mm256_or_si256(
+            _mm256_or_si256(vCr, _mm256_cmpeq_epi8(v, s0)),
+            _mm256_or_si256(_mm256_cmpeq_epi8(v, s1), _mm256_cmpeq_epi8(v, s2)));
+        const __m256i bad =
+            _mm256_or_si256(unpaired, _mm256_and_si256(_mm256_cmpeq_epi8(w, lfV), stops));
+        const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(bad));
+        const unsigned lfs = static_cast<unsigned>(_mm256_movemask_epi8(vLf));
+        if (mask == 0) {
+            counted += static_cast<unsigned>(__builtin_popcount(lfs));
+            continue;
+        }
+        const unsigned b = static_cast<unsigned>(__builtin_ctz(mask));
+        counted += static_cast<unsigned>(__builtin_popcount(lfs & ((1u << b) - 1)));
+        lines += counted;
+        return afterLastLf(data, p, c + b);
+    }
+    lines += counted;
+    return plainRunSse2(data, p, c, end, stop, lines);  // the last few bytes
+}
+#endif
+
+std::size_t plainRunEndScalar(const char* data, std::size_t p, std::size_t end,
+                              std::string_view stop, std::uint64_t& lines) {
+    while (p < end && data[p] != '\r' && data[p] != '\n' && !isOneOf(data[p], stop)) {
+        std::size_t q = p;
+        while (q < end && data[q] != '\r' && data[q] != '\n')
+            ++q;
+        if (!(q + 1 < end && data[q] == '\r' && data[q + 1] == '\n'))
+            break;
+        p = q + 2;
+        ++lines;
+    }
+    return p;
+}
+
+bool hasAvx2() {
+#if defined(TRELVO_AVX2)
+    static const bool yes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    return yes;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+bool scanPathAvailable(ScanPath path) {
+    switch (path) {
+    case ScanPath::Scalar:
+        return true;
+    case ScanPath::Sse2:
+#if defined(TRELVO_SSE2)
+        return true;
+#else
+        return false;
+#endif
+    case ScanPath::Avx2:
+        return hasAvx2();
+    }
+    return false;
+}
+
+namespace {
+
+// Called once per run of plain lines, which are short: inlined into both entry points.
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+inline std::size_t runEnd(ScanPath path, const char* data, std::size_t p, std::size_t end,
+                          std::string_view stop, std::uint64_t& lines) {
+    if (p >= end || data[p] == '\r' || data[p] == '\n' || isOneOf(data[p], stop))
+        return p;
+#if defined(TRELVO_SSE2)
+    if (path != ScanPath::Scalar && stop.size() <= 3) {
+        // Unused places repeat CR, which stops a line anyway.
+        const char set[3] = {stop.size() > 0 ? stop[0] : '\r', stop.size() > 1 ? stop[1] : '\r',
+                             stop.size() > 2 ? stop[2] : '\r'};
+#if defined(TRELVO_AVX2)
+        if (path == ScanPath::Avx2 && hasAvx2())
+            return plainRunAvx2(data, p, end, set, lines);
+#endif
+        return plainRunSse2(data, p, p + 1, end, set, lines);
+    }
+#endif
+    (void)path;
+    return plainRunEndScalar(data, p, end, stop, lines);
+}
+
+}  // namespace
+
+std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
+                            std::string_view stop, std::uint64_t& lines) {
+    return runEnd(path, data, p, end, stop, lines);
+}
+
+std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, std::string_view stop,
+                        std::uint64_t& lines) {
+    return runEnd(hasAvx2() ? ScanPath::Avx2 : ScanPath::Sse2, data, p, end, stop, lines);
+}
+
+}  // namespace trelvo

@@ -1,0 +1,236 @@
+// The Windows half of the replacement: a temporary file made with CreateFileW
+// CREATE_NEW, flushed with FlushFileBuffers, the backup as a hard link (or a copy), the
+// replacement with MoveFileExW, and a console control handler for the cleanup.
+#include "files/replace.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string_view>
+
+#include "files/replace_system.h"
+#include "files/utf16.h"
+
+namespace trelvo {
+
+namespace {
+
+// The control handler runs on a thread of its own while the pass goes on: it sees the
+// temporary files only through these slots, filled before a slot is marked as armed.
+constexpr int kSlots = 4;
+constexpr std::size_t kLongestName = 32768;  // the longest path Win32 takes, with its NUL
+wchar_t cleanupPaths[kSlots][kLongestName];
+std::atomic<bool> cleanupArmed[kSlots];
+
+BOOL WINAPI onConsoleEvent(DWORD) {
+    for (int i = 0; i < kSlots; ++i) {
+        if (cleanupArmed[i])
+            DeleteFileW(cleanupPaths[i]);
+    }
+    return FALSE;  // the default handler then ends the process
+}
+
+// Attributes a file may be given; the others (folder, compression, links) are not ours to set.
+constexpr DWORD kCarriedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                     FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+std::size_t nameStart(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
+        return slash + 1;
+    // "C:parts.d" is parts.d in drive C's current folder.
+    return path.size() >= 2 && path[1] == L':' ? 2 : 0;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::wstring w = widen(path);
+    std::size_t start = nameStart(w);
+    if (start == 0)
+        return ".";
+    if (start > 1 && (w[start - 1] == L'\\' || w[start - 1] == L'/') && w[start - 2] != L':')
+        --start;  // "C:\Lib\parts.d" -> "C:\Lib", but "C:\parts.d" -> "C:\"
+    return narrow(std::wstring_view(w).substr(0, start));
+}
+
+// Write-through: what was written is on the disk, not only in the system's cache.
+bool flushToDisk(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = FlushFileBuffers(h) != 0;
+    const DWORD error = GetLastError();
+    CloseHandle(h);
+    SetLastError(error);
+    return ok;
+}
+
+}  // namespace
+
+namespace detail {
+
+bool armCleanup(const std::string& path) {
+    const std::wstring w = widen(path);
+    if (w.size() >= kLongestName)
+        return false;
+    for (int i = 0; i < kSlots; ++i) {
+        if (!cleanupArmed[i]) {
+            std::memcpy(cleanupPaths[i], w.c_str(), (w.size() + 1) * sizeof(wchar_t));
+            cleanupArmed[i] = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+void disarmCleanup(const std::string& path) {
+    const std::wstring w = widen(path);
+    for (int i = 0; i < kSlots; ++i) {
+        if (cleanupArmed[i] && w == cleanupPaths[i])
+            cleanupArmed[i] = false;
+    }
+}
+
+void removeFile(const std::string& path) {
+    DeleteFileW(widen(path).c_str());
+}
+
+void releaseLock(std::intptr_t lock) {
+    if (lock != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(lock));
+}
+
+}  // namespace detail
+
+std::string lastErrorText() {
+    const DWORD error = GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring reason = n > 0 && text ? std::wstring(text, n) : std::wstring();
+    if (text)
+        LocalFree(text);
+    while (!reason.empty() &&
+           (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' '))
+        reason.pop_back();
+    if (reason.empty())
+        reason = L"system error " + std::to_wstring(error);
+    return narrow(reason);
+}
+
+std::string linkTarget(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path p(widen(path));
+    if (!std::filesystem::is_symlink(p, ec))
+        return path;
+    const auto target = std::filesystem::canonical(p, ec);
+    return ec ? path : narrow(target.native());
+}
+
+KeptAttributes newFileAttributes() {
+    return KeptAttributes{0};
+}
+
+std::optional<TempFile> TempFile::createBeside(const std::string& target, std::string& errorText) {
+    // A hidden file with a dotted name, so that neither Explorer nor a pattern over the folder
+    // shows it; the name is cut short so that it stays within the longest name a folder takes.
+    const std::wstring t = widen(target);
+    const std::size_t start = nameStart(t);
+    std::size_t keep = std::min<std::size_t>(t.size() - start, 200);
+    if (keep > 0 && keep < t.size() - start && t[start + keep - 1] >= 0xD800 &&
+        t[start + keep - 1] < 0xDC00)
+        --keep;  // never half a surrogate pair
+    const std::wstring prefix = t.substr(0, start) + L"." + t.substr(start, keep) + L".trelvo-";
+
+    static constexpr wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::wstring name = prefix;
+        for (int i = 0; i < 6; ++i)
+            name += kLetters[random() % (sizeof kLetters / sizeof kLetters[0] - 1)];
+        HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return TempFile(narrow(name));
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    errorText = failureText("cannot create a temporary file in", folderOf(target));
+    return std::nullopt;
+}
+
+void installTempCleanup() {
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+std::optional<KeptAttributes> plainFileAttributes(const std::string& path) {
+    // Attributes only: asks for no access a sharing lock could refuse, and follows links.
+    HANDLE h = CreateFileW(widen(path).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool plain = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+                       !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    CloseHandle(h);
+    if (!plain)
+        return std::nullopt;
+    return KeptAttributes{info.dwFileAttributes};
+}
+
+std::optional<std::string> replaceFile(const std::string& target, const KeptAttributes& original,
+                                       TempFile& temp,
+                                       const std::optional<std::string>& backupPath,
+                                       bool flush) {
+    // Windows refuses to replace or delete a read-only file: its owner has asked for it to stay.
+    // Said before anything (the backup included) is touched.
+    if (original.attributes & FILE_ATTRIBUTE_READONLY)
+        return "cannot replace '" + target + "': the file is read-only";
+
+    const std::wstring tempName = widen(temp.path());
+    const std::wstring targetName = widen(target);
+    if (flush && !flushToDisk(tempName))
+        return failureText("cannot flush to disk", temp.path());
+    const DWORD kept = original.attributes & kCarriedAttributes;
+    if (!SetFileAttributesW(tempName.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL))
+        return failureText("cannot set the attributes of", temp.path());
+
+    if (backupPath) {
+        // A hard link keeps the original file itself (its data, dates and attributes) under the
+        // backup name; where links are not supported (FAT, some network shares), a copy does.
+        // Made under a temporary name first so that an older backup is replaced in one step.
+        const std::string staged = temp.path() + ".orig";
+        const std::wstring stagedName = widen(staged);
+        const bool linked = CreateHardLinkW(stagedName.c_str(), targetName.c_str(), nullptr);
+        if (!linked && !CopyFileW(targetName.c_str(), stagedName.c_str(), TRUE))
+            return failureText("cannot keep a backup of", target);
+        TempFile stagedGuard(staged);
+        if (!linked && !flushToDisk(stagedName))
+            return failureText("cannot keep a backup of", target);
+        if (!MoveFileExW(stagedName.c_str(), widen(*backupPath).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return failureText("cannot keep the backup", *backupPath);
+        }
+        stagedGuard.forget();
+    }
+
+    // A rename over the target, as on Linux: the hard-linked backup keeps the old file, and
+    // readers that have the old file open go on reading it.
+    if (!MoveFileExW(tempName.c_str(), targetName.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return failureText("cannot replace", target);
+    }
+    temp.forget();
+    return std::nullopt;
+}
+
+}  // namespace trelvo

@@ -1,0 +1,15 @@
+#include "infowin/linklabel_qt.h"
+
+#include <QMouseEvent>
+
+namespace trelvo {
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    // Like a button: releasing outside the label after pressing on it is no click.
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        emit clicked();
+    }
+    QLabel::mouseReleaseEvent(event);
+}
+
+}  // namespace trelvo

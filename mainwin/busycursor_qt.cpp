@@ -1,0 +1,16 @@
+#include "mainwin/busycursor_qt.h"
+
+#include <QApplication>
+#include <QCursor>
+
+namespace trelvo {
+
+BusyCursor::BusyCursor() {
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
+
+BusyCursor::~BusyCursor() {
+    QApplication::restoreOverrideCursor();
+}
+
+}  // namespace trelvo

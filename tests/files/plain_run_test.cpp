@@ -1,0 +1,94 @@
+// The bulk scan for plain lines: fixed cases, then every vector path against the plain loop on
+// random text, from every start, so chunk edges, lone CRs and LFs and stops fall everywhere.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "files/plain_run.h"
+
+namespace trelvo {
+namespace {
+
+constexpr ScanPath kPaths[] = {ScanPath::Scalar, ScanPath::Sse2, ScanPath::Avx2};
+
+struct Case {
+    std::string text;
+    std::string_view stop;
+    std::size_t end;  // of the run from 0
+    std::uint64_t lines;
+};
+
+TEST(PlainRun, FixedCases) {
+    const std::string many(100, 'x');
+    const Case cases[] = {
+        {"", "OC", 0, 0},
+        {"abc\r\n", "OC", 5, 1},
+        {"abc\r\nOPEN", "OC", 5, 1},                    // a stop character begins the next line
+        {"abc\r\n\r\nx\r\n", "OC", 5, 1},               // an empty line
+        {"abc\r\nde\nx\r\n", "OC", 5, 1},               // a lone LF ends the second line
+        {"abc\r\nde\rx\r\n", "OC", 5, 1},               // a lone CR
+        {"abc\r\n\nx\r\n", "OC", 5, 1},                 // an empty line ended by LF
+        {"abc\r\nde", "OC", 5, 1},                      // no line end in the data
+        {"abc\r", "OC", 0, 0},                          // CR LF split by the data's end
+        {"Cx\r\n", "OC", 0, 0},
+        {"Cx\r\n", "", 4, 1},
+        {"Tx\r\nPy\r\nOz\r\n", "OCP", 4, 1},
+        {"Tx\r\nPy\r\nOz\r\n", "OCT", 0, 0},
+        {"ab\r\nPy\r\nTz\r\n", "OCPT", 4, 1},           // more stops than the vector paths hold
+        {many + "\r\n" + many + "\r\n" + many + "\rz\r\n", "OC", 204, 2},
+        {many + "\r\n" + many + "\r\nO" + many + "\r\n", "OC", 204, 2},
+        {"a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\ni\r\nj\r\nk\r\nl\r\n", "OC", 36, 12},
+    };
+    for (const ScanPath path : kPaths) {
+        if (!scanPathAvailable(path))
+            continue;
+        for (const Case& c : cases) {
+            std::uint64_t lines = 7;
+            EXPECT_EQ(plainRunEndWith(path, c.text.data(), 0, c.text.size(), c.stop, lines), c.end)
+                << static_cast<int>(path) << ": " << testing::PrintToString(c.text);
+            EXPECT_EQ(lines, 7 + c.lines) << static_cast<int>(path) << ": "
+                                          << testing::PrintToString(c.text);
+        }
+    }
+}
+
+TEST(PlainRun, VectorPathsAgreeWithThePlainLoop) {
+    std::mt19937 rng(12345);
+    const std::string_view stops[] = {"", "OC", "OCP", "OCT", "OCPT"};
+    // Mostly ordinary text with CR LF, seasoned with what stops a run.
+    const char alphabet[] = "ab 1.-PTOC\r\n";
+    for (int round = 0; round < 3000; ++round) {
+        const std::size_t size = rng() % 300;
+        const unsigned spice = 1 + rng() % 40;
+        std::string text;
+        while (text.size() < size) {
+            if (rng() % spice == 0) {
+                text += alphabet[rng() % (sizeof alphabet - 1)];
+            } else {
+                text.append(rng() % 30, 'x');
+                text += "\r\n";
+            }
+        }
+        const std::string_view stop = stops[rng() % std::size(stops)];
+        for (std::size_t p = 0; p <= text.size(); ++p) {
+            std::uint64_t expectLines = 0;
+            const std::size_t expect = plainRunEndWith(ScanPath::Scalar, text.data(), p,
+                                                       text.size(), stop, expectLines);
+            for (const ScanPath path : {ScanPath::Sse2, ScanPath::Avx2}) {
+                if (!scanPathAvailable(path))
+                    continue;
+                std::uint64_t lines = 0;
+                ASSERT_EQ(plainRunEndWith(path, text.data(), p, text.size(), stop, lines), expect)
+                    << static_cast<int>(path) << " from " << p << " in "
+                    << testing::PrintToString(text) << " stop " << stop;
+                ASSERT_EQ(lines, expectLines) << static_cast<int>(path) << " from " << p;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace trelvo

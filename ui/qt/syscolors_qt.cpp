@@ -1,0 +1,16 @@
+#include "ui/qt/syscolors_qt.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+
+namespace trelvo {
+
+QColor colorWindow() {
+    return QGuiApplication::palette().color(QPalette::Active, QPalette::Base);
+}
+
+QColor colorInactiveBorder() {
+    return QGuiApplication::palette().color(QPalette::Disabled, QPalette::Base);
+}
+
+}  // namespace trelvo
