@@ -1,0 +1,148 @@
+#include "files/file_streams.h"
+
+namespace trelvo {
+
+namespace {
+
+bool usable(const std::string& path) {
+    return !path.empty() && path.find('\0') == std::string::npos;
+}
+
+}  // namespace
+
+// ----- input -------------------------------------------------------------------------------------
+
+std::unique_ptr<InputFile> InputFile::open(const std::string& path, std::string& why) {
+    if (!usable(path)) {
+        why = "no file name";
+        return nullptr;
+    }
+    std::unique_ptr<InputFile> f(new InputFile);
+    f->fd_ = native::openRead(path, f->id_);
+    if (f->fd_ == native::kNoFile) {
+        why = lastErrorText();
+        return nullptr;
+    }
+    f->path_ = path;
+    return f;
+}
+
+InputFile::~InputFile() {
+    if (fd_ != native::kNoFile)
+        native::close(fd_);
+}
+
+std::int64_t InputFile::read(char* data, std::size_t size) {
+    const std::int64_t n = native::read(fd_, data, size);
+    if (n < 0)
+        failure_ = failureText("cannot read", path_);
+    return n;
+}
+
+// ----- output ------------------------------------------------------------------------------------
+
+std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, Mode mode,
+                                             const std::vector<native::FileId>& reading,
+                                             std::string& why) {
+    if (!usable(path)) {
+        why = "no file name";
+        return nullptr;
+    }
+    const auto isRead = [&](const native::FileId& id) {
+        for (const native::FileId& r : reading) {
+            if (r == id) {
+                why = "'" + path + "' is the file being read";
+                return true;
+            }
+        }
+        return false;
+    };
+    std::unique_ptr<OutputFile> f(new OutputFile);
+    f->path_ = path;
+    // A link is followed: the file it points to is the one replaced, as writing through it would.
+    const std::string target = linkTarget(path);
+    const native::PathKind kind = native::kindOf(target);
+    if (mode == Mode::Direct || kind == native::PathKind::Other) {
+        // By identity, not by name: another spelling, a link or a short name of the file read is
+        // still that file. Asked of the file just opened and not yet emptied, so the name cannot
+        // come to mean another file in between, and a named pipe is not connected to twice (the
+        // first connection would take its only instance). Refused, f closes it untouched.
+        native::FileId id;
+        f->fd_ = native::openWrite(path, id);
+        if (f->fd_ == native::kNoFile) {
+            why = failureText("cannot write", path);
+            return nullptr;
+        }
+        if (isRead(id))
+            return nullptr;
+        if (!native::truncate(f->fd_)) {
+            why = failureText("cannot empty", path);
+            return nullptr;
+        }
+        return f;
+    }
+    switch (kind) {
+        case native::PathKind::Folder:
+            why = "'" + path + "' is a folder";
+            return nullptr;
+        case native::PathKind::File: {
+            // Renaming over a file needs no right to write it; emptying it did, and still must.
+            const std::optional<KeptAttributes> kept = plainFileAttributes(target);
+            if (!native::mayWrite(target) || !kept) {
+                why = failureText("cannot write", path);
+                return nullptr;
+            }
+            if (isRead(native::identify(target)))
+                return nullptr;
+            f->attributes_ = *kept;
+            f->replacing_ = true;
+            break;
+        }
+        default:
+            f->attributes_ = newFileAttributes();
+            break;
+    }
+    std::optional<TempFile> temp = TempFile::createBeside(target, why);
+    if (!temp)
+        return nullptr;
+    native::FileId id;
+    f->fd_ = native::openWrite(temp->path(), id);
+    if (f->fd_ == native::kNoFile) {
+        why = failureText("cannot write", temp->path());
+        return nullptr;
+    }
+    f->staged_.emplace(std::move(*temp));
+    f->target_ = target;
+    return f;
+}
+
+OutputFile::~OutputFile() {
+    // Closed before a staged file is removed: Windows cannot remove a file that is open.
+    if (fd_ != native::kNoFile)
+        native::close(fd_);
+}
+
+bool OutputFile::write(const char* data, std::size_t size) {
+    if (native::writeAll(fd_, data, size))
+        return true;
+    failure_ = failureText("cannot write", staged_ ? target_ : path_);
+    return false;
+}
+
+bool OutputFile::commit(std::string& why) {
+    const bool closed = native::close(fd_);
+    fd_ = native::kNoFile;
+    if (!closed) {
+        why = failureText("cannot write", staged_ ? target_ : path_);
+        return false;
+    }
+    if (!staged_)
+        return true;
+    if (auto bad = replaceFile(target_, attributes_, *staged_, std::nullopt, replacing_)) {
+        why = *bad;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace trelvo

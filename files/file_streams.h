@@ -1,0 +1,70 @@
+// Files as the byte streams of the line reader and writer: a library opened for reading, and an
+// output that is staged beside its target and put in place only when committed (or, for a pipe
+// or device, or when asked, written directly).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "files/line_io.h"
+#include "files/native_file.h"
+#include "files/replace.h"
+
+namespace trelvo {
+
+class InputFile final : public ByteSource {
+public:
+    // An existing plain file; nothing, with why set to the system's reason, otherwise.
+    static std::unique_ptr<InputFile> open(const std::string& path, std::string& why);
+    ~InputFile() override;
+
+    std::int64_t read(char* data, std::size_t size) override;
+    std::string failure() const override { return failure_; }
+    const native::FileId& id() const { return id_; }
+
+private:
+    InputFile() = default;
+    native::Handle fd_ = native::kNoFile;
+    native::FileId id_;
+    std::string path_, failure_;
+};
+
+class OutputFile final : public ByteSink {
+public:
+    enum class Mode {
+        Staged,  // written beside the target, renamed over it by commit
+        Direct,  // the target itself is created, or emptied and written
+    };
+    // Opens path for writing. Refused, with why set, when it names one of the files in reading
+    // (by identity: any spelling, link or short name), since writing it would destroy it; a
+    // folder; a file this process may not write; a staged output whose folder takes no
+    // temporary file. A pipe or device is always written directly.
+    static std::unique_ptr<OutputFile> open(const std::string& path, Mode mode,
+                                            const std::vector<native::FileId>& reading,
+                                            std::string& why);
+    // Not committed: a staged output's temporary file is removed, its target left as it was.
+    ~OutputFile() override;
+
+    bool write(const char* data, std::size_t size) override;
+    std::string failure() const override { return failure_; }
+
+    // Closes, and puts a staged output in place: an existing target's permissions are kept and
+    // the new file flushed to disk before it replaces it. False, with why set and the target as
+    // it was, when any of that fails.
+    bool commit(std::string& why);
+    bool isStaged() const { return staged_.has_value(); }
+
+private:
+    OutputFile() = default;
+    native::Handle fd_ = native::kNoFile;
+    std::string path_, failure_;
+    std::optional<TempFile> staged_;
+    std::string target_;  // what a staged output replaces
+    KeptAttributes attributes_;
+    bool replacing_ = false;  // the target exists
+};
+
+}  // namespace trelvo

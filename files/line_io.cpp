@@ -1,0 +1,329 @@
+#include "files/line_io.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "files/plain_run.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace trelvo {
+
+namespace {
+
+// The first CR or LF in [p, end), or end. One pass for both characters: lines are short, so
+// two separate searches per line cost more in call overhead than in scanning.
+const char* findLineEnd(const char* p, const char* end) {
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int hits =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        if (hits != 0)
+            return p + __builtin_ctz(static_cast<unsigned>(hits));
+        p += 16;
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == '\r' || *p == '\n')
+            return p;
+    }
+    return end;
+}
+
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+}  // namespace
+
+std::int64_t MemorySource::read(char* data, std::size_t size) {
+    const std::size_t n = std::min(size, rest_.size());
+    std::memcpy(data, rest_.data(), n);
+    rest_.remove_prefix(n);
+    return static_cast<std::int64_t>(n);
+}
+
+// ----- writing -----------------------------------------------------------------------------------
+
+LineWriter::LineWriter(ByteSink& sink, std::size_t block)
+    : sink_(sink), buf_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(block, 1))),
+      block_(std::max<std::size_t>(block, 1)) {}
+
+LineWriter::~LineWriter() = default;
+
+bool LineWriter::fail() {
+    failed_ = true;
+    return false;
+}
+
+bool LineWriter::write(const char* data, std::size_t size) {
+    if (failed_)
+        return false;
+    if (end_ + size > block_ && !flush())
+        return false;
+    if (size > block_)
+        return sink_.write(data, size) || fail();
+    std::memcpy(buf_.get() + end_, data, size);
+    end_ += size;
+    return true;
+}
+
+bool LineWriter::flush() {
+    if (failed_)
+        return false;
+    if (end_ > 0 && !sink_.write(buf_.get(), end_))
+        fail();
+    end_ = 0;
+    return !failed_;
+}
+
+bool LineWriter::writeLine(std::string_view line) {
+    if (failed_)
+        return false;
+    const std::size_t need = line.size() + 2;
+    if (end_ + need > block_ && !flush())
+        return false;
+    if (need > block_)
+        return (sink_.write(line.data(), line.size()) && sink_.write("\r\n", 2)) || fail();
+    char* out = buf_.get() + end_;
+    std::memcpy(out, line.data(), line.size());
+    out[line.size()] = '\r';
+    out[line.size() + 1] = '\n';
+    end_ += need;
+    return true;
+}
+
+// ----- reading -----------------------------------------------------------------------------------
+
+LineReader::LineReader(ByteSource& source, std::size_t block)
+    // Left unzeroed: only bytes read into it are looked at, and zeroing it per library costs more
+    // than the whole pass over a small one.
+    : source_(source), buf_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(block, 1))),
+      block_(std::max<std::size_t>(block, 1)) {
+    // Room for an ordinary line that crosses a block boundary, so that one allocation is made
+    // whatever the library's size.
+    spill_.reserve(256);
+    carry_.reserve(256);
+}
+
+LineReader::~LineReader() = default;
+
+// Makes unread data available. False at the end or on a read error.
+bool LineReader::fill() {
+    if (pos_ < end_)
+        return true;
+    if (eof_ || failed_)
+        return false;
+    if (!crossing_)
+        saveCarry(end_);
+    for (;;) {
+        const std::int64_t n = source_.read(buf_.get(), block_);
+        if (n < 0) {
+            failed_ = true;
+            return false;
+        }
+        if (n == 0) {
+            eof_ = true;
+            return false;
+        }
+        pos_ = 0;
+        end_ = static_cast<std::size_t>(n);
+        startsLine_ = !crossing_;
+        if (skipLf_) {
+            skipLf_ = false;
+            if (buf_[0] == '\n') {
+                pos_ = 1;
+                if (pos_ == end_)
+                    continue;
+            }
+        }
+        dataStart_ = pos_;
+        return true;
+    }
+}
+
+// The whole line that ends last in buf[dataStart_, limit), kept as carry before the block is
+// read over: the line before the first line of the next block. Nothing changes when no line
+// ends there (the line before is older still and already kept).
+void LineReader::saveCarry(std::size_t limit) {
+    const char* data = buf_.get();
+    std::size_t q = limit;
+    while (q > dataStart_ && !isLineEnd(data[q - 1]))
+        --q;
+    if (q == dataStart_)
+        return;
+    std::string_view line;
+    if (!lineEndingAt(q - 1, line))
+        return;
+    carry_.assign(line);
+    carryValid_ = true;
+}
+
+// The line whose line end is the CR or LF at buf[e] (the LF of a CR LF, or a lone one).
+bool LineReader::lineEndingAt(std::size_t e, std::string_view& line) const {
+    const char* data = buf_.get();
+    std::size_t contentEnd = e;
+    if (data[e] == '\n' && contentEnd > dataStart_ && data[contentEnd - 1] == '\r')
+        --contentEnd;
+    std::size_t start = contentEnd;
+    while (start > dataStart_ && !isLineEnd(data[start - 1]))
+        --start;
+    if (start > dataStart_ || startsLine_) {
+        line = std::string_view(data + start, contentEnd - start);
+        return true;
+    }
+    // It began in an earlier block, so it was gathered in spill, which still holds it.
+    line = spill_;
+    return true;
+}
+
+bool LineReader::previousLine(std::string_view& line) const {
+    if (lastIsFirst_)
+        return false;
+    if (lastStart_ == std::string::npos || lastStart_ == dataStart_) {
+        if (!carryValid_)
+            return false;
+        line = carry_;
+        return true;
+    }
+    return lineEndingAt(lastStart_ - 1, line);
+}
+
+void LineReader::handOut(std::size_t start) {
+    lastStart_ = start;
+    lastIsFirst_ = !seenLine_;
+    seenLine_ = true;
+}
+
+bool LineReader::readLine(std::string_view& line) {
+    if (!fill())
+        return false;
+    bool spilled = false;
+    for (;;) {
+        const std::size_t q =
+            static_cast<std::size_t>(findLineEnd(buf_.get() + pos_, buf_.get() + end_) - buf_.get());
+        if (q < end_) {
+            const char* start = buf_.get() + pos_;
+            if (spilled) {
+                spill_.append(start, q - pos_);
+                line = spill_;
+                crossing_ = false;
+                handOut(std::string::npos);
+            } else {
+                line = std::string_view(start, q - pos_);
+                handOut(pos_);
+            }
+            pos_ = q + 1;
+            if (buf_[q] == '\r') {
+                if (pos_ < end_) {
+                    if (buf_[pos_] == '\n')
+                        ++pos_;
+                } else {
+                    skipLf_ = true;
+                }
+            }
+            return true;
+        }
+        if (!spilled) {
+            saveCarry(pos_);  // before spill, which may hold that line, is reused
+            spill_.clear();
+            spilled = true;
+            crossing_ = true;
+        }
+        spill_.append(buf_.get() + pos_, end_ - pos_);
+        pos_ = end_;
+        if (!fill()) {
+            crossing_ = false;
+            if (failed_)
+                return false;
+            line = spill_;  // the last line, without a line end
+            handOut(std::string::npos);
+            return true;
+        }
+    }
+}
+
+// The end of the run of plain lines (see copyPlainLines) that starts at pos_.
+std::size_t LineReader::plainRun(std::string_view stop, std::uint64_t& lines) const {
+    return plainRunEnd(buf_.get(), pos_, end_, stop, lines);
+}
+
+// The same, letting lines that begin with a stop character go on where keep says so. When
+// keep holds the run back at a line that ends in CR LF in this block, lineEnd is where that
+// line's CR is (otherwise 0): the caller hands it out without looking for its end again.
+std::size_t LineReader::plainRun(std::string_view stop, std::uint64_t& lines,
+                             const KeepLine& keep, std::size_t& lineEnd) const {
+    const char* const data = buf_.get();
+    lineEnd = 0;
+    std::size_t p = plainRunEnd(data, pos_, end_, stop, lines);
+    const auto isStop = [stop](char c) {
+        for (char s : stop) {
+            if (c == s)
+                return true;
+        }
+        return false;
+    };
+    while (p < end_ && isStop(data[p])) {
+        const std::size_t q = static_cast<std::size_t>(findLineEnd(data + p, data + end_) - data);
+        if (q + 1 >= end_ || data[q] != '\r' || data[q + 1] != '\n')
+            break;
+        if (!keep.keep(keep.context, std::string_view(data + p, q - p))) {
+            lineEnd = q;
+            break;
+        }
+        ++lines;
+        p = plainRunEnd(data, q + 2, end_, stop, lines);
+    }
+    return p;
+}
+
+
+bool LineReader::atEnd() {
+    return !fill() && !failed_;
+}
+
+bool LineReader::copyPlainLines(LineWriter* out, std::string_view stop, std::uint64_t& copied) {
+    const std::size_t from = pos_;
+    const std::size_t to = plainRun(stop, copied);
+    pos_ = to;
+    if (to != from)
+        seenLine_ = true;
+    return !out || out->write(buf_.get() + from, to - from);
+}
+
+LineReader::Next LineReader::copyToNextLine(LineWriter* out, const std::string_view* stop,
+                                            std::string_view& line, std::uint64_t& lineNumber,
+                                            KeepLine keep) {
+    // A run that reaches the end of the block goes on in the next one, so that only the lines
+    // that stop a run (and the line across a block boundary) are handed out.
+    while (stop && fill()) {
+        const std::size_t from = pos_;
+        std::size_t lineEnd = 0;
+        pos_ = keep.keep ? plainRun(*stop, lineNumber, keep, lineEnd) : plainRun(*stop, lineNumber);
+        if (out && !out->write(buf_.get() + from, pos_ - from))
+            return Next::Failed;
+        if (pos_ != from)
+            seenLine_ = true;
+        if (lineEnd != 0) {
+            // What readLine would give for this line.
+            line = std::string_view(buf_.get() + pos_, lineEnd - pos_);
+            handOut(pos_);
+            pos_ = lineEnd + 2;
+            ++lineNumber;
+            return Next::Line;
+        }
+        if (pos_ < end_)
+            break;
+    }
+    if (!readLine(line))
+        return failed_ ? Next::Failed : Next::End;
+    ++lineNumber;
+    return Next::Line;
+}
+
+}  // namespace trelvo

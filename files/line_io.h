@@ -1,0 +1,165 @@
+// Text lines over streams of bytes, as the update pass reads and writes a library: a buffered
+// reader that hands out lines (a line ends at CR, CR LF or LF) and copies runs of lines in bulk,
+// and a buffered writer that ends every line with CR LF. The bytes come from and go to a file or
+// memory alike, so that the engine can be run on either.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace trelvo {
+
+// Where a reader's bytes come from.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Up to size bytes; 0 at the end, -1 on an error.
+    virtual std::int64_t read(char* data, std::size_t size) = 0;
+    // Why the last read failed, in the system's words.
+    virtual std::string failure() const = 0;
+};
+
+// Where a writer's bytes go.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual bool write(const char* data, std::size_t size) = 0;
+    virtual std::string failure() const = 0;
+};
+
+// Bytes held in memory (not copied: they must outlive the source).
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(std::string_view bytes) : rest_(bytes) {}
+    std::int64_t read(char* data, std::size_t size) override;
+    std::string failure() const override { return {}; }
+
+private:
+    std::string_view rest_;
+};
+
+// Appends what is written to a string.
+class StringSink final : public ByteSink {
+public:
+    explicit StringSink(std::string& out) : out_(out) {}
+    bool write(const char* data, std::size_t size) override {
+        out_.append(data, size);
+        return true;
+    }
+    std::string failure() const override { return {}; }
+
+private:
+    std::string& out_;
+};
+
+// How much is read, and gathered for writing, at once. Other sizes (at least 1 byte) change no
+// byte read or written, only where lines meet block boundaries: tests make them small to reach
+// those boundaries with small libraries.
+inline constexpr std::size_t kDefaultReadBlock = std::size_t{1} << 18;
+inline constexpr std::size_t kDefaultWriteBlock = std::size_t{1} << 18;
+
+class LineWriter {
+public:
+    explicit LineWriter(ByteSink& sink, std::size_t block = kDefaultWriteBlock);
+    ~LineWriter();
+    LineWriter(const LineWriter&) = delete;
+    LineWriter& operator=(const LineWriter&) = delete;
+
+    // The line followed by CR LF.
+    bool writeLine(std::string_view line);
+    // Bytes as they are.
+    bool write(const char* data, std::size_t size);
+    // Hands on what is gathered. False when this or any earlier write failed.
+    bool flush();
+    bool failed() const { return failed_; }
+    std::string failure() const { return sink_.failure(); }
+
+private:
+    bool fail();
+
+    ByteSink& sink_;
+    std::unique_ptr<char[]> buf_;
+    std::size_t block_;
+    std::size_t end_ = 0;
+    bool failed_ = false;
+};
+
+class LineReader {
+public:
+    explicit LineReader(ByteSource& source, std::size_t block = kDefaultReadBlock);
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    // The next line without its line end; the last line is a line even without one. False at
+    // the end or on a read error. The view stays valid until the next read.
+    bool readLine(std::string_view& line);
+
+    // True when no further line can be read (the end, or a read error that readLine will then
+    // report).
+    bool atEnd();
+
+    // The line before the one the last readLine or copyToNextLine handed out, whether that was
+    // handed out or copied in bulk. False for the first line. Valid until the next read.
+    bool previousLine(std::string_view& line) const;
+
+    bool failed() const { return failed_; }
+    std::string failure() const { return source_.failure(); }
+
+    // Copies lines to out exactly as readLine and writeLine would, for as long as each line
+    // ends in CR LF, is not empty and begins with none of the characters in stop. Stops before
+    // the first other line and at the end of the data already read. Adds the number of lines
+    // copied to copied. False when writing fails. out may be null: the lines are passed over.
+    bool copyPlainLines(LineWriter* out, std::string_view stop, std::uint64_t& copied);
+
+    // Asked about a line that begins with a stop character and ends in CR LF: true lets it go
+    // with the plain lines, copied as it is (the caller would have written it unchanged).
+    struct KeepLine {
+        bool (*keep)(void* context, std::string_view line);
+        void* context;
+    };
+
+    // copyPlainLines (when stop is given, with the lines keep lets go as well), then readLine,
+    // in one call: the update pass's step from one line it must look at to the next. lineNumber
+    // counts the lines copied and read.
+    enum class Next { Line, End, Failed };
+    Next copyToNextLine(LineWriter* out, const std::string_view* stop, std::string_view& line,
+                        std::uint64_t& lineNumber, KeepLine keep = {nullptr, nullptr});
+
+private:
+    bool fill();
+    void saveCarry(std::size_t limit);
+    bool lineEndingAt(std::size_t e, std::string_view& line) const;
+    void handOut(std::size_t start);
+    std::size_t plainRun(std::string_view stop, std::uint64_t& lines) const;
+    std::size_t plainRun(std::string_view stop, std::uint64_t& lines, const KeepLine& keep,
+                         std::size_t& lineEnd) const;
+
+    ByteSource& source_;
+    // buf_[pos_, end_) is unread data.
+    std::unique_ptr<char[]> buf_;
+    std::size_t block_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool skipLf_ = false;  // the last line ended with CR at the end of a block
+    bool eof_ = false;
+    bool failed_ = false;
+    std::string spill_;  // a line that crosses a block boundary
+
+    // For previousLine: where the line last handed out begins in buf_ (npos: it is in spill_),
+    // where this block's own data begins (after an LF that ended the last block's line), whether
+    // a line begins there, and the last whole line of the blocks before this one.
+    std::size_t lastStart_ = std::string::npos;
+    std::size_t dataStart_ = 0;
+    bool startsLine_ = true;
+    bool crossing_ = false;  // a line is being gathered across blocks
+    bool seenLine_ = false;  // a line has been handed out or copied
+    bool lastIsFirst_ = true;
+    std::string carry_;
+    bool carryValid_ = false;
+};
+
+}  // namespace trelvo
