@@ -9,17 +9,17 @@
 #include "cli/glob.h"
 #include "cli/html_report.h"
 #include "cli/in_place.h"
-#include "cli/paths.h"
 #include "engine/decal_format.h"
 #include "engine/messages.h"
+#include "engine/output_name.h"
+#include "engine/update.h"
+#include "files/file_key.h"
+#include "files/file_streams.h"
+#include "files/paths.h"
+#include "files/native_file.h"
 #include "files/native_file.h"
 #include "files/replace.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-
-#include "files/utf16.h"
-#endif
 
 namespace trelvo::cli {
 
@@ -34,52 +34,6 @@ bool splitPair(const std::string& value, std::string& oldText, std::string& newT
     newText = value.substr(colon + 1);
     return true;
 }
-
-// Tells whether two names reach the same file: by the file's identity when both exist (links of
-// any kind, and on Windows also another case or the short 8.3 name), else by their spelling.
-struct FileKey {
-    native::FileId id;
-#if defined(_WIN32)
-    // A file yet to be written: its folder's identity and its name, which Windows compares
-    // without regard to case.
-    native::FileId folder;
-    std::wstring leaf;
-#endif
-    std::string path;
-
-    explicit FileKey(const std::string& name) : id(native::identify(name)) {
-        std::error_code ec;
-        auto p = std::filesystem::weakly_canonical(std::filesystem::absolute(toPath(name), ec), ec);
-        path = ec ? name : fromPath(p);
-#if defined(_WIN32)
-        if (!id.known) {
-            const auto absolute = std::filesystem::absolute(toPath(name), ec);
-            if (!ec && absolute.has_filename()) {
-                folder = native::identify(fromPath(absolute.parent_path()));
-                leaf = absolute.filename().native();
-            }
-        }
-#endif
-    }
-    bool operator==(const FileKey& o) const {
-        if (id.known && o.id.known)
-            return id == o.id;
-#if defined(_WIN32)
-        if (id.known || o.id.known)
-            return false;  // one exists, the other does not
-        if (folder.known && o.folder.known) {
-            return folder == o.folder &&
-                   CompareStringOrdinal(leaf.c_str(), static_cast<int>(leaf.size()), o.leaf.c_str(),
-                                        static_cast<int>(o.leaf.size()), TRUE) == CSTR_EQUAL;
-        }
-        const std::wstring a = widen(path), b = widen(o.path);
-        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                    static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-#else
-        return path == o.path;
-#endif
-    }
-};
 
 std::string inQuotes(const std::string& s) {
     return "'" + s + "'";
@@ -172,16 +126,6 @@ std::optional<std::string> findClash(const Plan& plan, const std::optional<std::
     return std::nullopt;
 }
 
-long countFromCompletion(std::string_view text) {
-    // "Processing complete." CR, then the count directly followed by " Decal(s) updated."
-    const auto cr = text.find('\r');
-    long n = 0;
-    if (cr != std::string_view::npos) {
-        std::from_chars(text.data() + cr + 1, text.data() + text.size(), n);
-    }
-    return n;
-}
-
 }  // namespace
 
 Planned makePlan(const Options& o) {
@@ -257,21 +201,62 @@ Planned makePlan(const Options& o) {
 
 FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlReport* html) {
     FileResult r;
-    MainFormState st;
-    st.InFileName = job.input;
-    st.OutFileName = job.output;
-    st.EnLyr = plan.enLyr;
-    st.EnWd = plan.enWd;
+    const auto failed = [&](Outcome outcome, const std::string& why = {}) {
+        const Report box = messages::forOutcome(outcome, 0, {});
+        console.failure(job.input, box.title, box.text, why);
+        r.outcome = outcome;
+        r.rows.clear();
+        return r;
+    };
+    // The checks of a run, in the dialog's order: names and values, the input, a pair.
+    const EntryTexts& e = plan.entries;
+    if (job.input.empty() || (!plan.inPlace && job.output.empty()) ||
+        !pairEntriesValid({plan.enLyr, plan.enWd, e.old_lyr, e.new_lyr, e.old_wd, e.new_wd}))
+        return failed(Outcome::UserEntryError);
+    std::string why;
+    std::unique_ptr<InputFile> input = InputFile::open(job.input, why);
+    if (!input)
+        return failed(Outcome::FileReadError, why);
+    // A symbolic link is followed: the library it points to is the one replaced.
+    const std::string target = plan.inPlace ? replacedFile(job.input) : job.output;
+    const std::optional<KeptAttributes> original =
+        plan.inPlace ? plainFileAttributes(target) : std::nullopt;
+    if (plan.inPlace && !original) {
+        return failed(Outcome::FileReadError,
+                      inQuotes(job.input) + " is not a plain file and cannot be replaced in place");
+    }
+    if (!plan.rules)
+        return failed(Outcome::SelectionError);
 
+    // Where the update goes: nowhere for a dry run; in place, a temporary file beside the input
+    // that is checked before it replaces it; else a new file put in place when complete.
     const bool replacing = plan.inPlace && !plan.dryRun;
+    std::optional<TempFile> temp =
+        replacing ? TempFile::createBeside(target, why) : std::optional<TempFile>();
+    std::unique_ptr<OutputFile> output;
+    if (replacing) {
+        if (temp)
+            output = OutputFile::open(temp->path(), OutputFile::Mode::Direct, {input->id()}, why);
+    } else if (!plan.dryRun) {
+        output = OutputFile::open(job.output, OutputFile::Mode::Staged, {input->id()}, why);
+    }
+    auto failWrite = [&](const std::string& reason) {
+        if (!replacing)
+            return failed(Outcome::WriteError, reason);
+        console.failure(job.input, messages::kWriteTitle, messages::kWriteText);
+        console.detail(reason + "; " + inQuotes(job.input) + " is unchanged");
+        r.rows.clear();
+        r.outcome = Outcome::WriteError;
+        return r;
+    };
+    if (!plan.dryRun && !output)
+        return failWrite(why);
+
     std::vector<WrittenPiece> pieces;
-    PassHooks hooks;
-    hooks.dry_run = plan.dryRun;
-    hooks.rules = plan.rules ? &*plan.rules : nullptr;
-    hooks.stats = &r.stats;
+    UpdateRequest request{*input, output.get(), *plan.rules};
     if (!plan.decals.empty()) {
         r.decalsMatched.assign(plan.decals.size(), false);
-        hooks.decal_filter = [&plan, &r](std::string_view name) {
+        request.decalFilter = [&plan, &r](std::string_view name) {
             bool selected = false;
             for (std::size_t g = 0; g < plan.decals.size(); ++g) {
                 if (globMatch(plan.decals[g], name))
@@ -281,7 +266,7 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
         };
     }
     if (plan.wantRows || replacing || html) {
-        hooks.on_rewrite = [&](const PieceRewrite& p) {
+        request.onRewrite = [&](const PieceRewrite& p) {
             if (html)
                 html->noteRewrite(p);
             if (plan.wantRows) {
@@ -295,107 +280,36 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
             }
         };
     }
-
-    // In place, the pass writes a temporary file: its completion text waits until the
-    // replacement has succeeded, and then names the input.
-    bool holdCompletion = false;
-    FileChannels files;
-    RunContext ctx{files, [&](const Report& rep) {
-                       if (rep.title == messages::kDoneTitle) {
-                           r.count = countFromCompletion(rep.text);
-                           if (plan.dryRun)
-                               console.completion(dryRunCompletion(r.count, st.OutFileName,
-                                                                   plan.inPlace));
-                           else if (!holdCompletion)
-                               console.completion(rep.text);
-                       } else {
-                           console.failure(job.input, rep.title, rep.text, rep.detail);
-                       }
-                   }};
+    const UpdateResult result = runUpdate(request);
+    input.reset();  // closed before anything replaces it: Windows replaces no open file
+    r.count = result.decals;
+    r.stats = {result.decalHeaders, result.rewrittenLines};
+    if (result.outcome != Outcome::Done)
+        return failed(result.outcome, result.detail);
+    if (output && !output->commit(why))
+        return failWrite(why);
+    if (replacing) {
+        if (auto bad = checkWritten(target, temp->path(), pieces))
+            return failWrite("the check of the written file failed: " + *bad);
+        const std::optional<std::string> backup =
+            plan.backup ? std::optional<std::string>(target + ".orig") : std::nullopt;
+        if (auto bad = replaceFile(target, *original, *temp, backup))
+            return failWrite(*bad);
+        r.writtenTo = job.input;
+        if (backup)
+            r.backup = *backup;
+    } else if (!plan.dryRun) {
+        r.writtenTo = job.output;
+    }
+    const std::string where = plan.inPlace ? job.input : job.output;
+    console.completion(plan.dryRun ? dryRunCompletion(r.count, where, plan.inPlace)
+                                   : messages::done(r.count, where).text);
     // Runs that change nothing look like runs that worked: say so, without failing them.
-    auto done = [&](FileResult& result) -> FileResult& {
-        if (result.outcome == Outcome::Done) {
-            if (result.stats.decalHeaders == 0)
-                console.warning(job.input, "no decal header was recognised, so no decal is counted");
-            if (result.stats.rewrittenLines == 0)
-                console.warning(job.input, "no outline piece matched the entries; nothing was changed");
-        }
-        return result;
-    };
-
-    if (!plan.inPlace) {
-        r.outcome = Run(st, ctx, plan.entries, hooks);
-        if (r.outcome == Outcome::Done && !plan.dryRun)
-            r.writtenTo = job.output;
-        if (r.outcome != Outcome::Done)
-            r.rows.clear();
-        return done(r);
-    }
-
-    // Both names must be given for the entry check; the input is the file to be written.
-    st.OutFileName = job.input;
-    if (!Valid_Entries(st, plan.entries, ctx.report)) {
-        r.outcome = Outcome::UserEntryError;
-        return r;
-    }
-    Open_Dfile(st, ctx);
-    if (st.OpenErr) {
-        r.outcome = Outcome::FileReadError;
-        return r;
-    }
-    // A symbolic link is followed: the library it points to is the one replaced.
-    const std::string target = replacedFile(job.input);
-    const std::optional<KeptAttributes> original = plainFileAttributes(target);
-    if (!original) {
-        Close_IO(st, files);
-        console.failure(job.input, messages::kFileReadTitle, messages::kFileReadText,
-                        inQuotes(job.input) + " is not a plain file and cannot be replaced in place");
-        r.outcome = Outcome::FileReadError;
-        return r;
-    }
-    if (plan.dryRun) {
-        r.outcome = Read_DFile(st, ctx, plan.entries.old_lyr, plan.entries.new_lyr,
-                               plan.entries.old_wd, plan.entries.new_wd, hooks);
-        if (r.outcome != Outcome::Done)
-            r.rows.clear();
-        return done(r);
-    }
-
-    auto failWrite = [&](const std::string& why) {
-        console.failure(job.input, messages::kWriteTitle, messages::kWriteText);
-        console.detail(why + "; " + inQuotes(job.input) + " is unchanged");
-        r.rows.clear();
-        r.outcome = Outcome::WriteError;
-        return r;
-    };
-    std::string error;
-    std::optional<TempFile> temp = TempFile::createBeside(target, error);
-    if (!temp) {
-        Close_IO(st, files);
-        return failWrite(error);
-    }
-    st.OutFileName = temp->path();
-    holdCompletion = true;
-    hooks.direct_output = true;  // the temporary file is the staging already
-    r.outcome = Read_DFile(st, ctx, plan.entries.old_lyr, plan.entries.new_lyr, plan.entries.old_wd,
-                           plan.entries.new_wd, hooks);
-    if (r.outcome != Outcome::Done) {
-        r.rows.clear();
-        return r;  // the temporary file goes with temp
-    }
-    if (auto bad = checkWritten(target, temp->path(), pieces)) {
-        return failWrite("the check of the written file failed: " + *bad);
-    }
-    const std::optional<std::string> backup =
-        plan.backup ? std::optional<std::string>(target + ".orig") : std::nullopt;
-    if (auto bad = replaceFile(target, *original, *temp, backup))
-        return failWrite(*bad);
-
-    r.writtenTo = job.input;
-    if (backup)
-        r.backup = *backup;
-    console.completion(messages::done(r.count, job.input).text);
-    return done(r);
+    if (result.decalHeaders == 0)
+        console.warning(job.input, "no decal header was recognised, so no decal is counted");
+    if (result.rewrittenLines == 0)
+        console.warning(job.input, "no outline piece matched the entries; nothing was changed");
+    return r;
 }
 
 std::string summaryLine(const Job& job, const Plan& plan, const FileResult& r) {

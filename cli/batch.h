@@ -2,6 +2,7 @@
 // any file is touched) and the pass over one input, which the batch repeats for each.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,13 +11,23 @@
 #include "cli/options.h"
 #include "engine/report.h"
 #include "engine/rules.h"
-#include "engine/run.h"
 
 namespace trelvo::cli {
 
 struct Job {
     std::string input;
     std::string output;  // empty for --in-place
+};
+
+// The pairs' values as given (OLD and NEW of each), not trimmed.
+struct EntryTexts {
+    std::string old_lyr, new_lyr, old_wd, new_wd;
+};
+
+// What a successful pass found, for the warnings of runs that change nothing.
+struct PassStats {
+    std::uint64_t decalHeaders = 0;
+    std::uint64_t rewrittenLines = 0;
 };
 
 struct Plan {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/batch.h"
-#include "engine/run.h"
+#include "engine/update.h"
 
 namespace trelvo::cli {
 

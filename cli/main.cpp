@@ -13,8 +13,8 @@
 #include "cli/html_report.h"
 #include "cli/in_place.h"
 #include "cli/options.h"
-#include "cli/paths.h"
 #include "cli/survey.h"
+#include "files/paths.h"
 #include "files/replace.h"
 
 #if defined(_WIN32)
@@ -118,7 +118,7 @@ int run(int argc, const char* const* argv) {
     std::ofstream htmlFile;
     std::optional<HtmlReport> html;
     if (opt.html) {
-        htmlFile.open(toPath(*opt.html), std::ios::binary | std::ios::trunc);
+        htmlFile.open(trelvo::toPath(*opt.html), std::ios::binary | std::ios::trunc);
         if (!htmlFile) {
             std::cerr << "trelvo-cli: cannot write the page '" << *opt.html << "'\n";
             return static_cast<int>(trelvo::Outcome::WriteError);

@@ -7,14 +7,14 @@
 
 namespace trelvo {
 
-namespace {
-
 std::string_view trimSpaces(std::string_view s) {
     const auto first = s.find_first_not_of(' ');
     if (first == std::string_view::npos) return s.substr(s.size());
     const auto last = s.find_last_not_of(' ');
     return s.substr(first, last - first + 1);
 }
+
+namespace {
 
 std::string_view trimLeadingSpaces(std::string_view s) {
     const auto first = s.find_first_not_of(' ');

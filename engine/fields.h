@@ -37,6 +37,10 @@ private:
 void Str2Ary_All(std::string_view xstr, std::string_view dlm, int16_t ary_lb, Fields& out);
 Fields Str2Ary_All(std::string_view xstr, std::string_view dlm, int16_t ary_lb);
 
+// text without the spaces (U+0020 only) before and after it: what every field, width entry and
+// chosen path is read as.
+std::string_view trimSpaces(std::string_view text);
+
 // The first fields of Str2Ary_All(xstr, " ", 1), without copying: up to max views into xstr are
 // stored in out. Returns how many fields there are, but at most max + 1 (more than max).
 int SplitAtSpaces(std::string_view xstr, std::string_view* out, int max);

@@ -53,4 +53,24 @@ inline Report done(long count, std::string_view outFileName) {
     return {std::move(text), std::string(kDoneTitle), Icon::Information};
 }
 
+// The box a run ends with: the completion box for Done (count and output name), else the box of
+// the failure.
+inline Report forOutcome(Outcome outcome, long count, std::string_view outFileName) {
+    switch (outcome) {
+        case Outcome::Done:
+            return done(count, outFileName);
+        case Outcome::UserEntryError:
+            return userEntryError();
+        case Outcome::FileReadError:
+            return fileReadError();
+        case Outcome::SelectionError:
+            return selectionError();
+        case Outcome::FormatError:
+            return formatError();
+        case Outcome::WriteError:
+            break;
+    }
+    return writeError();
+}
+
 }  // namespace trelvo::messages

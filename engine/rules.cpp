@@ -1,15 +1,10 @@
 #include "engine/rules.h"
 
+#include "engine/fields.h"
+
 namespace trelvo {
 
 namespace {
-
-std::string_view trimSpaces(std::string_view s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return s.substr(s.size());
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
 
 std::string quoted(std::string_view s) {
     return "'" + std::string(s) + "'";
@@ -135,6 +130,19 @@ std::optional<RuleSet> compilePairs(const PairEntries& e, std::string& why) {
         newLayer = e.new_lyr;
     }
     return pairRules(oldLayer, newLayer, oldWidth, newWidth, why);
+}
+
+bool pairEntriesValid(const PairEntries& e) {
+    if (e.layer && (e.old_lyr.empty() || e.new_lyr.empty() || !isLayerNumber(e.new_lyr)))
+        return false;
+    if (e.width) {
+        if (e.old_wd.empty() || e.new_wd.empty())
+            return false;
+        const auto w = readWidthEntry(e.new_wd);
+        if (!w || w->value.isNegative())
+            return false;
+    }
+    return true;
 }
 
 std::optional<RuleSet> compileOptionPairs(const OptionPair* layer, const OptionPair* width,

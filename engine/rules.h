@@ -70,6 +70,11 @@ struct PairEntries {
 };
 std::optional<RuleSet> compilePairs(const PairEntries& entries, std::string& why);
 
+// The dialog's entry check of the pairs: both boxes of each enabled pair filled, the new layer a
+// layer number, the new width a number of at least 0 with "mil", "mm" or no unit after it. New
+// values are written into the library; one that is no layer or no width would damage it.
+bool pairEntriesValid(const PairEntries& entries);
+
 // trelvo-cli's pairs, OLD:NEW as given: layers must be layer numbers (or "*" as the old one),
 // widths numbers with an optional unit each (none: mils; "*" as the old one), the new width not
 // negative. Nothing, with why set (naming the option and the value), when a value is not of its

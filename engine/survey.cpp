@@ -13,6 +13,7 @@
 
 #include "engine/decimal.h"
 #include "engine/fields.h"
+#include "files/file_streams.h"
 
 namespace trelvo {
 
@@ -119,23 +120,18 @@ private:
 
 }  // namespace
 
-Survey Survey_DFile(FileChannels& files, int16_t in) {
+Survey runSurvey(const SurveyRequest& request) {
     Survey s;
-    const int16_t sink = files.FreeFile();
-    if (!files.OpenDiscard(sink)) {
-        s.outcome = Outcome::WriteError;
-        return s;
-    }
+    LineReader reader(request.input, request.readBlock);
     auto end = [&](Outcome o) {
-        files.Close(sink);
         s.outcome = o;
         return s;
     };
 
     std::string_view line;
-    if (!files.ReadLine(in, line)) {
+    if (!reader.readLine(line)) {
         // A run fails the same way on a file without lines.
-        s.detail = files.AtEnd(in) ? "the file is empty" : files.FailureReason();
+        s.detail = reader.failed() ? reader.failure() : "the file is empty";
         return end(Outcome::WriteError);
     }
     if (!isSignatureLine(line)) {
@@ -162,7 +158,7 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
     // A header that no empty line precedes shows by the TIMESTAMP line after it. The lines
     // beginning with T are looked at for it, and let go with the bulk skip when they are none.
     const std::string_view stop = kPassStopInitials;
-    const FileChannels::KeepLine keep{
+    const LineReader::KeepLine keep{
         [](void*, std::string_view l) { return l[0] == 'T' && !l.starts_with("TIMESTAMP"); },
         nullptr};
     // A decal header: fields 1 to 11 in f.
@@ -183,11 +179,11 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
     };
     for (;;) {
         const auto next =
-            files.CopyToNextLine(in, sink, afterBlank ? nullptr : &stop, line, lineNumber, keep);
-        if (next == FileChannels::Next::End)
+            reader.copyToNextLine(nullptr, afterBlank ? nullptr : &stop, line, lineNumber, keep);
+        if (next == LineReader::Next::End)
             break;
-        if (next == FileChannels::Next::Failed) {
-            s.detail = files.FailureReason();
+        if (next == LineReader::Next::Failed) {
+            s.detail = reader.failure();
             return end(Outcome::WriteError);
         }
 
@@ -201,7 +197,7 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
             afterBlank = true;
         if (line.starts_with("TIMESTAMP") && lineNumber > 2 && headerLine + 1 != lineNumber) {
             std::string_view previous;
-            if (files.PreviousLine(in, previous) &&
+            if (reader.previousLine(previous) &&
                 SplitAtSpaces(previous, f + 1, kDecalHeaderFields) == kDecalHeaderFields &&
                 !enterDecal(lineNumber - 1))
                 return end(Outcome::FormatError);
@@ -312,17 +308,15 @@ Survey Survey_DFile(FileChannels& files, int16_t in) {
 }
 
 Survey SurveyFile(const std::string& path) {
-    FileChannels files;
-    const int16_t in = files.FreeFile();
-    if (!files.OpenInput(in, path)) {
+    std::string why;
+    const auto in = InputFile::open(path, why);
+    if (!in) {
         Survey s;
         s.outcome = Outcome::FileReadError;
-        s.detail = files.FailureReason();
+        s.detail = why;
         return s;
     }
-    Survey s = Survey_DFile(files, in);
-    files.Close(in);
-    return s;
+    return runSurvey({*in});
 }
 
 }  // namespace trelvo

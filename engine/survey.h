@@ -9,7 +9,7 @@
 
 #include "engine/decal_format.h"
 #include "engine/report.h"
-#include "files/channels.h"
+#include "files/line_io.h"
 
 namespace trelvo {
 
@@ -48,11 +48,16 @@ struct Survey {
     std::vector<SurveyRow> rows;                // by unit, keyword, layer, width, field 5, status
 };
 
-// Surveys the library open for reading on channel in, to its end. Uses channel numbers of files
-// for a sink of its own.
-Survey Survey_DFile(FileChannels& files, int16_t in);
+// What to survey: a library's bytes, as an update would be given them.
+struct SurveyRequest {
+    ByteSource& input;
+    std::size_t readBlock = kDefaultReadBlock;
+};
 
-// Opens path, surveys it and closes it; FileReadError when it cannot be opened.
+// Surveys the library to its end.
+Survey runSurvey(const SurveyRequest& request);
+
+// Opens path and surveys it; FileReadError when it cannot be opened.
 Survey SurveyFile(const std::string& path);
 
 }  // namespace trelvo

@@ -7,19 +7,33 @@
 
 namespace trelvo {
 
+// The line streams are made when the channel's own reads and writes first need them: the engine
+// gets the files themselves, with line streams of its own.
 struct FileChannels::Channel {
     std::unique_ptr<InputFile> in;
-    std::unique_ptr<LineReader> reader;
     std::unique_ptr<OutputFile> out;
-    std::unique_ptr<LineWriter> writer;
+    std::size_t block = 0;
     bool discard = false;
+    std::unique_ptr<LineReader> reader_;
+    std::unique_ptr<LineWriter> writer_;
 
     ~Channel() {
-        writer.reset();  // before the file it writes to
-        reader.reset();
+        writer_.reset();  // before the file it writes to
+        reader_.reset();
     }
-    bool isInput() const { return reader != nullptr; }
-    bool isOutput() const { return writer != nullptr || discard; }
+    bool isInput() const { return in != nullptr; }
+    bool isOutput() const { return out != nullptr || discard; }
+    LineReader& reader() {
+        if (!reader_)
+            reader_ = std::make_unique<LineReader>(*in, block);
+        return *reader_;
+    }
+    // None for a discarding channel.
+    LineWriter* writer() {
+        if (!writer_ && out)
+            writer_ = std::make_unique<LineWriter>(*out, block);
+        return writer_.get();
+    }
 };
 
 FileChannels::FileChannels(std::size_t readBlock, std::size_t writeBlock)
@@ -53,7 +67,7 @@ bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
     ch->in = InputFile::open(path, reason_);
     if (!ch->in)
         return false;
-    ch->reader = std::make_unique<LineReader>(*ch->in, readBlock_);
+    ch->block = readBlock_;
     channels_[channel] = std::move(ch);
     return true;
 }
@@ -71,7 +85,7 @@ bool FileChannels::openOutput(int16_t channel, const std::string& path, bool sta
                                reading, reason_);
     if (!ch->out)
         return false;
-    ch->writer = std::make_unique<LineWriter>(*ch->out, writeBlock_);
+    ch->block = writeBlock_;
     channels_[channel] = std::move(ch);
     return true;
 }
@@ -94,17 +108,17 @@ bool FileChannels::OpenDiscard(int16_t channel) {
 }
 
 void FileChannels::noteFailure(const Channel& ch) {
-    if (ch.reader && ch.reader->failed())
-        reason_ = ch.reader->failure();
-    else if (ch.writer && ch.writer->failed())
-        reason_ = ch.writer->failure();
+    if (ch.reader_ && ch.reader_->failed())
+        reason_ = ch.reader_->failure();
+    else if (ch.writer_ && ch.writer_->failed())
+        reason_ = ch.writer_->failure();
 }
 
 bool FileChannels::ReadLine(int16_t channel, std::string_view& line) {
     Channel* ch = get(channel);
     if (!ch || !ch->isInput())
         return false;
-    if (ch->reader->readLine(line))
+    if (ch->reader().readLine(line))
         return true;
     noteFailure(*ch);
     return false;
@@ -112,14 +126,14 @@ bool FileChannels::ReadLine(int16_t channel, std::string_view& line) {
 
 bool FileChannels::AtEnd(int16_t channel) {
     Channel* ch = get(channel);
-    return !ch || !ch->isInput() || ch->reader->atEnd();
+    return !ch || !ch->isInput() || ch->reader().atEnd();
 }
 
 bool FileChannels::WriteLine(int16_t channel, std::string_view line) {
     Channel* ch = get(channel);
     if (!ch || !ch->isOutput())
         return false;
-    if (!ch->writer || ch->writer->writeLine(line))
+    if (!ch->writer() || ch->writer()->writeLine(line))
         return true;
     noteFailure(*ch);
     return false;
@@ -131,7 +145,7 @@ bool FileChannels::CopyPlainLines(int16_t in, int16_t out, std::string_view stop
     Channel* dst = get(out);
     if (!src || !src->isInput() || !dst || !dst->isOutput())
         return false;
-    if (src->reader->copyPlainLines(dst->writer.get(), stop, copied))
+    if (src->reader().copyPlainLines(dst->writer(), stop, copied))
         return true;
     noteFailure(*dst);
     return false;
@@ -145,7 +159,7 @@ FileChannels::Next FileChannels::CopyToNextLine(int16_t in, int16_t out,
     Channel* dst = get(out);
     if (!src || !src->isInput() || !dst || !dst->isOutput())
         return Next::Failed;
-    const Next next = src->reader->copyToNextLine(dst->writer.get(), stop, line, lineNumber, keep);
+    const Next next = src->reader().copyToNextLine(dst->writer(), stop, line, lineNumber, keep);
     if (next == Next::Failed) {
         noteFailure(*src);
         noteFailure(*dst);
@@ -155,17 +169,17 @@ FileChannels::Next FileChannels::CopyToNextLine(int16_t in, int16_t out,
 
 bool FileChannels::PreviousLine(int16_t channel, std::string_view& line) const {
     const Channel* ch = get(channel);
-    return ch && ch->isInput() && ch->reader->previousLine(line);
+    return ch && ch->reader_ && ch->reader_->previousLine(line);
 }
 
-LineReader* FileChannels::Reader(int16_t channel) const {
+ByteSource* FileChannels::Source(int16_t channel) const {
     const Channel* ch = get(channel);
-    return ch ? ch->reader.get() : nullptr;
+    return ch ? ch->in.get() : nullptr;
 }
 
-LineWriter* FileChannels::Writer(int16_t channel) const {
+ByteSink* FileChannels::Sink(int16_t channel) const {
     const Channel* ch = get(channel);
-    return ch ? ch->writer.get() : nullptr;
+    return ch ? ch->out.get() : nullptr;
 }
 
 bool FileChannels::Commit(int16_t channel) {
@@ -173,7 +187,7 @@ bool FileChannels::Commit(int16_t channel) {
     if (!ch)
         return true;
     bool ok = true;
-    if (ch->writer && !ch->writer->flush()) {
+    if (ch->writer_ && !ch->writer_->flush()) {
         noteFailure(*ch);
         ok = false;
     }
@@ -191,7 +205,7 @@ bool FileChannels::Close(int16_t channel) {
     // Any other output is written out and closed as it is.
     bool ok = true;
     if (ch->out && !ch->out->isStaged()) {
-        if (!ch->writer->flush()) {
+        if (ch->writer_ && !ch->writer_->flush()) {
             noteFailure(*ch);
             ok = false;
         }

@@ -76,10 +76,11 @@ public:
     // LineReader::previousLine of channel.
     bool PreviousLine(int16_t channel, std::string_view& line) const;
 
-    // The line streams of an open channel, for the engine: the reader of an input, the writer of
-    // an output (none for a discarding channel, or a channel of the other kind).
-    LineReader* Reader(int16_t channel) const;
-    LineWriter* Writer(int16_t channel) const;
+    // The byte streams of an open channel, for the engine, which reads and writes them with its
+    // own line streams: the file of an input, the file of an output (none for a discarding
+    // channel, or a channel of the other kind). Not to be mixed with the channel's own reads.
+    ByteSource* Source(int16_t channel) const;
+    ByteSink* Sink(int16_t channel) const;
 
     // Writes out what is buffered and closes; a staged output that was not committed is removed
     // instead, leaving its target untouched. False when the data could not be written or the

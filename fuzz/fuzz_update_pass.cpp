@@ -1,33 +1,29 @@
-// Fuzz target for a whole run: entry check, opening the input, the update pass and closing, on
-// arbitrary library bytes with arbitrary entries, flags and channel block sizes. Each run writes a
-// real output file, in a folder in memory where the system has one.
+// Fuzz target for a whole run of the dialog's pairs: the entry check, the pairs compiled, the
+// update pass, on arbitrary library bytes with arbitrary entries, flags and block sizes. The
+// library and its update are held in memory, as the engine is given them.
 //
 // Checked on every input:
-//  - exactly one report, and it is one of the run's outcomes with its exact text, title and icon;
-//  - no channel is left open, and the input file is left byte for byte as it was;
+//  - the run's box is one of its outcomes with its exact text, title and icon;
 //  - the output holds one CR LF-ended line per input line read, in order, up to where the run
 //    ended (all of them on success); each is either the input line byte for byte or the rebuild
 //    of a piece header line: its five fields with only fields 3 and 4 replaced, joined by two
 //    spaces;
-//  - a run that fails leaves no output file at all;
 //  - the output, outcome and count equal those of a small model of the pass written here from the
-//    line rules, independently of the engine's own code.
+//    line rules, independently of the engine's own code (a front end keeps nothing of a failed
+//    run, so the model has no lines for one).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/decimal.h"
 #include "engine/messages.h"
-#include "engine/run.h"
+#include "engine/rules.h"
+#include "engine/update.h"
 
 namespace {
 
@@ -61,48 +57,6 @@ constexpr std::string_view kEntryWords[] = {
     "",    "abc",     "-1",      "0",        "1e3",   "0.3048", "0.305", "2.54mm",
     "*mm", "0.254",   "mm",      "0.0001mm", "250",   "6.35mm", "-5",    "+5",
 };
-
-// A private folder for the run's two files. Linux keeps it in /dev/shm when it can: millions of
-// runs write there, and memory is faster than a disk.
-struct TempDir {
-    std::filesystem::path path;
-    std::string input, output;
-    TempDir() {
-        namespace fs = std::filesystem;
-        std::vector<fs::path> bases;
-#if !defined(_WIN32)
-        bases.emplace_back("/dev/shm");
-#endif
-        std::error_code ec;
-        if (fs::path tmp = fs::temp_directory_path(ec); !ec)
-            bases.push_back(tmp);
-        std::random_device rd;
-        for (const fs::path& base : bases) {
-            for (int attempt = 0; attempt < 10 && path.empty(); ++attempt) {
-                const fs::path candidate =
-                    base / ("trelvo-fuzz-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-                // False for a name that already exists (another is tried) or an unwritable base.
-                if (fs::create_directory(candidate, ec))
-                    path = candidate;
-            }
-        }
-        if (path.empty())
-            fail("cannot create a temporary folder");
-        input = (path / "in.d").string();
-        output = (path / "out.d").string();
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
-
-std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Lines of a library: a line ends at CR, CR LF or LF; a last line without an end is a line.
 std::vector<std::string> splitLines(std::string_view s) {
@@ -171,7 +125,9 @@ std::string join(const std::vector<std::string_view>& parts, std::string_view se
 struct Case {
     bool enLyr = false, enWd = false;
     std::size_t readBlock = 0, writeBlock = 0;
-    trelvo::EntryTexts e;
+    struct {
+        std::string old_lyr, new_lyr, old_wd, new_wd;
+    } e;
     std::string library;
 };
 
@@ -225,7 +181,6 @@ std::optional<Case> decode(const uint8_t* data, std::size_t size) {
 struct Expected {
     Outcome outcome = Outcome::Done;
     Report report;
-    bool outputCreated = true;
     std::vector<std::string> lines;
 };
 
@@ -309,7 +264,6 @@ std::optional<Widths> prepareWidths(std::string_view oldWd, std::string_view new
 Expected model(const Case& c, const std::string& outName) {
     namespace msg = trelvo::messages;
     Expected x;
-    x.outputCreated = false;  // a failed run leaves no output
     auto end = [&](Outcome o, Report r) {
         x.outcome = o;
         x.report = std::move(r);
@@ -401,7 +355,6 @@ Expected model(const Case& c, const std::string& outName) {
             headerSeen = false;
         }
     }
-    x.outputCreated = true;
     return end(Outcome::Done, msg::done(count, outName));
 }
 
@@ -444,79 +397,59 @@ bool isRebuildOf(std::string_view in, std::string_view out, const Case& c) {
     return false;
 }
 
-// A run succeeds with every line written, or fails with nothing written at all.
-void checkEnding(Outcome outcome, const std::vector<std::string>& in,
-                 const std::optional<std::string>& output, std::size_t written) {
-    if (outcome == Outcome::Done) {
-        check(output.has_value(), "success leaves an output file");
-        check(written == in.size(), "success copies every line");
-    } else {
-        check(!output.has_value(), "a failed run leaves no output file");
-    }
-    check(outcome != Outcome::FileReadError, "the input exists and is readable");
-}
-
-TempDir& temp() {
-    static TempDir dir;
-    return dir;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const auto c = decode(data, size);
     if (!c)
         return 0;
-    TempDir& dir = temp();
-    {
-        std::ofstream f(dir.input, std::ios::binary | std::ios::trunc);
-        f.write(c->library.data(), static_cast<std::streamsize>(c->library.size()));
-        if (!f)
-            fail("cannot write the input file");
-    }
-    std::error_code ec;
-    std::filesystem::remove(dir.output, ec);
 
-    trelvo::MainFormState st;
-    st.InFileName = dir.input;
-    st.OutFileName = dir.output;
-    st.EnLyr = c->enLyr;
-    st.EnWd = c->enWd;
-    trelvo::FileChannels files(c->readBlock, c->writeBlock);
-    std::vector<Report> reports;
-    trelvo::RunContext ctx{files, [&](const Report& r) { reports.push_back(r); }};
-    const Outcome outcome = trelvo::Run(st, ctx, c->e);
+    // The run as the Run button makes it (the names of two files are given).
+    const trelvo::PairEntries pairs{c->enLyr, c->enWd, c->e.old_lyr, c->e.new_lyr, c->e.old_wd,
+                                    c->e.new_wd};
+    std::string output;
+    long count = 0;
+    const Outcome outcome = [&] {
+        if (!trelvo::pairEntriesValid(pairs))
+            return Outcome::UserEntryError;
+        if (!c->enLyr && !c->enWd)
+            return Outcome::SelectionError;
+        std::string why;
+        const auto rules = trelvo::compilePairs(pairs, why);
+        if (!rules)
+            return Outcome::WriteError;
+        trelvo::MemorySource source(c->library);
+        trelvo::StringSink sink(output);
+        const auto result = trelvo::runUpdate(
+            {source, &sink, *rules, {}, {}, c->readBlock, c->writeBlock});
+        count = result.decals;
+        return result.outcome;
+    }();
+    const Report report = trelvo::messages::forOutcome(outcome, count, "out.d");
 
-    check(reports.size() == 1, "exactly one report");
-    for (int16_t ch = 1; ch <= trelvo::FileChannels::kMaxChannel; ++ch) {
-        check(!files.IsOpen(ch), "every channel closed");
-    }
-    check(readFile(dir.input) == c->library, "input untouched");
-
-    const auto output = readFile(dir.output);
     std::vector<std::string_view> out;
-    if (output) {
-        std::string_view rest = *output;
-        while (!rest.empty()) {
-            const auto eol = rest.find("\r\n");
-            check(eol != std::string_view::npos, "every output line ends with CR LF");
-            const auto line = rest.substr(0, eol);
-            check(line.find_first_of("\r\n") == std::string_view::npos, "no line end in a line");
-            out.push_back(line);
-            rest.remove_prefix(eol + 2);
-        }
+    std::string_view rest = output;
+    while (!rest.empty()) {
+        const auto eol = rest.find("\r\n");
+        check(eol != std::string_view::npos, "every output line ends with CR LF");
+        const auto line = rest.substr(0, eol);
+        check(line.find_first_of("\r\n") == std::string_view::npos, "no line end in a line");
+        out.push_back(line);
+        rest.remove_prefix(eol + 2);
     }
     const auto in = splitLines(c->library);
     check(out.size() <= in.size(), "no line added");
     for (std::size_t n = 0; n < out.size(); ++n) {
         check(out[n] == in[n] || isRebuildOf(in[n], out[n], *c), "line copied or rebuilt");
     }
-    checkEnding(outcome, in, output, out.size());
+    if (outcome == Outcome::Done)
+        check(out.size() == in.size(), "success copies every line");
 
-    const Expected x = model(*c, dir.output);
+    const Expected x = model(*c, "out.d");
     check(outcome == x.outcome, "outcome as the model says");
-    check(sameReport(reports.front(), x.report), "report as the model says");
-    check(output.has_value() == x.outputCreated, "output created as the model says");
+    check(sameReport(report, x.report), "report as the model says");
+    if (outcome != Outcome::Done)
+        return 0;  // what a failed run wrote is given up
     check(out.size() == x.lines.size(), "line count as the model says");
     for (std::size_t n = 0; n < out.size(); ++n)
         check(out[n] == x.lines[n], "line as the model says");

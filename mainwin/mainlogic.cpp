@@ -2,6 +2,11 @@
 
 #include <exception>
 
+#include "engine/fields.h"
+#include "engine/messages.h"
+#include "engine/output_name.h"
+#include "engine/rules.h"
+#include "engine/update.h"
 #include "mainwin/design.h"
 #include "platform/desktop.h"
 
@@ -16,13 +21,6 @@ Report noFileSelected() {
 Report overwriteWarning() {
     return {"New filename exists and will be OVERWRITTEN -\rChange filename to prevent overwrite.",
             "Overwrite File?", Icon::Warning};
-}
-
-std::string trimBlanks(std::string_view path) {
-    const auto first = path.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    return std::string(path.substr(first, path.find_last_not_of(' ') - first + 1));
 }
 
 void MainFormLogic::Form_Load() {
@@ -70,29 +68,54 @@ void MainFormLogic::report(const Report& r) {
     w_.showBox(r);
 }
 
-RunContext MainFormLogic::runContext() {
-    return {files_, [this](const Report& r) { report(r); }};
+void MainFormLogic::finish(const Report& r) {
+    Close_IO();
+    report(r);
 }
 
 bool MainFormLogic::Valid_Entries() {
-    const EntryTexts entries{w_.text(form::tbxOldLyr), w_.text(form::tbxNewLyr),
-                             w_.text(form::tbxOldWd), w_.text(form::tbxNewWd)};
-    return trelvo::Valid_Entries(*this, entries, runContext().report);
+    const std::string old_lyr = w_.text(form::tbxOldLyr), new_lyr = w_.text(form::tbxNewLyr);
+    const std::string old_wd = w_.text(form::tbxOldWd), new_wd = w_.text(form::tbxNewWd);
+    const bool ok = !InFileName.empty() && !OutFileName.empty() &&
+                    pairEntriesValid({EnLyr, EnWd, old_lyr, new_lyr, old_wd, new_wd});
+    if (!ok)
+        report(messages::userEntryError());
+    return ok;
 }
 
 void MainFormLogic::Open_Dfile() {
-    RunContext ctx = runContext();
-    trelvo::Open_Dfile(*this, ctx);
+    OpenErr = false;
+    InFileNum = files_.FreeFile();
+    if (!files_.OpenInput(InFileNum, InFileName)) {
+        report(messages::fileReadError());
+        OpenErr = true;
+    }
 }
 
 void MainFormLogic::Close_IO() {
-    trelvo::Close_IO(*this, files_);
+    files_.Close(InFileNum);
+    if (OutFileNum != InFileNum)
+        files_.Close(OutFileNum);
 }
 
 void MainFormLogic::Read_DFile(std::string_view old_lyr, std::string_view new_lyr,
                                std::string_view old_wd, std::string_view new_wd) {
-    RunContext ctx = runContext();
-    trelvo::Read_DFile(*this, ctx, old_lyr, new_lyr, old_wd, new_wd);
+    if (!EnLyr && !EnWd)
+        return finish(messages::selectionError());
+    // A disabled width pair is never looked at, so leftovers in its boxes cannot fail a run.
+    std::string why;
+    const std::optional<RuleSet> rules =
+        compilePairs({EnLyr, EnWd, old_lyr, new_lyr, old_wd, new_wd}, why);
+    OutFileNum = files_.FreeFile();
+    // The new file replaces one of that name only when the pass has succeeded.
+    if (!rules || !files_.OpenStagedOutput(OutFileNum, OutFileName))
+        return finish(messages::writeError());
+    const UpdateResult result =
+        runUpdate({*files_.Source(InFileNum), files_.Sink(OutFileNum), *rules});
+    Outcome outcome = result.outcome;
+    if (outcome == Outcome::Done && !files_.Commit(OutFileNum))
+        outcome = Outcome::WriteError;
+    finish(messages::forOutcome(outcome, result.decals, OutFileName));
 }
 
 void MainFormLogic::btnRun_Click() {
@@ -118,7 +141,7 @@ void MainFormLogic::btnFileOpen_Click() {
             w_.showBox(noFileSelected());
             return;
         }
-        InFileName = trimBlanks(*chosen);
+        InFileName = std::string(trimSpaces(*chosen));
         w_.setText(form::tbxFileOpen, InFileName);
 
         const std::optional<std::string> derived = DeriveOutputName(InFileName);

@@ -8,11 +8,22 @@
 #include <string_view>
 
 #include "engine/report.h"
-#include "engine/run.h"
 #include "files/channels.h"
 #include "ui/windesign.h"
 
 namespace trelvo {
+
+// The working state the main window owns, under its own names, in declaration order (the
+// file-open dialog request stays with the toolkit's window).
+struct MainFormState {
+    int16_t InFileNum = 0;    // channel of the open input file
+    int16_t OutFileNum = 0;   // channel of the output file
+    std::string InFileName;   // follows the input file box
+    std::string OutFileName;  // follows the output file box
+    bool EnLyr = false;       // the layer pair takes part (set at load)
+    bool EnWd = false;        // the width pair takes part (set at load)
+    bool OpenErr = false;     // the last attempt to open the input failed
+};
 
 // The value of a check box; the greyed third state is never the result of a click.
 enum class CheckValue { Unchecked, Checked, Greyed };
@@ -56,9 +67,17 @@ public:
     void btnFileOpen_Click();
 
     // The steps of a run, with this window's state and files.
+    // True when both file names are given and the enabled pairs' entries are filled and can be
+    // written (pairEntriesValid); otherwise shows "User entry error" (once).
     bool Valid_Entries();
+    // Opens InFileName on the next free channel; on failure shows "File read error" and sets
+    // OpenErr.
     void Open_Dfile();
+    // Closes the input channel, then the output channel; channels that are not open are skipped.
     void Close_IO();
+    // The update pass on the open input with the four entry texts as typed: checks that a pair
+    // is enabled, opens OutFileName (replaced only when the pass succeeds), hands the pass to the
+    // engine, closes both files and shows exactly one box.
     void Read_DFile(std::string_view old_lyr, std::string_view new_lyr, std::string_view old_wd,
                     std::string_view new_wd);
 
@@ -66,7 +85,7 @@ private:
     void enablePair(const design::Control& check, const design::Control& oldBox,
                     const design::Control& newBox, bool& flag);
     void report(const Report& r);
-    RunContext runContext();
+    void finish(const Report& r);  // Close_IO, then the box
 
     MainFormControls& w_;
     FileChannels files_;
@@ -76,7 +95,5 @@ private:
 Report noFileSelected();
 Report overwriteWarning();
 
-// A path as Browse takes it from the dialog: without the blanks around it.
-std::string trimBlanks(std::string_view path);
 
 }  // namespace trelvo

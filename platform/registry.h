@@ -81,8 +81,10 @@ private:
     RegKey next_ = 1;
 };
 
-#if defined(_WIN32)
-// The system's registry through RegOpenKeyExA, RegQueryValueExA and RegCloseKey.
+// The systems' registries: each is built only on its own system (registry_win32.cpp,
+// registry_posix.cpp), and systemRegistry() is the one of the system the program runs on.
+
+// Windows: the system's registry through RegOpenKeyExA, RegQueryValueExA and RegCloseKey.
 class Win32Registry : public RegistryReader {
 public:
     long open(RegKey root, const std::string& keyName, std::uint32_t options, std::uint32_t access,
@@ -95,7 +97,7 @@ private:
     std::unordered_map<RegKey, void*> opened_;  // our handle numbers for the system's HKEYs
     RegKey next_ = 1;
 };
-#else
+
 // Linux: "PATH" of "SOFTWARE\Microsoft\Shared Tools\MSINFO" is the full path of the first
 // system-information program found on the user's PATH; no other key exists.
 class SystemInfoRegistry : public RegistryReader {
@@ -112,7 +114,6 @@ public:
 private:
     MemoryRegistry lookup_;
 };
-#endif
 
 // The system's registry (Win32Registry or SystemInfoRegistry).
 RegistryReader& systemRegistry();

@@ -8,7 +8,7 @@
 #include "cli/batch.h"
 #include "cli/csv.h"
 #include "cli/glob.h"
-#include "engine/run.h"
+#include "engine/output_name.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <new>
 #include <sstream>
@@ -20,7 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/run.h"
+#include "engine/messages.h"
+#include "engine/rules.h"
+#include "engine/update.h"
+#include "files/file_streams.h"
 #include "test_files.h"
 
 // Counts heap allocations while counting is switched on, to show that copying lines does not
@@ -222,6 +226,11 @@ std::string blocksLibrary() {
     return lib.bytes();
 }
 
+// The four entry texts of the dialog, as typed.
+struct EntryTexts {
+    std::string old_lyr, new_lyr, old_wd, new_wd;
+};
+
 struct EntrySet {
     const char* name;
     bool enLyr, enWd;
@@ -243,21 +252,23 @@ struct RunResult {
     std::string output;
 };
 
-RunResult runPass(const std::string& input, const EntrySet& set) {
-    test::TempDir dir;
-    const std::string in = dir.file("lib.d");
-    const std::string out = dir.file("lib_new.d");
-    writeFile(in, input);
-    MainFormState st;
-    st.InFileName = in;
-    st.OutFileName = out;
-    st.EnLyr = set.enLyr;
-    st.EnWd = set.enWd;
-    FileChannels files;
+// The dialog's pairs over a library held in memory: the pass sees the same bytes a file gives.
+RunResult runPass(const std::string& input, const EntrySet& set,
+                  const std::function<void(const PieceRewrite&)>& onRewrite = {},
+                  bool dryRun = false) {
+    const EntryTexts& e = set.entries;
+    std::string why;
+    const auto rules = compilePairs({set.enLyr, set.enWd, e.old_lyr, e.new_lyr, e.old_wd, e.new_wd}, why);
     RunResult r;
-    RunContext ctx{files, [&r](const Report& rep) { r.text = rep.text; }};
-    r.outcome = Run(st, ctx, set.entries);
-    r.output = readFile(out);
+    if (!rules) {
+        r.outcome = Outcome::WriteError;
+        return r;
+    }
+    MemorySource source(input);
+    StringSink sink(r.output);
+    const UpdateResult result = runUpdate({source, dryRun ? nullptr : &sink, *rules, {}, onRewrite});
+    r.outcome = result.outcome;
+    r.text = messages::forOutcome(result.outcome, result.decals, "lib_new.d").text;
     return r;
 }
 
@@ -419,7 +430,7 @@ TEST(GoldenBlocks, BoundaryLinesByHand) {
 
 // The bulk copy of plain lines is a shortcut for ReadLine + WriteLine: over random bytes rich in
 // CR, LF and stop characters, both ways give the same output and the same number of lines.
-TEST(GoldenChannels, CopyPlainLinesEqualsLineByLineCopy) {
+TEST(GoldenStreams, CopyPlainLinesEqualsLineByLineCopy) {
     std::string soup;
     std::uint64_t x = 42;
     const char alphabet[] = {'\r', '\n', 'O', 'C', 'x', ' ', 'y', 'z'};
@@ -434,31 +445,31 @@ TEST(GoldenChannels, CopyPlainLinesEqualsLineByLineCopy) {
             soup += alphabet[r / 4 % 8];
         }
     }
-    test::TempDir dir;
-    writeFile(dir.file("in"), soup);
-    auto copy = [&](bool bulk, const std::string& out, std::uint64_t& lines) {
-        FileChannels files;
-        ASSERT_TRUE(files.OpenInput(1, dir.file("in")));
-        ASSERT_TRUE(files.OpenOutput(2, out));
+    auto copy = [&](bool bulk, std::string& out, std::uint64_t& lines) {
+        MemorySource source(soup);
+        StringSink sink(out);
+        LineReader in(source);
+        LineWriter writer(sink);
         std::string_view line;
-        while (!files.AtEnd(1)) {
+        while (!in.atEnd()) {
             if (bulk) {
                 const std::uint64_t before = lines;
-                ASSERT_TRUE(files.CopyPlainLines(1, 2, "OC", lines));
+                ASSERT_TRUE(in.copyPlainLines(&writer, "OC", lines));
                 if (lines != before)
                     continue;
             }
-            ASSERT_TRUE(files.ReadLine(1, line));
-            ASSERT_TRUE(files.WriteLine(2, line));
+            ASSERT_TRUE(in.readLine(line));
+            ASSERT_TRUE(writer.writeLine(line));
             ++lines;
         }
-        ASSERT_TRUE(files.Close(2));
+        ASSERT_TRUE(writer.flush());
     };
     std::uint64_t plainLines = 0, bulkLines = 0;
-    copy(false, dir.file("plain"), plainLines);
-    copy(true, dir.file("bulk"), bulkLines);
+    std::string plain, bulk;
+    copy(false, plain, plainLines);
+    copy(true, bulk, bulkLines);
     EXPECT_EQ(bulkLines, plainLines);
-    expectSameBytes(readFile(dir.file("bulk")), readFile(dir.file("plain")), "bulk copy");
+    expectSameBytes(bulk, plain, "bulk copy");
 }
 
 // Lines copied in bulk still count: every rewrite reported to a front end names the input line
@@ -480,18 +491,8 @@ TEST(GoldenHooks, RewritesReportTheirInputLineNumbers) {
             ++i;
         start = i + 1;
     }
-    test::TempDir dir;
-    writeFile(dir.file("lib.d"), lib);
-    MainFormState st;
-    st.InFileName = dir.file("lib.d");
-    st.OutFileName = dir.file("never-written.d");
-    st.EnLyr = true;
-    FileChannels files;
-    RunContext ctx{files, {}};
-    PassHooks hooks;
-    hooks.dry_run = true;
     std::size_t reported = 0;
-    hooks.on_rewrite = [&](const PieceRewrite& r) {
+    const auto observe = [&](const PieceRewrite& r) {
         ++reported;
         ASSERT_GE(r.line_number, 1U);
         ASSERT_LE(r.line_number, lines.size());
@@ -499,7 +500,7 @@ TEST(GoldenHooks, RewritesReportTheirInputLineNumbers) {
         EXPECT_TRUE(line.starts_with(r.keyword)) << r.line_number << ": " << line.substr(0, 60);
         EXPECT_EQ(r.old_layer, "26") << r.line_number;
     };
-    ASSERT_EQ(trelvo::Run(st, ctx, {"26", "1", "", ""}, hooks), Outcome::Done);
+    ASSERT_EQ(runPass(lib, kEntrySets[0], observe, true).outcome, Outcome::Done);
     EXPECT_GT(reported, 20000U);
 }
 
@@ -513,21 +514,22 @@ TEST(GoldenAllocations, DoNotGrowWithTheLibrary) {
             lib.fillerDecal(n);
         return lib.bytes();
     };
+    // From a file to a file, as a front end runs it: what is counted is the pass's own.
     auto allocationsOf = [](const std::string& input, const EntrySet& set) {
         test::TempDir dir;
         writeFile(dir.file("lib.d"), input);
-        MainFormState st;
-        st.InFileName = dir.file("lib.d");
-        st.OutFileName = dir.file("out.d");
-        st.EnLyr = set.enLyr;
-        st.EnWd = set.enWd;
-        FileChannels files;
-        RunContext ctx{files, {}};
+        const EntryTexts& e = set.entries;
+        std::string why;
+        const auto rules =
+            compilePairs({set.enLyr, set.enWd, e.old_lyr, e.new_lyr, e.old_wd, e.new_wd}, why);
+        const auto file = InputFile::open(dir.file("lib.d"), why);
+        const auto out = OutputFile::open(dir.file("out.d"), OutputFile::Mode::Staged, {}, why);
         gAllocations = 0;
         gCounting = true;
-        const Outcome o = trelvo::Run(st, ctx, set.entries);
+        const UpdateResult result = runUpdate({*file, out.get(), *rules});
         gCounting = false;
-        EXPECT_EQ(o, Outcome::Done);
+        EXPECT_EQ(result.outcome, Outcome::Done);
+        EXPECT_TRUE(out->commit(why)) << why;
         return gAllocations.load();
     };
     const std::string small = library(5000);   // about 2 MiB

@@ -1,13 +1,17 @@
-// The update pass and the run sequence, driven through real files: every outcome with its exact
+// The update pass over real files, as a front end runs it (entries checked, the input opened,
+// the pairs compiled, a staged output, the pass, the commit): every outcome with its exact
 // report, the bytes left in the output, and the input left untouched.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/messages.h"
-#include "engine/run.h"
+#include "engine/output_name.h"
+#include "pair_run.h"
 #include "test_files.h"
 
 namespace trelvo {
@@ -25,19 +29,25 @@ std::string doneText(long count, const std::string& out) {
            " Decal(s) updated.\rUpdated decal file written to: " + out;
 }
 
+// The four entry texts of the dialog, as typed.
+struct EntryTexts {
+    std::string old_lyr, new_lyr, old_wd, new_wd;
+};
+
 struct Result {
     Outcome outcome;
     std::vector<Report> reports;
     std::string output;  // kNoFile when none was created
     std::string outPath;
-    bool channelsClosed;
 };
 
 struct Pass {
     bool enLyr = true;
     bool enWd = false;
     EntryTexts entries{"26", "1", "10", "5"};
-    PassHooks hooks;
+    std::function<bool(std::string_view)> decalFilter;
+    std::function<void(const PieceRewrite&)> onRewrite;
+    bool dryRun = false;
 
     Result run(const std::string& input) const {
         test::TempDir dir;
@@ -47,21 +57,21 @@ struct Pass {
     }
 
     Result runOn(const std::string& in, const std::string& out, const std::string& input) const {
-        MainFormState st;
-        st.InFileName = in;
-        st.OutFileName = out;
-        st.EnLyr = enLyr;
-        st.EnWd = enWd;
-        FileChannels files;
         Result r;
-        RunContext ctx{files, [&r](const Report& rep) { r.reports.push_back(rep); }};
-        r.outcome = Run(st, ctx, entries, hooks);
+        r.outcome = update(in, out, r);
         r.outPath = out;
-        r.output = std::filesystem::is_regular_file(out) ? readFile(out) : kNoFile;
-        r.channelsClosed = true;
-        for (int16_t c = 1; c <= 4; ++c) r.channelsClosed &= !files.IsOpen(c);
+        r.output = std::filesystem::is_regular_file(test::pathOf(out)) ? readFile(out) : kNoFile;
         EXPECT_EQ(readFile(in), input) << "the input was changed";
         return r;
+    }
+
+private:
+    Outcome update(const std::string& in, const std::string& out, Result& r) const {
+        const auto run = test::runPairsOnFiles(
+            in, out, {enLyr, enWd, entries.old_lyr, entries.new_lyr, entries.old_wd, entries.new_wd},
+            decalFilter, onRewrite, dryRun);
+        r.reports.push_back(run.report);
+        return run.outcome;
     }
 };
 
@@ -93,7 +103,6 @@ void expectDone(const Result& r, long count, const std::string& output) {
     EXPECT_EQ(r.reports[0].title, "Done");
     EXPECT_EQ(r.reports[0].icon, Icon::Information);
     EXPECT_EQ(r.output, output);
-    EXPECT_TRUE(r.channelsClosed);
 }
 
 void expectFailure(const Result& r, Outcome outcome, const std::string& text,
@@ -104,7 +113,6 @@ void expectFailure(const Result& r, Outcome outcome, const std::string& text,
     EXPECT_EQ(r.reports[0].title, title);
     EXPECT_EQ(r.reports[0].icon, icon);
     EXPECT_EQ(r.output, output);
-    EXPECT_TRUE(r.channelsClosed);
 }
 
 void expectWriteError(const Result& r, const std::string& output) {
@@ -321,7 +329,6 @@ TEST(UpdatePassEntries, BadWidthPairsFailBeforeTheOutputExists) {
         const auto r = widths(row.o, row.n).run(kMixed);
         EXPECT_EQ(r.outcome, row.outcome);
         EXPECT_EQ(r.output, kNoFile);
-        EXPECT_TRUE(r.channelsClosed);
     }
 }
 
@@ -368,7 +375,6 @@ TEST(UpdatePassFiles, OutputThatCannotBeCreated) {
     std::filesystem::create_directory(dir.file("folder"));
     auto r = layers("26", "1").runOn(in, dir.file("folder"), kMixed);
     EXPECT_EQ(r.outcome, Outcome::WriteError);
-    EXPECT_TRUE(r.channelsClosed);
 }
 
 #if !defined(_WIN32)
@@ -383,7 +389,6 @@ TEST(UpdatePassFiles, FullDeviceIsNeverReportedAsDone) {
     EXPECT_EQ(r.outcome, Outcome::WriteError);
     ASSERT_EQ(r.reports.size(), 1u);
     EXPECT_EQ(r.reports[0].title, "File write error");
-    EXPECT_TRUE(r.channelsClosed);
 }
 #endif
 
@@ -442,50 +447,36 @@ TEST(RunSequence, EntryCheck) {
         {"a.d", "b.d", false, true, {"26", "x", "10", "5mil"}, true},
     };
     for (const auto& row : rows) {
-        MainFormState st;
-        st.InFileName = row.in;
-        st.OutFileName = row.out;
-        st.EnLyr = row.enLyr;
-        st.EnWd = row.enWd;
-        std::vector<Report> reports;
-        EXPECT_EQ(Valid_Entries(st, row.e, [&](const Report& r) { reports.push_back(r); }), row.valid);
-        ASSERT_EQ(reports.size(), row.valid ? 0u : 1u);
+        Pass p;
+        p.enLyr = row.enLyr;
+        p.enWd = row.enWd;
+        p.entries = row.e;
+        test::TempDir dir;
+        writeFile(dir.file("a.d"), kMixed);
+        const auto in = std::string(row.in).empty() ? "" : dir.file(row.in);
+        const auto out = std::string(row.out).empty() ? "" : dir.file(row.out);
+        const Result r = p.runOn(in, out, std::string(row.in).empty() ? "" : kMixed);
+        EXPECT_EQ(r.outcome == Outcome::UserEntryError, !row.valid)
+            << row.in << "|" << row.e.old_lyr << "|" << row.e.new_lyr << "|" << row.e.new_wd;
         if (!row.valid) {
-            EXPECT_EQ(reports[0].text, "Invalid or empty entry boxes -please enter values for processing.");
-            EXPECT_EQ(reports[0].title, "User entry error");
-            EXPECT_EQ(reports[0].icon, Icon::Warning);
+            EXPECT_EQ(r.reports[0].text, "Invalid or empty entry boxes -please enter values for processing.");
+            EXPECT_EQ(r.reports[0].title, "User entry error");
+            EXPECT_EQ(r.reports[0].icon, Icon::Warning);
+            EXPECT_EQ(r.output, kNoFile);
         }
     }
 }
 
 TEST(RunSequence, MissingInputIsAReadErrorAndNothingIsCreated) {
     test::TempDir dir;
-    MainFormState st;
-    st.InFileName = dir.file("missing.d");
-    st.OutFileName = dir.file("out.d");
-    st.EnLyr = true;
-    FileChannels files;
-    std::vector<Report> reports;
-    RunContext ctx{files, [&](const Report& r) { reports.push_back(r); }};
-    EXPECT_EQ(trelvo::Run(st, ctx, {"26", "1", "10", "5"}), Outcome::FileReadError);
-    EXPECT_TRUE(st.OpenErr);
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].text, "Filename error -please check dir and filename and retry.");
-    EXPECT_EQ(reports[0].title, "File read error");
-    EXPECT_EQ(reports[0].icon, Icon::Warning);
-    EXPECT_FALSE(std::filesystem::exists(st.OutFileName));
-
-    // A corrected name works at once, and a second run overwrites the first output.
+    const auto r = layers("26", "1").runOn(dir.file("missing.d"), dir.file("out.d"), "");
+    expectFailure(r, Outcome::FileReadError, "Filename error -please check dir and filename and retry.",
+                  "File read error", Icon::Warning, kNoFile);
+    // A second run overwrites the output of the first.
     writeFile(dir.file("lib.d"), kMixed);
-    st.InFileName = dir.file("lib.d");
-    for (int i = 0; i < 2; ++i) {
-        reports.clear();
-        EXPECT_EQ(trelvo::Run(st, ctx, {"26", "1", "10", "5"}), Outcome::Done);
-        EXPECT_FALSE(st.OpenErr);
-        EXPECT_EQ(reports.at(0).text, doneText(2, st.OutFileName));
-        EXPECT_FALSE(files.IsOpen(st.InFileNum));
-        EXPECT_FALSE(files.IsOpen(st.OutFileNum));
-    }
+    for (int i = 0; i < 2; ++i)
+        expectDone(layers("26", "1").runOn(dir.file("lib.d"), dir.file("out.d"), kMixed), 2,
+                   layers("26", "1").run(kMixed).output);
 }
 
 TEST(RunSequence, FolderAsInputIsAReadError) {
@@ -512,7 +503,7 @@ TEST(RunSequence, DerivedOutputNames) {
 TEST(UpdatePassHooks, ObserverSeesEveryRewrittenLine) {
     Pass p = both("*", "1", "10", "5");
     std::vector<std::string> seen;
-    p.hooks.on_rewrite = [&](const PieceRewrite& w) {
+    p.onRewrite = [&](const PieceRewrite& w) {
         seen.push_back(std::string(w.decal_name) + "|" + std::to_string(w.line_number) + "|" +
                        std::string(w.keyword) + "|" + std::string(w.old_layer) + ">" +
                        std::string(w.new_layer) + "|" + std::string(w.old_width) + ">" +
@@ -526,7 +517,7 @@ TEST(UpdatePassHooks, ObserverSeesEveryRewrittenLine) {
 
 TEST(UpdatePassHooks, DecalFilterLimitsRewritingAndCounting) {
     Pass p = layers("*", "1");
-    p.hooks.decal_filter = [](std::string_view name) { return name == "SOT23"; };
+    p.decalFilter = [](std::string_view name) { return name == "SOT23"; };
     const std::string in = crlf({kSig, "OPEN 2 10 26 -1"}) + kMixed.substr(kSig.size() + 2);
     const auto r = p.run(in);
     EXPECT_EQ(r.reports.at(0).text, doneText(1, r.outPath));
@@ -537,7 +528,7 @@ TEST(UpdatePassHooks, DecalFilterLimitsRewritingAndCounting) {
 
 TEST(UpdatePassHooks, DryRunCreatesNothing) {
     Pass p = layers("26", "1");
-    p.hooks.dry_run = true;
+    p.dryRun = true;
     const auto r = p.run(kMixed);
     EXPECT_EQ(r.outcome, Outcome::Done);
     EXPECT_EQ(r.reports.at(0).text, doneText(2, r.outPath));

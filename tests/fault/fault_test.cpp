@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "engine/messages.h"
-#include "engine/run.h"
+#include "pair_run.h"
 
 namespace {
 
@@ -88,36 +88,19 @@ const std::string kLib = crlf(
 const std::string kLibOut = crlf({kSig, "", "DIP14 I 0 0 0 0 3 2 0 1 0", "OPEN  2  10  1  -1",
                                   "0 0", "CLOSED 5 12 3 -1", "1 1"});
 
-struct Result {
-    Outcome outcome{};
-    std::vector<Report> reports;
-    bool channelsClosed = true;
-};
+using Result = trelvo::test::PairRun;
 
-// One run as the Run button does it, layer 26 -> 1.
+// One run of the layer pair, 26 -> 1, as a front end runs it.
 Result runLayer(const std::string& in, const std::string& out, std::string oldLyr = "26",
                 std::string newLyr = "1") {
-    trelvo::MainFormState st;
-    st.InFileName = in;
-    st.OutFileName = out;
-    st.EnLyr = true;
-    trelvo::FileChannels files;
-    Result r;
-    trelvo::RunContext ctx{files, [&r](const Report& rep) { r.reports.push_back(rep); }};
-    r.outcome = trelvo::Run(st, ctx, {std::move(oldLyr), std::move(newLyr), "", ""});
-    for (int16_t c = 1; c <= trelvo::FileChannels::kMaxChannel; ++c) {
-        r.channelsClosed = r.channelsClosed && !files.IsOpen(c);
-    }
-    return r;
+    return trelvo::test::runPairsOnFiles(in, out, {true, false, oldLyr, newLyr, "", ""});
 }
 
 void expectReport(const Result& r, Outcome outcome, const Report& report) {
     EXPECT_EQ(r.outcome, outcome);
-    ASSERT_EQ(r.reports.size(), 1u);
-    EXPECT_EQ(r.reports[0].text, report.text);
-    EXPECT_EQ(r.reports[0].title, report.title);
-    EXPECT_EQ(r.reports[0].icon, report.icon);
-    EXPECT_TRUE(r.channelsClosed);
+    EXPECT_EQ(r.report.text, report.text);
+    EXPECT_EQ(r.report.title, report.title);
+    EXPECT_EQ(r.report.icon, report.icon);
 }
 
 void expectWriteError(const Result& r) {

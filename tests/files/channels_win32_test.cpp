@@ -7,11 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/messages.h"
-#include "engine/run.h"
+#include "pair_run.h"
 #include "files/channels.h"
 #include "files/native_file.h"
 #include "files/utf16.h"
@@ -112,31 +113,19 @@ std::string lower(std::string s) {
     return s;
 }
 
-struct RunResult {
-    Outcome outcome;
-    std::vector<Report> reports;
-};
+using RunResult = test::PairRun;
 
-RunResult runLayer(const std::string& in, const std::string& out, const PassHooks& hooks = {}) {
-    MainFormState st;
-    st.InFileName = in;
-    st.OutFileName = out;
-    st.EnLyr = true;
-    FileChannels files;
-    RunResult r;
-    RunContext ctx{files, [&r](const Report& rep) { r.reports.push_back(rep); }};
-    r.outcome = Run(st, ctx, {"26", "1", "10", "5"}, hooks);
-    for (int16_t c = 1; c <= FileChannels::kMaxChannel; ++c)
-        EXPECT_FALSE(files.IsOpen(c)) << "channel " << c << " left open";
-    return r;
+// Layer 26 to 1 over real files, as a front end runs it.
+RunResult runLayer(const std::string& in, const std::string& out,
+                   const std::function<void(const PieceRewrite&)>& onRewrite = {}) {
+    return test::runPairsOnFiles(in, out, {true, false, "26", "1", "10", "5"}, {}, onRewrite);
 }
 
 void expectReport(const RunResult& r, Outcome outcome, const Report& report) {
     EXPECT_EQ(r.outcome, outcome);
-    ASSERT_EQ(r.reports.size(), 1u);
-    EXPECT_EQ(r.reports[0].text, report.text);
-    EXPECT_EQ(r.reports[0].title, report.title);
-    EXPECT_EQ(r.reports[0].icon, report.icon);
+    EXPECT_EQ(r.report.text, report.text);
+    EXPECT_EQ(r.report.title, report.title);
+    EXPECT_EQ(r.report.icon, report.icon);
 }
 
 // ----- names ------------------------------------------------------------------------------------
@@ -531,13 +520,12 @@ TEST(UpdatePassFilesWin32, OutputThatFailsWhileWritingIsNeverReportedAsDone) {
     writeFile(in, lib);
     Pipe pipe(PIPE_ACCESS_INBOUND);
     ASSERT_TRUE(pipe.ok());
-    PassHooks hooks;
     bool rewritten = false;
-    hooks.on_rewrite = [&](const PieceRewrite&) {
+    const auto closePipe = [&](const PieceRewrite&) {
         rewritten = true;
         pipe.close();  // the reader is gone before a byte reaches it
     };
-    expectReport(runLayer(in, pipe.name(), hooks), Outcome::WriteError, messages::writeError());
+    expectReport(runLayer(in, pipe.name(), closePipe), Outcome::WriteError, messages::writeError());
     EXPECT_TRUE(rewritten) << "the output did not open, so the write was never tried";
     EXPECT_EQ(readFile(in), lib);
 }

@@ -1,14 +1,13 @@
-#include "engine/run.h"
+#include "engine/update.h"
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
 #include "engine/decimal.h"
 #include "engine/fields.h"
-#include "engine/messages.h"
-#include "engine/rules.h"
 
 namespace trelvo {
 
@@ -56,9 +55,11 @@ Decimal inUnit(const Width& w, Unit unit) {
 
 class UpdatePass {
 public:
-    UpdatePass(MainFormState& st, RunContext& ctx, const RuleSet& rules, const PassHooks& hooks)
-        : st_(st), ctx_(ctx), files_(ctx.files), rules_(rules), hooks_(hooks) {
-        for (const PieceRule& r : rules.pieces) {
+    explicit UpdatePass(const UpdateRequest& request)
+        : request_(request), rules_(request.rules), reader_(request.input, request.readBlock) {
+        if (request.output)
+            writer_.emplace(*request.output, request.writeBlock);
+        for (const PieceRule& r : rules_.pieces) {
             PreparedRule p{&r, {}, {}};
             for (Unit u : {Unit::Mils, Unit::Millimetres}) {
                 if (r.width.kind == WidthTest::Kind::Equal)
@@ -73,52 +74,47 @@ public:
         }
     }
 
-    Outcome run() {
+    UpdateResult run() {
         try {
-            openOutput();
-            return copy();
+            copy();
         } catch (const PassFailure& f) {
-            return finish(Outcome::WriteError, messages::writeError(), f.why);
+            fail(Outcome::WriteError, f.why);
         } catch (const std::exception& e) {
-            return finish(Outcome::WriteError, messages::writeError(), e.what());
+            fail(Outcome::WriteError, e.what());
         }
+        return result_;
     }
 
 private:
-    void openOutput() {
-        st_.OutFileNum = files_.FreeFile();
-        bool opened = false;
-        if (hooks_.dry_run)
-            opened = files_.OpenDiscard(st_.OutFileNum);
-        else if (hooks_.direct_output)
-            opened = files_.OpenOutput(st_.OutFileNum, st_.OutFileName);
-        else
-            opened = files_.OpenStagedOutput(st_.OutFileNum, st_.OutFileName);
-        if (!opened)
-            throw PassFailure{files_.FailureReason()};
+    void fail(Outcome outcome, std::string why) {
+        result_.outcome = outcome;
+        result_.detail = std::move(why);
     }
+
+    LineWriter* out() { return writer_ ? &*writer_ : nullptr; }
 
     void write(std::string_view line) {
-        if (!files_.WriteLine(st_.OutFileNum, line))
-            throw PassFailure{files_.FailureReason()};
+        if (writer_ && !writer_->writeLine(line))
+            throw PassFailure{writer_->failure()};
     }
 
-    [[noreturn]] void readFailure() {
-        throw PassFailure{files_.FailureReason()};
+    // A failed step from line to line: the input could not be read, or the output written.
+    [[noreturn]] void streamFailure() {
+        throw PassFailure{reader_.failed() ? reader_.failure() : writer_->failure()};
     }
 
-    Outcome copy() {
+    void copy() {
         std::string_view line;
-        if (!files_.ReadLine(st_.InFileNum, line)) {
-            if (files_.AtEnd(st_.InFileNum))
+        if (!reader_.readLine(line)) {
+            if (!reader_.failed())
                 throw PassFailure{"the file is empty"};  // no line at all
-            readFailure();
+            streamFailure();
         }
         if (!isSignatureLine(line)) {
-            return finish(Outcome::FormatError, messages::formatError(),
-                          line.starts_with(kByteOrderMark)
-                              ? "the file starts with a UTF-8 byte order mark"
-                              : "the first line does not begin with " + std::string(kSignature));
+            return fail(Outcome::FormatError,
+                        line.starts_with(kByteOrderMark)
+                            ? "the file starts with a UTF-8 byte order mark"
+                            : "the first line does not begin with " + std::string(kSignature));
         }
         write(line);
 
@@ -127,10 +123,9 @@ private:
         Unit decalUnit = Unit::Mils;
         bool afterBlank = false;
         bool headerSeen = false;
-        bool inSelectedDecal = !hooks_.decal_filter;
+        bool inSelectedDecal = !request_.decalFilter;
         std::string decalName;
-        long count = 0;
-        std::uint64_t rewrittenLines = 0, headers = 0;
+        long& count = result_.decals;
         // Fields 1 to 11 of the line being looked at (f[1] is field 1), as views into it.
         std::string_view f[kDecalHeaderFields + 1];
         std::string rebuilt;
@@ -143,17 +138,17 @@ private:
             decalUnit = *unit;
             headerSeen = true;
             headerLine = at;
-            ++headers;
-            if (hooks_.decal_filter || hooks_.on_rewrite)
+            ++result_.decalHeaders;
+            if (request_.decalFilter || request_.onRewrite)
                 decalName.assign(f[1]);
-            if (hooks_.decal_filter)
-                inSelectedDecal = hooks_.decal_filter(decalName);
+            if (request_.decalFilter)
+                inSelectedDecal = request_.decalFilter(decalName);
             return true;
         };
         const auto badUnit = [&](std::uint64_t at) {
-            return finish(Outcome::FormatError, messages::formatError(),
-                          "line " + std::to_string(at) + ": the unit letter '" + std::string(f[2]) +
-                              "' of decal '" + std::string(f[1]) + "' is neither M nor I");
+            fail(Outcome::FormatError, "line " + std::to_string(at) + ": the unit letter '" +
+                                           std::string(f[2]) + "' of decal '" + std::string(f[1]) +
+                                           "' is neither M nor I");
         };
 
         // Runs of lines that no rule below looks at (not after an empty line, not empty, not
@@ -171,7 +166,7 @@ private:
             PieceResult result = PieceResult::Unchanged;
             Piece piece;
         } keepContext{this, &inSelectedDecal, &decalUnit, nullptr, {}, {}, {}};
-        const FileChannels::KeepLine keep{
+        const LineReader::KeepLine keep{
             [](void* context, std::string_view l) {
                 auto& k = *static_cast<KeepContext*>(context);
                 if (l[0] == 'T')
@@ -188,13 +183,12 @@ private:
 
         for (;;) {
             keepContext.decided = nullptr;
-            const auto next = files_.CopyToNextLine(st_.InFileNum, st_.OutFileNum,
-                                                    afterBlank ? nullptr : &stop, line,
-                                                    lineNumber, keep);
-            if (next == FileChannels::Next::End)
+            const auto next =
+                reader_.copyToNextLine(out(), afterBlank ? nullptr : &stop, line, lineNumber, keep);
+            if (next == LineReader::Next::End)
                 break;
-            if (next == FileChannels::Next::Failed)
-                readFailure();
+            if (next == LineReader::Next::Failed)
+                streamFailure();
 
             if (afterBlank) {
                 if (SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields &&
@@ -209,7 +203,7 @@ private:
             // (The signature line is never one.)
             if (isTimestampLine(line) && lineNumber > 2 && headerLine + 1 != lineNumber) {
                 std::string_view previous;
-                if (files_.PreviousLine(st_.InFileNum, previous) &&
+                if (reader_.previousLine(previous) &&
                     SplitAtSpaces(previous, f + 1, kDecalHeaderFields) == kDecalHeaderFields &&
                     !enterDecal(lineNumber - 1))
                     return badUnit(lineNumber - 1);
@@ -231,13 +225,13 @@ private:
             }
             if (result == PieceResult::Rewritten) {
                 rebuildPieceLine(f[1], f[2], piece.width, piece.layer, f[5], rebuilt);
-                if (hooks_.on_rewrite) {
-                    hooks_.on_rewrite({decalName, lineNumber, f[1], f[4], piece.layer, f[3],
-                                       piece.width, decalUnit});
+                if (request_.onRewrite) {
+                    request_.onRewrite({decalName, lineNumber, f[1], f[4], piece.layer, f[3],
+                                        piece.width, decalUnit});
                 }
                 line = rebuilt;
                 rewritten = true;
-                ++rewrittenLines;
+                ++result_.rewrittenLines;
             }
             write(line);
 
@@ -249,13 +243,8 @@ private:
             }
         }
         // A full disk often shows only when the last block is written: never call that success.
-        if (!files_.Commit(st_.OutFileNum))
-            throw PassFailure{files_.FailureReason()};
-        if (hooks_.stats) {
-            hooks_.stats->decalHeaders = headers;
-            hooks_.stats->rewrittenLines = rewrittenLines;
-        }
-        return finish(Outcome::Done, messages::done(count, st_.OutFileName), {});
+        if (writer_ && !writer_->flush())
+            throw PassFailure{writer_->failure()};
     }
 
     static bool isTimestampLine(std::string_view line) {
@@ -307,112 +296,25 @@ private:
         return PieceResult::Unchanged;
     }
 
-    Outcome finish(Outcome outcome, Report r, std::string detail) {
-        Close_IO(st_, files_);
-        r.detail = std::move(detail);
-        if (ctx_.report)
-            ctx_.report(r);
-        return outcome;
-    }
-
-    MainFormState& st_;
-    RunContext& ctx_;
-    FileChannels& files_;
+    const UpdateRequest& request_;
     const RuleSet& rules_;
-    const PassHooks& hooks_;
+    LineReader reader_;
+    std::optional<LineWriter> writer_;
     std::vector<PreparedRule> prepared_;
+    UpdateResult result_;
 };
 
 }  // namespace
 
-bool Valid_Entries(const MainFormState& st, const EntryTexts& e, const Reporter& report) {
-    bool ok = true;
-    if (st.InFileName.empty() || st.OutFileName.empty())
-        ok = false;
-    if (st.EnLyr && (e.new_lyr.empty() || e.old_lyr.empty()))
-        ok = false;
-    if (st.EnWd && (e.new_wd.empty() || e.old_wd.empty()))
-        ok = false;
-    // New values are written into the library: one that is no layer or no width would damage it.
-    if (st.EnLyr && !e.new_lyr.empty() && !isLayerNumber(e.new_lyr))
-        ok = false;
-    if (st.EnWd && !e.new_wd.empty()) {
-        const auto w = readWidthEntry(e.new_wd);
-        if (!w || w->value.isNegative())
-            ok = false;
-    }
-    if (!ok && report)
-        report(messages::userEntryError());
-    return ok;
-}
-
-void Open_Dfile(MainFormState& st, RunContext& ctx) {
-    st.OpenErr = false;
-    st.InFileNum = ctx.files.FreeFile();
-    if (!ctx.files.OpenInput(st.InFileNum, st.InFileName)) {
-        if (ctx.report) {
-            Report r = messages::fileReadError();
-            r.detail = ctx.files.FailureReason();
-            ctx.report(r);
-        }
-        st.OpenErr = true;
-    }
-}
-
-void Close_IO(MainFormState& st, FileChannels& files) {
-    files.Close(st.InFileNum);
-    if (st.OutFileNum != st.InFileNum)
-        files.Close(st.OutFileNum);
-}
-
-Outcome Read_DFile(MainFormState& st, RunContext& ctx, std::string_view old_lyr,
-                   std::string_view new_lyr, std::string_view old_wd, std::string_view new_wd,
-                   const PassHooks& hooks) {
-    const auto fail = [&](Outcome outcome, Report r, std::string detail) {
-        Close_IO(st, ctx.files);
-        r.detail = std::move(detail);
-        if (ctx.report)
-            ctx.report(r);
-        return outcome;
-    };
-    if (!hooks.rules && !st.EnLyr && !st.EnWd)
-        return fail(Outcome::SelectionError, messages::selectionError(), {});
-    std::optional<RuleSet> compiled;
-    if (!hooks.rules) {
-        std::string why;
-        // A disabled width pair is never looked at, so leftovers in its boxes cannot fail a run.
-        compiled = compilePairs({st.EnLyr, st.EnWd, old_lyr, new_lyr, old_wd, new_wd}, why);
-        if (!compiled)
-            return fail(Outcome::WriteError, messages::writeError(), why);
-    }
+UpdateResult runUpdate(const UpdateRequest& request) {
     try {
-        return UpdatePass(st, ctx, hooks.rules ? *hooks.rules : *compiled, hooks).run();
-    } catch (const PassFailure& f) {
-        return fail(Outcome::WriteError, messages::writeError(), f.why);
+        return UpdatePass(request).run();
+    } catch (const PassFailure& f) {  // a width that cannot be had in the other unit
+        UpdateResult r;
+        r.outcome = Outcome::WriteError;
+        r.detail = f.why;
+        return r;
     }
-}
-
-Outcome Run(MainFormState& st, RunContext& ctx, const EntryTexts& e, const PassHooks& hooks) {
-    if (!Valid_Entries(st, e, ctx.report))
-        return Outcome::UserEntryError;
-    Open_Dfile(st, ctx);
-    if (st.OpenErr)
-        return Outcome::FileReadError;
-    return Read_DFile(st, ctx, e.old_lyr, e.new_lyr, e.old_wd, e.new_wd, hooks);
-}
-
-std::optional<std::string> DeriveOutputName(std::string_view input) {
-    if (input.empty())
-        return std::nullopt;
-    // The last character may take several bytes in UTF-8.
-    std::size_t last = input.size() - 1;
-    while (last > 0 && (static_cast<unsigned char>(input[last]) & 0xC0) == 0x80)
-        --last;
-    if (last == 0 || input[last - 1] != '.')
-        return std::nullopt;
-    std::string out(input.substr(0, last - 1));
-    out += "_new.d";
-    return out;
 }
 
 }  // namespace trelvo
