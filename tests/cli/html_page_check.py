@@ -73,7 +73,9 @@ def main():
     cli, libs = os.path.abspath(sys.argv[1]), sys.argv[2]
     with tempfile.TemporaryDirectory() as tmp:
         # Every real library, dry run: one drawing per updated decal, marks where the report says.
-        names = sorted(n for n in os.listdir(libs) if n.endswith(".d"))
+        names = sorted(n for n in os.listdir(libs) if n.endswith(".d")) if os.path.isdir(libs) else []
+        if not names:
+            print(f"SKIP the real libraries: none at {libs}")
         for name in names:
             src = os.path.join(libs, name)
             r = run(cli, ["--layer", "26:1", "--dry-run", "--report", "rows.csv", "--html", "p.html", src], tmp)
@@ -162,7 +164,10 @@ def main():
         check(open(os.path.join(tmp, "odd.d"), "rb").read() == lib, "clash: the input was touched")
     for f in failures:
         print("FAIL", f)
-    return 1 if failures else 0
+    if failures:
+        return 1
+    # 77: skipped, for CTest, when the real libraries were not there to be checked.
+    return 0 if os.path.isdir(libs) else 77
 
 
 if __name__ == "__main__":

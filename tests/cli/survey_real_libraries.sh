@@ -6,6 +6,8 @@ set -euo pipefail
 cli=$1
 libs=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# 77 tells CTest the test was skipped.
+[ -d "$libs" ] || { echo "SKIP: no real libraries at $libs"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail=0
