@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 
+#include "infowin/design.h"
 #include "platform/desktop.h"
 #include "trelvo_version.h"
 
@@ -122,3 +123,29 @@ void StartSysInfo(RegistryReader& reader, const Reporter& show) {
 }
 
 }  // namespace trelvo::about
+
+namespace trelvo {
+
+namespace form = design::aboutForm;
+
+void AboutFormLogic::Form_Load() {
+    w_.setCaption(about::caption());
+    w_.setText(form::lblVersion, about::versionText());
+    w_.setText(form::lblTitle, kProgramTitle);
+    w_.styleAsLink(form::lblLnk);
+    w_.setText(form::lblLnk, form::kHomepage);
+}
+
+void AboutFormLogic::lblLnk_Click() {
+    HyprLnk(w_.text(form::lblLnk));
+}
+
+void AboutFormLogic::StartSysInfo() {
+    about::StartSysInfo(registry(), [this](const Report& r) { w_.showBox(r); });
+}
+
+int AboutFormLogic::HyprLnk(const std::string& URL) {
+    return urlOpener().open(URL);
+}
+
+}  // namespace trelvo

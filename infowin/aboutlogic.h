@@ -1,5 +1,7 @@
-// What the About window does, written once for every toolkit: its load texts, and finding and
-// starting the System Information tool through the registry.
+// What the About window does, written once for every toolkit: its load steps, the link, and
+// finding and starting the System Information tool through the registry. A toolkit's frmAbout
+// owns an AboutFormLogic, forwards its events to it and lends it its controls through
+// AboutFormControls.
 #pragma once
 
 #include <stdexcept>
@@ -8,6 +10,7 @@
 
 #include "engine/report.h"
 #include "platform/registry.h"
+#include "ui/windesign.h"
 
 namespace trelvo::about {
 
@@ -38,3 +41,41 @@ bool GetKeyValue(RegistryReader& reader, RegKey KeyRoot, std::string_view KeyNam
 void StartSysInfo(RegistryReader& reader, const Reporter& show);
 
 }  // namespace trelvo::about
+
+namespace trelvo {
+
+// The controls of a toolkit's About window, named by their designs.
+class AboutFormControls {
+public:
+    virtual void setCaption(const std::string& caption) = 0;  // the title bar, UTF-8
+    virtual std::string text(const design::Control& label) const = 0;
+    virtual void setText(const design::Control& label, const std::string& text) = 0;
+    // Makes a label look like a link: underlined, in the link colour, the hand cursor over it.
+    virtual void styleAsLink(const design::Control& label) = 0;
+    // A modal box with an OK button.
+    virtual void showBox(const Report& report) = 0;
+
+protected:
+    ~AboutFormControls() = default;
+};
+
+class AboutFormLogic {
+public:
+    explicit AboutFormLogic(AboutFormControls& controls) : w_(controls) {}
+
+    // The caption, the title and version, and the link with the full address.
+    void Form_Load();
+    void cmdSysInfo_Click() { StartSysInfo(); }
+    void lblLnk_Click();
+
+    // Finds the System Information tool through the registry in use and starts it, or tells
+    // the user that it is unavailable.
+    void StartSysInfo();
+    // Asks the desktop to open URL; the result is the opener's (above 32 means success).
+    int HyprLnk(const std::string& URL);
+
+private:
+    AboutFormControls& w_;
+};
+
+}  // namespace trelvo

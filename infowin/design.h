@@ -29,7 +29,11 @@ inline constexpr Control btnAbout{"btnAbout", Button, nullptr, "About", 3120, 42
 inline constexpr Control Command1{"Command1", Button, nullptr, "Licence Agreement", 120, 4200, 1695, 325, 3};
 // clang-format on
 
-inline constexpr const Control* kControls[] = {&tbxHelp, &btnClose, &btnAbout, &Command1};
+// Every control by its design name; kControls and both toolkits' named members are made from it.
+#define TRELVO_HELP_FORM_CONTROLS(X) X(tbxHelp) X(btnClose) X(btnAbout) X(Command1)
+
+inline constexpr const Control* kControls[] = {TRELVO_HELP_FORM_CONTROLS(TRELVO_DESIGN_ADDRESS)};
+TRELVO_HELP_FORM_CONTROLS(TRELVO_DESIGN_NAME_CHECK)
 
 }  // namespace helpForm
 
@@ -46,7 +50,11 @@ inline constexpr Control tbxHelp{"tbxHelp", LockedText, nullptr, nullptr, 120, 1
 inline constexpr Control btnClose{"btnClose", Button, nullptr, "Close", 1680, 3240, 1095, 325, 1};
 // clang-format on
 
-inline constexpr const Control* kControls[] = {&tbxHelp, &btnClose};
+// Every control by its design name; kControls and both toolkits' named members are made from it.
+#define TRELVO_LICENCE_FORM_CONTROLS(X) X(tbxHelp) X(btnClose)
+
+inline constexpr const Control* kControls[] = {TRELVO_LICENCE_FORM_CONTROLS(TRELVO_DESIGN_ADDRESS)};
+TRELVO_LICENCE_FORM_CONTROLS(TRELVO_DESIGN_NAME_CHECK)
 
 }  // namespace licenceForm
 
@@ -83,9 +91,14 @@ inline constexpr Line Line1_1{"Line1", 1, 90, 2205, 4680, 2205, 0x808080, 1};
 inline constexpr Line Line1_0{"Line1", 0, 105, 2220, 4680, 2220, 0xFFFFFF, 2};
 // clang-format on
 
-inline constexpr const Control* kControls[] = {&picIcon,        &lblTitle,      &lblVersion,
-                                               &lblDescription, &lblDisclaimer, &lblLnk,
-                                               &cmdOK,          &cmdSysInfo};
+// Every control by its design name; kControls and both toolkits' named members are made from it.
+// Line1 is no control: each toolkit draws its two rules itself.
+#define TRELVO_ABOUT_FORM_CONTROLS(X)                                                         \
+    X(picIcon) X(lblTitle) X(lblVersion) X(lblDescription) X(lblDisclaimer) X(lblLnk) X(cmdOK) \
+    X(cmdSysInfo)
+
+inline constexpr const Control* kControls[] = {TRELVO_ABOUT_FORM_CONTROLS(TRELVO_DESIGN_ADDRESS)};
+TRELVO_ABOUT_FORM_CONTROLS(TRELVO_DESIGN_NAME_CHECK)
 
 // The logo in picIcon, in pixels.
 inline constexpr int kLogoWidth = 54;

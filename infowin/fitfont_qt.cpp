@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QStyle>
 
-namespace trelvo {
+namespace trelvo::qt {
 
 void fitCaption(QPushButton* button) {
     constexpr qreal kSmallest = 6.0;  // below this a caption is unreadable anyway
@@ -23,4 +23,4 @@ void fitCaption(QPushButton* button) {
     }
 }
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

@@ -5,8 +5,8 @@
 
 class QPushButton;
 
-namespace trelvo {
+namespace trelvo::qt {
 
 void fitCaption(QPushButton* button);
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

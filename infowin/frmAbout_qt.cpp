@@ -8,22 +8,17 @@
 #include <string>
 
 #include "engine/report.h"
-#include "infowin/design.h"
 #include "infowin/fitfont_qt.h"
-#include "infowin/linklabel_qt.h"
-#include "platform/desktop.h"
+#include "ui/qt/linklabel_qt.h"
 #include "ui/qt/messagebox_qt.h"
 #include "ui/qt/twips_qt.h"
 #include "resources/resources_qt.h"
 
-using namespace trelvo;
-namespace form = trelvo::design::aboutForm;
+namespace trelvo::qt {
+
+namespace form = design::aboutForm;
 
 namespace {
-
-QString qs(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 QColor colour(unsigned rgb) {
     return QColor(int(rgb >> 16) & 0xFF, int(rgb >> 8) & 0xFF, int(rgb) & 0xFF);
@@ -43,29 +38,17 @@ QFrame* makeRule(QWidget* parent, const design::Line& line) {
     return rule;
 }
 
-template <typename W>
-W* place(W* widget, const design::Control& c) {
-    widget->setObjectName(QLatin1String(c.name));
-    widget->setGeometry(twipRect(c));
-    return widget;
-}
-
 }  // namespace
 
-frmAbout::frmAbout(QWidget* owner)
-    : QDialog(owner),
-      picIcon(place(new QLabel(this), form::picIcon)),
-      lblTitle(place(new QLabel(qs(form::lblTitle.caption), this), form::lblTitle)),
-      lblVersion(place(new QLabel(qs(form::lblVersion.caption), this), form::lblVersion)),
-      lblDescription(
-          place(new QLabel(qs(form::lblDescription.caption), this), form::lblDescription)),
-      Line1{makeRule(this, form::Line1_0), makeRule(this, form::Line1_1)},
-      lblDisclaimer(place(new QLabel(qs(form::lblDisclaimer.caption), this), form::lblDisclaimer)),
-      lblLnk(place(new LinkLabel(qs(form::lblLnk.caption), this), form::lblLnk)),
-      cmdOK(place(new QPushButton(qs(form::cmdOK.caption), this), form::cmdOK)),
-      cmdSysInfo(place(new QPushButton(qs(form::cmdSysInfo.caption), this), form::cmdSysInfo)) {
+frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
+    widgets_.create(this, form::kControls);
+    Line1 = {makeRule(this, form::Line1_0), makeRule(this, form::Line1_1)};
+#define TRELVO_BIND(name) widgets_.bind(name, form::name);
+    TRELVO_ABOUT_FORM_CONTROLS(TRELVO_BIND)
+#undef TRELVO_BIND
+
     setObjectName(QLatin1String(form::window.name));
-    setWindowTitle(qs(form::window.caption));
+    setWindowTitle(QString::fromUtf8(form::window.caption));
     setWindowIcon(resources::programIcon());
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
@@ -94,7 +77,7 @@ frmAbout::frmAbout(QWidget* owner)
     setTabOrder(cmdOK, cmdSysInfo);
     cmdOK->setFocus();
 
-    Form_Load();
+    logic_.Form_Load();
 }
 
 void frmAbout::showModal(QWidget* owner) {
@@ -103,37 +86,49 @@ void frmAbout::showModal(QWidget* owner) {
     window.exec();
 }
 
-void frmAbout::Form_Load() {
-    setWindowTitle(QString::fromStdString(about::caption()));
-    lblVersion->setText(QString::fromStdString(about::versionText()));
-    lblTitle->setText(QString::fromLatin1(kProgramTitle));
+// ---- The controls, as the shared logic sees them ----
 
-    QFont font = lblLnk->font();
+void frmAbout::setCaption(const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
+}
+
+std::string frmAbout::text(const design::Control& label) const {
+    return static_cast<QLabel*>(widgets_[label])->text().toStdString();
+}
+
+void frmAbout::setText(const design::Control& label, const std::string& text) {
+    static_cast<QLabel*>(widgets_[label])->setText(QString::fromStdString(text));
+}
+
+void frmAbout::styleAsLink(const design::Control& label) {
+    auto* link = static_cast<QLabel*>(widgets_[label]);
+    QFont font = link->font();
     font.setUnderline(true);
-    lblLnk->setFont(font);
-    QPalette palette = lblLnk->palette();
+    link->setFont(font);
+    QPalette palette = link->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         palette.setColor(group, QPalette::WindowText, colour(form::kLinkRgb));
     }
-    lblLnk->setPalette(palette);
-    lblLnk->setCursor(resources::handCursor());
-    lblLnk->setText(qs(form::kHomepage));
+    link->setPalette(palette);
+    link->setCursor(resources::handCursor());
 }
+
+void frmAbout::showBox(const Report& report) {
+    MessageBoxes::show(this, report);
+}
+
+// ---- Events ----
 
 void frmAbout::cmdOK_Click() {
     close();
 }
 
 void frmAbout::cmdSysInfo_Click() {
-    StartSysInfo();
+    logic_.cmdSysInfo_Click();
 }
 
 void frmAbout::lblLnk_Click() {
-    HyprLnk(lblLnk->text());
-}
-
-void frmAbout::StartSysInfo() {
-    about::StartSysInfo(registry(), [this](const Report& r) { MessageBoxes::show(this, r); });
+    logic_.lblLnk_Click();
 }
 
 bool frmAbout::GetKeyValue(RegKey KeyRoot, const QString& KeyName, const QString& SubKeyRef,
@@ -145,6 +140,4 @@ bool frmAbout::GetKeyValue(RegKey KeyRoot, const QString& KeyName, const QString
     return read;
 }
 
-int frmAbout::HyprLnk(const QString& URL) {
-    return urlOpener().open(URL.toStdString());
-}
+}  // namespace trelvo::qt

@@ -3,13 +3,11 @@
 #include <algorithm>
 
 #include "engine/report.h"
-#include "infowin/aboutlogic.h"
-#include "infowin/design.h"
-#include "platform/desktop.h"
 #include "resources/resources_win32.h"
 
-namespace form = trelvo::design::aboutForm;
-using namespace trelvo;
+namespace trelvo::win32 {
+
+namespace form = design::aboutForm;
 
 namespace {
 
@@ -20,17 +18,12 @@ COLORREF colorRef(unsigned rgb) {
 }  // namespace
 
 frmAbout::frmAbout(HWND owner) {
-    create(form::window, form::kControls, owner, win32::programIcon());
-    picIcon = control(form::picIcon);
-    lblTitle = control(form::lblTitle);
-    lblVersion = control(form::lblVersion);
-    lblDescription = control(form::lblDescription);
-    lblDisclaimer = control(form::lblDisclaimer);
-    lblLnk = control(form::lblLnk);
-    cmdOK = control(form::cmdOK);
-    cmdSysInfo = control(form::cmdSysInfo);
+    create(form::window, form::kControls, owner, programIcon());
+#define TRELVO_BIND(name) name = control(form::name);
+    TRELVO_ABOUT_FORM_CONTROLS(TRELVO_BIND)
+#undef TRELVO_BIND
     SendMessageW(cmdOK, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
-    Form_Load();
+    logic_.Form_Load();
 }
 
 void frmAbout::showModal(HWND owner) {
@@ -38,15 +31,31 @@ void frmAbout::showModal(HWND owner) {
     window.runModal(owner);
 }
 
-void frmAbout::Form_Load() {
-    win32::setWindowText(hwnd(), about::caption());
-    win32::setWindowText(lblVersion, about::versionText());
-    win32::setWindowText(lblTitle, kProgramTitle);
-    // Underlined, pure blue (onStaticColour), the hand cursor (onSetCursor), the full address.
-    linkStyled_ = true;
-    SendMessageW(lblLnk, WM_SETFONT, reinterpret_cast<WPARAM>(underlinedFont()), TRUE);
-    win32::setWindowText(lblLnk, form::kHomepage);
+// ---- The controls, as the shared logic sees them ----
+
+void frmAbout::setCaption(const std::string& caption) {
+    setWindowText(hwnd(), caption);
 }
+
+std::string frmAbout::text(const design::Control& label) const {
+    return windowText(control(label));
+}
+
+void frmAbout::setText(const design::Control& label, const std::string& text) {
+    setWindowText(control(label), text);
+}
+
+void frmAbout::styleAsLink(const design::Control& label) {
+    // Underlined here, pure blue (onStaticColour), the hand cursor (onSetCursor).
+    linkStyled_ = true;
+    SendMessageW(control(label), WM_SETFONT, reinterpret_cast<WPARAM>(underlinedFont()), TRUE);
+}
+
+void frmAbout::showBox(const Report& report) {
+    MessageBoxes::show(hwnd(), report);
+}
+
+// ---- Events ----
 
 void frmAbout::onLayout() {
     if (linkStyled_ && lblLnk != nullptr)
@@ -95,7 +104,7 @@ void frmAbout::onDrawItem(const DRAWITEMSTRUCT& item) {
     if (item.hwndItem != picIcon)
         return;
     FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
-    HBITMAP logo = win32::logoBitmap();
+    HBITMAP logo = logoBitmap();
     if (logo == nullptr)
         return;
     HDC source = CreateCompatibleDC(item.hDC);
@@ -120,7 +129,7 @@ bool frmAbout::onStaticColour(HWND control, HDC dc, HBRUSH& brush) {
 bool frmAbout::onSetCursor(HWND control) {
     if (control != lblLnk)
         return false;
-    SetCursor(win32::handCursor());
+    SetCursor(handCursor());
     return true;
 }
 
@@ -129,16 +138,11 @@ void frmAbout::cmdOK_Click() {
 }
 
 void frmAbout::cmdSysInfo_Click() {
-    StartSysInfo();
+    logic_.cmdSysInfo_Click();
 }
 
 void frmAbout::lblLnk_Click() {
-    HyprLnk(win32::windowText(lblLnk));
-}
-
-void frmAbout::StartSysInfo() {
-    about::StartSysInfo(registry(),
-                        [this](const Report& r) { win32::MessageBoxes::show(hwnd(), r); });
+    logic_.lblLnk_Click();
 }
 
 bool frmAbout::GetKeyValue(RegKey KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
@@ -146,6 +150,4 @@ bool frmAbout::GetKeyValue(RegKey KeyRoot, const std::string& KeyName, const std
     return about::GetKeyValue(registry(), KeyRoot, KeyName, SubKeyRef, KeyVal);
 }
 
-int frmAbout::HyprLnk(const std::string& URL) {
-    return urlOpener().open(URL);
-}
+}  // namespace trelvo::win32

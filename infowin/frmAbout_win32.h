@@ -1,14 +1,18 @@
 // The About window, Win32 edition: program title, version and description, the logo, a link to
-// the program's web page and a button that starts the System Information tool. Its load steps
-// and the tool's lookup are the shared ones.
+// the program's web page and a button that starts the System Information tool. Its load steps and
+// handlers are the shared ones (AboutFormLogic); it paints the logo, the rules and the link.
 #pragma once
 
 #include <string>
 
+#include "infowin/aboutlogic.h"
+#include "infowin/design.h"
 #include "platform/registry.h"
 #include "ui/win32/ui_win32.h"
 
-class frmAbout : public trelvo::win32::Window {
+namespace trelvo::win32 {
+
+class frmAbout : public Window, private AboutFormControls {
 public:
     explicit frmAbout(HWND owner);
 
@@ -18,31 +22,25 @@ public:
 
     // Finds the System Information tool through the registry and starts it, or tells the user
     // that it is unavailable.
-    void StartSysInfo();
+    void StartSysInfo() { logic_.StartSysInfo(); }
 
     // Reads one registry value as text into KeyVal (see about::GetKeyValue).
-    bool GetKeyValue(trelvo::RegKey KeyRoot, const std::string& KeyName,
-                     const std::string& SubKeyRef, std::string& KeyVal);
+    bool GetKeyValue(RegKey KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
+                     std::string& KeyVal);
 
     // Asks the desktop to open URL; the result is ShellExecute's (above 32 means success).
-    int HyprLnk(const std::string& URL);
+    int HyprLnk(const std::string& URL) { return logic_.HyprLnk(URL); }
 
-    HWND picIcon = nullptr;
-    HWND lblTitle = nullptr;
-    HWND lblVersion = nullptr;
-    HWND lblDescription = nullptr;
-    HWND lblDisclaimer = nullptr;
-    HWND lblLnk = nullptr;
-    HWND cmdOK = nullptr;
-    HWND cmdSysInfo = nullptr;
+#define TRELVO_DECLARE(name) HWND name = nullptr;
+    TRELVO_ABOUT_FORM_CONTROLS(TRELVO_DECLARE)
+#undef TRELVO_DECLARE
 
 private:
-    void Form_Load();
     void cmdOK_Click();
     void cmdSysInfo_Click();
     void lblLnk_Click();
 
-    void onCommand(const trelvo::design::Control& c, WORD code) override;
+    void onCommand(const design::Control& c, WORD code) override;
     // cmdOK is the default and the cancel button.
     bool onKey(const MSG& msg) override;
     void onPaint(HDC dc) override;
@@ -51,5 +49,15 @@ private:
     bool onSetCursor(HWND control) override;
     void onLayout() override;
 
+    // The controls the shared logic works on.
+    void setCaption(const std::string& caption) override;
+    std::string text(const design::Control& label) const override;
+    void setText(const design::Control& label, const std::string& text) override;
+    void styleAsLink(const design::Control& label) override;
+    void showBox(const Report& report) override;
+
+    AboutFormLogic logic_{*this};
     bool linkStyled_ = false;  // the load steps have made lblLnk a link
 };
+
+}  // namespace trelvo::win32

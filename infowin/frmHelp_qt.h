@@ -2,12 +2,12 @@
 // The main window's Help button shows it with frmHelp::showModal(this).
 #pragma once
 
-#include <QDialog>
+#include "infowin/design.h"
+#include "infowin/textwindow_qt.h"
 
-class QPlainTextEdit;
-class QPushButton;
+namespace trelvo::qt {
 
-class frmHelp : public QDialog {
+class frmHelp : public TextWindow {
     Q_OBJECT
 
 public:
@@ -17,17 +17,14 @@ public:
     // window is gone by then, so the next showing starts again at the top of the text.
     static void showModal(QWidget* owner);
 
-    QPlainTextEdit* const tbxHelp;
-    QPushButton* const btnClose;
-    QPushButton* const btnAbout;
-    QPushButton* const Command1;
-
-protected:
-    // There is no cancel button: Escape leaves the window open.
-    void keyPressEvent(QKeyEvent* event) override;
+#define TRELVO_DECLARE(name) WidgetOf<design::helpForm::name>* name = nullptr;
+    TRELVO_HELP_FORM_CONTROLS(TRELVO_DECLARE)
+#undef TRELVO_DECLARE
 
 private slots:
     void btnClose_Click();
     void btnAbout_Click();
     void Command1_Click();
 };
+
+}  // namespace trelvo::qt

@@ -1,19 +1,18 @@
 #include "infowin/frmHelp_win32.h"
 
-#include "infowin/design.h"
 #include "infowin/frmAbout_win32.h"
 #include "infowin/frmLicAgmt_win32.h"
 #include "resources/resources_win32.h"
 
-namespace form = trelvo::design::helpForm;
+namespace trelvo::win32 {
 
-frmHelp::frmHelp(HWND owner) {
-    create(form::window, form::kControls, owner, trelvo::win32::programIcon());
-    tbxHelp = control(form::tbxHelp);
-    btnClose = control(form::btnClose);
-    btnAbout = control(form::btnAbout);
-    Command1 = control(form::Command1);
-    trelvo::win32::setWindowText(tbxHelp, trelvo::win32::helpText());
+namespace form = design::helpForm;
+
+frmHelp::frmHelp(HWND owner)
+    : TextWindow(form::window, form::kControls, form::tbxHelp, helpText(), owner, programIcon()) {
+#define TRELVO_BIND(name) name = control(form::name);
+    TRELVO_HELP_FORM_CONTROLS(TRELVO_BIND)
+#undef TRELVO_BIND
 }
 
 void frmHelp::showModal(HWND owner) {
@@ -21,7 +20,7 @@ void frmHelp::showModal(HWND owner) {
     window.runModal(owner);
 }
 
-void frmHelp::onCommand(const trelvo::design::Control& c, WORD code) {
+void frmHelp::onCommand(const design::Control& c, WORD code) {
     if (code != BN_CLICKED)
         return;
     if (&c == &form::btnClose)
@@ -30,10 +29,6 @@ void frmHelp::onCommand(const trelvo::design::Control& c, WORD code) {
         btnAbout_Click();
     else if (&c == &form::Command1)
         Command1_Click();
-}
-
-bool frmHelp::onKey(const MSG& msg) {
-    return msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE;
 }
 
 void frmHelp::btnClose_Click() {
@@ -47,3 +42,5 @@ void frmHelp::btnAbout_Click() {
 void frmHelp::Command1_Click() {
     frmLicAgmt::showModal(hwnd());
 }
+
+}  // namespace trelvo::win32

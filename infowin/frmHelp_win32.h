@@ -2,9 +2,12 @@
 // Agreement windows, made from the shared design.
 #pragma once
 
-#include "ui/win32/ui_win32.h"
+#include "infowin/design.h"
+#include "infowin/textwindow_win32.h"
 
-class frmHelp : public trelvo::win32::Window {
+namespace trelvo::win32 {
+
+class frmHelp : public TextWindow {
 public:
     explicit frmHelp(HWND owner);
 
@@ -12,17 +15,16 @@ public:
     // window is gone by then, so the next showing starts again at the top of the text.
     static void showModal(HWND owner);
 
-    HWND tbxHelp = nullptr;
-    HWND btnClose = nullptr;
-    HWND btnAbout = nullptr;
-    HWND Command1 = nullptr;
+#define TRELVO_DECLARE(name) HWND name = nullptr;
+    TRELVO_HELP_FORM_CONTROLS(TRELVO_DECLARE)
+#undef TRELVO_DECLARE
 
 private:
     void btnClose_Click();
     void btnAbout_Click();
     void Command1_Click();
 
-    void onCommand(const trelvo::design::Control& c, WORD code) override;
-    // No default or cancel button: Enter and Escape leave the window open.
-    bool onKey(const MSG& msg) override;
+    void onCommand(const design::Control& c, WORD code) override;
 };
+
+}  // namespace trelvo::win32

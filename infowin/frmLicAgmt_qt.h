@@ -2,12 +2,12 @@
 // the Help window; it only shows the text and asks for no answer.
 #pragma once
 
-#include <QDialog>
+#include "infowin/design.h"
+#include "infowin/textwindow_qt.h"
 
-class QPlainTextEdit;
-class QPushButton;
+namespace trelvo::qt {
 
-class frmLicAgmt : public QDialog {
+class frmLicAgmt : public TextWindow {
     Q_OBJECT
 
 public:
@@ -17,13 +17,12 @@ public:
     // window is gone by then, so the next showing starts from its design again.
     static void showModal(QWidget* owner);
 
-    QPlainTextEdit* const tbxHelp;
-    QPushButton* const btnClose;
-
-protected:
-    // There is no cancel button: Escape leaves the window open.
-    void keyPressEvent(QKeyEvent* event) override;
+#define TRELVO_DECLARE(name) WidgetOf<design::licenceForm::name>* name = nullptr;
+    TRELVO_LICENCE_FORM_CONTROLS(TRELVO_DECLARE)
+#undef TRELVO_DECLARE
 
 private slots:
     void btnClose_Click();
 };
+
+}  // namespace trelvo::qt

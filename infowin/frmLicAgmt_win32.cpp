@@ -1,16 +1,17 @@
 #include "infowin/frmLicAgmt_win32.h"
 
-#include "infowin/design.h"
 #include "resources/resources_win32.h"
 
-namespace form = trelvo::design::licenceForm;
+namespace trelvo::win32 {
 
-frmLicAgmt::frmLicAgmt(HWND owner) {
-    // No icon of its own; its controls keep their design places when it is resized.
-    create(form::window, form::kControls, owner, nullptr);
-    tbxHelp = control(form::tbxHelp);
-    btnClose = control(form::btnClose);
-    trelvo::win32::setWindowText(tbxHelp, trelvo::win32::disclaimerText());
+namespace form = design::licenceForm;
+
+// No icon of its own; its controls keep their design places when it is resized.
+frmLicAgmt::frmLicAgmt(HWND owner)
+    : TextWindow(form::window, form::kControls, form::tbxHelp, disclaimerText(), owner, nullptr) {
+#define TRELVO_BIND(name) name = control(form::name);
+    TRELVO_LICENCE_FORM_CONTROLS(TRELVO_BIND)
+#undef TRELVO_BIND
 }
 
 void frmLicAgmt::showModal(HWND owner) {
@@ -18,15 +19,13 @@ void frmLicAgmt::showModal(HWND owner) {
     window.runModal(owner);
 }
 
-void frmLicAgmt::onCommand(const trelvo::design::Control& c, WORD code) {
+void frmLicAgmt::onCommand(const design::Control& c, WORD code) {
     if (&c == &form::btnClose && code == BN_CLICKED)
         btnClose_Click();
-}
-
-bool frmLicAgmt::onKey(const MSG& msg) {
-    return msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE;
 }
 
 void frmLicAgmt::btnClose_Click() {
     close();
 }
+
+}  // namespace trelvo::win32

@@ -1,9 +1,12 @@
 // The Licence Agreement window, Win32 edition: the terms-of-use disclaimer in a read-only box.
 #pragma once
 
-#include "ui/win32/ui_win32.h"
+#include "infowin/design.h"
+#include "infowin/textwindow_win32.h"
 
-class frmLicAgmt : public trelvo::win32::Window {
+namespace trelvo::win32 {
+
+class frmLicAgmt : public TextWindow {
 public:
     explicit frmLicAgmt(HWND owner);
 
@@ -11,13 +14,14 @@ public:
     // window is gone by then, so the next showing has the design size again.
     static void showModal(HWND owner);
 
-    HWND tbxHelp = nullptr;
-    HWND btnClose = nullptr;
+#define TRELVO_DECLARE(name) HWND name = nullptr;
+    TRELVO_LICENCE_FORM_CONTROLS(TRELVO_DECLARE)
+#undef TRELVO_DECLARE
 
 private:
     void btnClose_Click();
 
-    void onCommand(const trelvo::design::Control& c, WORD code) override;
-    // No default or cancel button: Enter and Escape leave the window open.
-    bool onKey(const MSG& msg) override;
+    void onCommand(const design::Control& c, WORD code) override;
 };
+
+}  // namespace trelvo::win32

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 
-namespace trelvo {
+namespace trelvo::qt {
 
 BusyCursor::BusyCursor() {
     QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
@@ -13,4 +13,4 @@ BusyCursor::~BusyCursor() {
     QApplication::restoreOverrideCursor();
 }
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

@@ -1,7 +1,7 @@
 // The busy cursor over the whole application while a run works; gone again when this object is.
 #pragma once
 
-namespace trelvo {
+namespace trelvo::qt {
 
 class BusyCursor {
 public:
@@ -11,4 +11,4 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

@@ -62,12 +62,23 @@ inline constexpr Control Frame4{"Frame4", Frame, nullptr, "", 120, 4560, 4150, 3
 inline constexpr Control Label10{"Label10", Label, nullptr, "Trelvo " TRELVO_VERSION " for PCB librarians", 840, 4620, 2775, 225, 23, TRELVO_HOMEPAGE_URL};
 // clang-format on
 
-// Top to bottom, each frame followed by what it holds.
-inline constexpr const Control* kControls[] = {
-    &Label5,   &Frame1,   &Label1,  &tbxOldLyr,   &Label2,      &tbxNewLyr, &Label8,
-    &chkEnLyr, &Frame2,   &Label3,  &tbxOldWd,    &Label4,      &tbxNewWd,  &Label9,
-    &chkEnWd,  &Frame3,   &Label6,  &tbxFileOpen, &btnFileOpen, &Label7,    &tbxFileOut,
-    &btnRun,   &btnClose, &btnHelp, &Frame4,      &Label10};
+// Every control by its design name, top to bottom, each frame followed by what it holds. The
+// list is written once: kControls is made from it, and each toolkit's window declares and binds
+// its named members from it (a member's kind is its design record's).
+#define TRELVO_MAIN_FORM_CONTROLS(X)                                                          \
+    X(Label5) X(Frame1) X(Label1) X(tbxOldLyr) X(Label2) X(tbxNewLyr) X(Label8) X(chkEnLyr) \
+    X(Frame2) X(Label3) X(tbxOldWd) X(Label4) X(tbxNewWd) X(Label9) X(chkEnWd) X(Frame3)    \
+    X(Label6) X(tbxFileOpen) X(btnFileOpen) X(Label7) X(tbxFileOut) X(btnRun) X(btnClose)   \
+    X(btnHelp) X(Frame4) X(Label10)
+
+inline constexpr const Control* kControls[] = {TRELVO_MAIN_FORM_CONTROLS(TRELVO_DESIGN_ADDRESS)};
+TRELVO_MAIN_FORM_CONTROLS(TRELVO_DESIGN_NAME_CHECK)
+
+// The events the shared window logic answers, by their handlers' names: MainFormLogic has a
+// handler of each name, and each toolkit's window one that passes the event on to it.
+#define TRELVO_MAIN_FORM_LOGIC_EVENTS(X)                                                      \
+    X(chkEnLyr_Click) X(chkEnWd_Click) X(tbxFileOpen_Change) X(tbxFileOut_Change) X(btnRun_Click) \
+    X(btnFileOpen_Click)
 
 // The entry pairs an Enable box switches, each with the flag of the run state it sets.
 struct Pair {

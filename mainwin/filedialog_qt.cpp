@@ -2,7 +2,7 @@
 
 #include <QFileDialog>
 
-namespace trelvo {
+namespace trelvo::qt {
 
 namespace {
 
@@ -49,4 +49,4 @@ void FileDialogs::setAnswerer(Answerer a) {
     answerer() = std::move(a);
 }
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

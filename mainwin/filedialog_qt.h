@@ -10,7 +10,7 @@
 
 class QWidget;
 
-namespace trelvo {
+namespace trelvo::qt {
 
 // What the main window asks the file-open dialog for. It is filled once when the window loads
 // and reused by every Browse, so each Browse opens on the file chosen the time before.
@@ -35,4 +35,4 @@ public:
     static void setAnswerer(Answerer answerer);
 };
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFontMetrics>
-#include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,8 +17,10 @@
 #include "ui/qt/syscolors_qt.h"
 #include "resources/resources_qt.h"
 
-namespace form = trelvo::design::mainForm;
-using trelvo::design::Control;
+namespace trelvo::qt {
+
+namespace form = design::mainForm;
+using design::Control;
 
 namespace {
 
@@ -29,22 +30,12 @@ QString qs(const char* utf8) {
     return utf8 != nullptr ? QString::fromUtf8(utf8) : QString();
 }
 
-template <typename W>
-W* place(W* widget, const Control& c) {
-    widget->setObjectName(QLatin1String(c.name));
-    widget->setGeometry(trelvo::twipRect(c));
-    if (c.toolTip != nullptr) {
-        widget->setToolTip(qs(c.toolTip));
-    }
-    return widget;
-}
-
 // An entry box's background follows its state: COLOR_WINDOW (the scheme's Base colour) when
 // enabled, COLOR_INACTIVEBORDER (the scheme's disabled Base colour, a light grey) when disabled.
 // Set for every colour group, or the style would paint a disabled box with the palette's own
 // disabled colour and ignore ours.
 void paintBox(QLineEdit* box) {
-    const QColor colour = box->isEnabled() ? trelvo::colorWindow() : trelvo::colorInactiveBorder();
+    const QColor colour = box->isEnabled() ? colorWindow() : colorInactiveBorder();
     QPalette palette;  // only Base is set; every other role stays inherited
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         palette.setColor(group, QPalette::Base, colour);
@@ -89,12 +80,12 @@ bool captionsFit(const QWidget* window, const QFont& font) {
 frmTrelvo::frmTrelvo(QWidget* parent) : QDialog(parent) {
     setObjectName(QLatin1String(form::window.name));
     setWindowTitle(qs(form::window.caption));
-    setWindowIcon(trelvo::resources::programIcon());
+    setWindowIcon(resources::programIcon());
     // A plain top-level window: minimise but no maximise, since the size is fixed.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(trelvo::clientSize(form::window));
+    setFixedSize(clientSize(form::window));
     // Shown without a position of its own, a dialog is centred on the screen when it appears.
 
     createControls();
@@ -107,88 +98,19 @@ frmTrelvo::frmTrelvo(QWidget* parent) : QDialog(parent) {
 frmTrelvo::~frmTrelvo() = default;
 
 void frmTrelvo::createControls() {
-    // Each control goes into the window or the frame its design names.
-    const auto in = [this](const Control& c) -> QWidget* {
-        return c.in != nullptr ? widget(*c.in) : this;
-    };
+    widgets_.create(this, form::kControls);
+#define TRELVO_BIND(name) widgets_.bind(name, form::name);
+    TRELVO_MAIN_FORM_CONTROLS(TRELVO_BIND)
+#undef TRELVO_BIND
     for (const Control* c : form::kControls) {
-        QWidget* made = nullptr;
-        switch (c->kind) {
-            case trelvo::design::Kind::Label:
-                made = place(new QLabel(qs(c->caption), in(*c)), *c);
-                break;
-            case trelvo::design::Kind::TextBox: {
-                auto* box = place(new QLineEdit(qs(c->caption), in(*c)), *c);
-                setBoxEnabled(box, c->enabled);
-                made = box;
-                break;
-            }
-            case trelvo::design::Kind::Frame:
-                if (c->height <= 30) {
-                    // A frame this low is a sunken divider line.
-                    auto* line = place(new QFrame(in(*c)), *c);
-                    line->setFrameShape(QFrame::HLine);
-                    line->setFrameShadow(QFrame::Sunken);
-                    made = line;
-                } else {
-                    made = place(new QGroupBox(qs(c->caption), in(*c)), *c);
-                }
-                break;
-            case trelvo::design::Kind::Button: {
-                auto* b = place(new QPushButton(qs(c->caption), in(*c)), *c);
-                // No button is a default button: Enter presses only the button that has the
-                // focus (see keyPressEvent), so Enter in an entry box cannot start a run or end
-                // the program.
-                b->setAutoDefault(false);
-                made = b;
-                break;
-            }
-            case trelvo::design::Kind::CheckBox: {
-                auto* check = place(new QCheckBox(in(*c)), *c);
-                check->setChecked(c->checked);
-                made = check;
-                break;
-            }
-            default:
-                break;
+        if (c->kind == design::Kind::TextBox) {
+            paintBox(static_cast<QLineEdit*>(widgets_[*c]));
+        } else if (c->kind == design::Kind::Button) {
+            // No button is a default button: Enter presses only the button that has the focus
+            // (see keyPressEvent), so Enter in an entry box cannot start a run or end the program.
+            static_cast<QPushButton*>(widgets_[*c])->setAutoDefault(false);
         }
-        widgets_[c] = made;
     }
-
-    const auto get = [this]<typename W>(W*& member, const Control& c) {
-        member = static_cast<W*>(widget(c));
-    };
-    get(Label5, form::Label5);
-    get(Frame1, form::Frame1);
-    get(Label1, form::Label1);
-    get(tbxOldLyr, form::tbxOldLyr);
-    get(Label2, form::Label2);
-    get(tbxNewLyr, form::tbxNewLyr);
-    get(Label8, form::Label8);
-    get(chkEnLyr, form::chkEnLyr);
-    get(Frame2, form::Frame2);
-    get(Label3, form::Label3);
-    get(tbxOldWd, form::tbxOldWd);
-    get(Label4, form::Label4);
-    get(tbxNewWd, form::tbxNewWd);
-    get(Label9, form::Label9);
-    get(chkEnWd, form::chkEnWd);
-    get(Frame3, form::Frame3);
-    get(Label6, form::Label6);
-    get(tbxFileOpen, form::tbxFileOpen);
-    get(btnFileOpen, form::btnFileOpen);
-    get(Label7, form::Label7);
-    get(tbxFileOut, form::tbxFileOut);
-    get(btnRun, form::btnRun);
-    get(btnClose, form::btnClose);
-    get(btnHelp, form::btnHelp);
-    get(Frame4, form::Frame4);
-    get(Label10, form::Label10);
-}
-
-QWidget* frmTrelvo::widget(const Control& c) const {
-    const auto found = widgets_.find(&c);
-    return found != widgets_.end() ? found->second : nullptr;
 }
 
 // The layout was drawn for a small dialog font. Where the desktop's default font is larger every
@@ -208,11 +130,11 @@ void frmTrelvo::fitFont() {
 }
 
 void frmTrelvo::setTabOrderAndFocus() {
-    const std::vector<const Control*> order = trelvo::design::tabOrder(form::kControls);
+    const std::vector<const Control*> order = design::tabOrder(form::kControls);
     for (std::size_t i = 1; i < order.size(); ++i) {
-        setTabOrder(widget(*order[i - 1]), widget(*order[i]));
+        setTabOrder(widgets_[*order[i - 1]], widgets_[*order[i]]);
     }
-    widget(*order.front())->setFocus();
+    widgets_[*order.front()]->setFocus();
 }
 
 void frmTrelvo::connectHandlers() {
@@ -229,34 +151,34 @@ void frmTrelvo::connectHandlers() {
 // ---- The controls, as the shared logic sees them ----
 
 std::string frmTrelvo::text(const Control& box) const {
-    return static_cast<QLineEdit*>(widget(box))->text().toStdString();
+    return static_cast<QLineEdit*>(widgets_[box])->text().toStdString();
 }
 
 void frmTrelvo::setText(const Control& box, const std::string& text) {
-    static_cast<QLineEdit*>(widget(box))->setText(QString::fromStdString(text));
+    static_cast<QLineEdit*>(widgets_[box])->setText(QString::fromStdString(text));
 }
 
-trelvo::CheckValue frmTrelvo::value(const Control& check) const {
-    switch (static_cast<QCheckBox*>(widget(check))->checkState()) {
+CheckValue frmTrelvo::value(const Control& check) const {
+    switch (static_cast<QCheckBox*>(widgets_[check])->checkState()) {
         case Qt::Unchecked:
-            return trelvo::CheckValue::Unchecked;
+            return CheckValue::Unchecked;
         case Qt::Checked:
-            return trelvo::CheckValue::Checked;
+            return CheckValue::Checked;
         case Qt::PartiallyChecked:
             break;
     }
-    return trelvo::CheckValue::Greyed;
+    return CheckValue::Greyed;
 }
 
 void frmTrelvo::setEntryEnabled(const Control& box, bool enabled) {
-    setBoxEnabled(static_cast<QLineEdit*>(widget(box)), enabled);
+    setBoxEnabled(static_cast<QLineEdit*>(widgets_[box]), enabled);
 }
 
 void frmTrelvo::fillOpenDialogRequest() {
     OpenDlgRec.owner = this;
     OpenDlgRec.title = qs(form::kOpenDialogTitle);
     OpenDlgRec.filters.clear();
-    for (const trelvo::design::FileFilter& f : form::kOpenDialogFilters) {
+    for (const design::FileFilter& f : form::kOpenDialogFilters) {
         OpenDlgRec.filters << qs(f.description);  // Qt reads the pattern from the parentheses
     }
     OpenDlgRec.filterIndex = form::kOpenDialogFilterIndex;
@@ -264,15 +186,15 @@ void frmTrelvo::fillOpenDialogRequest() {
 }
 
 std::optional<std::string> frmTrelvo::showOpenDialog() {
-    const std::optional<QString> chosen = trelvo::FileDialogs::getOpenFileName(OpenDlgRec);
+    const std::optional<QString> chosen = FileDialogs::getOpenFileName(OpenDlgRec);
     if (!chosen) {
         return std::nullopt;
     }
     return chosen->toStdString();
 }
 
-void frmTrelvo::showBox(const trelvo::Report& report) {
-    trelvo::MessageBoxes::show(this, report);
+void frmTrelvo::showBox(const Report& report) {
+    MessageBoxes::show(this, report);
 }
 
 void frmTrelvo::setBusy(bool busy) {
@@ -285,29 +207,10 @@ void frmTrelvo::setBusy(bool busy) {
 
 // ---- Events ----
 
-void frmTrelvo::chkEnLyr_Click() {
-    logic_.chkEnLyr_Click();
-}
-
-void frmTrelvo::chkEnWd_Click() {
-    logic_.chkEnWd_Click();
-}
-
-void frmTrelvo::tbxFileOpen_Change() {
-    logic_.tbxFileOpen_Change();
-}
-
-void frmTrelvo::tbxFileOut_Change() {
-    logic_.tbxFileOut_Change();
-}
-
-void frmTrelvo::btnRun_Click() {
-    logic_.btnRun_Click();
-}
-
-void frmTrelvo::btnFileOpen_Click() {
-    logic_.btnFileOpen_Click();
-}
+#define TRELVO_FORWARD(handler) \
+    void frmTrelvo::handler() { logic_.handler(); }
+TRELVO_MAIN_FORM_LOGIC_EVENTS(TRELVO_FORWARD)
+#undef TRELVO_FORWARD
 
 void frmTrelvo::btnHelp_Click() {
     frmHelp::showModal(this);
@@ -346,3 +249,5 @@ void frmTrelvo::keyPressEvent(QKeyEvent* event) {
             QDialog::keyPressEvent(event);
     }
 }
+
+}  // namespace trelvo::qt

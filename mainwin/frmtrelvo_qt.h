@@ -6,22 +6,18 @@
 
 #include <QDialog>
 
-#include <map>
 #include <optional>
 #include <string_view>
 
 #include "mainwin/busycursor_qt.h"
+#include "mainwin/design.h"
 #include "mainwin/filedialog_qt.h"
 #include "mainwin/mainlogic.h"
+#include "ui/qt/widgets_qt.h"
 
-class QCheckBox;
-class QFrame;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
+namespace trelvo::qt {
 
-class frmTrelvo : public QDialog, private trelvo::MainFormControls {
+class frmTrelvo : public QDialog, private MainFormControls {
     Q_OBJECT
 
 public:
@@ -29,8 +25,8 @@ public:
     ~frmTrelvo() override;
 
     // The run state, for whoever needs to look at it (the tests).
-    const trelvo::MainFormState& state() const { return logic_; }
-    const trelvo::OpenFileRequest& openDialogRequest() const { return OpenDlgRec; }
+    const MainFormState& state() const { return logic_; }
+    const OpenFileRequest& openDialogRequest() const { return OpenDlgRec; }
 
     // The steps of a run, each delegating to the shared logic with this window's state and files.
     bool Valid_Entries() { return logic_.Valid_Entries(); }
@@ -57,50 +53,29 @@ private slots:
 
 private:
     // The controls the shared logic works on.
-    std::string text(const trelvo::design::Control& box) const override;
-    void setText(const trelvo::design::Control& box, const std::string& text) override;
-    trelvo::CheckValue value(const trelvo::design::Control& check) const override;
-    void setEntryEnabled(const trelvo::design::Control& box, bool enabled) override;
+    std::string text(const design::Control& box) const override;
+    void setText(const design::Control& box, const std::string& text) override;
+    CheckValue value(const design::Control& check) const override;
+    void setEntryEnabled(const design::Control& box, bool enabled) override;
     void fillOpenDialogRequest() override;
     std::optional<std::string> showOpenDialog() override;
-    void showBox(const trelvo::Report& report) override;
+    void showBox(const Report& report) override;
     void setBusy(bool busy) override;
 
     void createControls();
     void fitFont();
     void setTabOrderAndFocus();
     void connectHandlers();
-    QWidget* widget(const trelvo::design::Control& c) const;
 
-    trelvo::OpenFileRequest OpenDlgRec;
-    trelvo::MainFormLogic logic_{*this};
-    std::optional<trelvo::BusyCursor> busy_;  // held while a run works
-    std::map<const trelvo::design::Control*, QWidget*> widgets_;
+    OpenFileRequest OpenDlgRec;
+    MainFormLogic logic_{*this};
+    std::optional<BusyCursor> busy_;  // held while a run works
+    DesignWidgets widgets_;
 
-    QLabel* Label5 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLineEdit* tbxOldLyr = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* tbxNewLyr = nullptr;
-    QLabel* Label8 = nullptr;
-    QCheckBox* chkEnLyr = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLineEdit* tbxOldWd = nullptr;
-    QLabel* Label4 = nullptr;
-    QLineEdit* tbxNewWd = nullptr;
-    QLabel* Label9 = nullptr;
-    QCheckBox* chkEnWd = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLineEdit* tbxFileOpen = nullptr;
-    QPushButton* btnFileOpen = nullptr;
-    QLabel* Label7 = nullptr;
-    QLineEdit* tbxFileOut = nullptr;
-    QPushButton* btnRun = nullptr;
-    QPushButton* btnClose = nullptr;
-    QPushButton* btnHelp = nullptr;
-    QFrame* Frame4 = nullptr;
-    QLabel* Label10 = nullptr;
+    // The controls, as named members of the classes their designs make.
+#define TRELVO_DECLARE(name) WidgetOf<design::mainForm::name>* name = nullptr;
+    TRELVO_MAIN_FORM_CONTROLS(TRELVO_DECLARE)
+#undef TRELVO_DECLARE
 };
+
+}  // namespace trelvo::qt

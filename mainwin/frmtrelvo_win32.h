@@ -2,74 +2,53 @@
 // window, with native controls. Its handlers forward to the shared window logic.
 #pragma once
 
+#include "mainwin/design.h"
 #include "mainwin/filedialog_win32.h"
 #include "mainwin/mainlogic.h"
 #include "ui/win32/ui_win32.h"
 
-class frmTrelvo : public trelvo::win32::Window, private trelvo::MainFormControls {
+namespace trelvo::win32 {
+
+class frmTrelvo : public Window, private MainFormControls {
 public:
     frmTrelvo();
     ~frmTrelvo() override;
 
     // The run state and the dialog request, for whoever needs to look at them (the tests).
-    const trelvo::MainFormState& state() const { return logic_; }
-    const trelvo::win32::OpenFileRequest& openDialogRequest() const { return OpenDlgRec; }
+    const MainFormState& state() const { return logic_; }
+    const OpenFileRequest& openDialogRequest() const { return OpenDlgRec; }
 
     // Shows the window and gives the focus to Run.
     void show();
 
     // The controls, as named members.
-    HWND Label5 = nullptr;
-    HWND Frame1 = nullptr;
-    HWND Label1 = nullptr;
-    HWND tbxOldLyr = nullptr;
-    HWND Label2 = nullptr;
-    HWND tbxNewLyr = nullptr;
-    HWND Label8 = nullptr;
-    HWND chkEnLyr = nullptr;
-    HWND Frame2 = nullptr;
-    HWND Label3 = nullptr;
-    HWND tbxOldWd = nullptr;
-    HWND Label4 = nullptr;
-    HWND tbxNewWd = nullptr;
-    HWND Label9 = nullptr;
-    HWND chkEnWd = nullptr;
-    HWND Frame3 = nullptr;
-    HWND Label6 = nullptr;
-    HWND tbxFileOpen = nullptr;
-    HWND btnFileOpen = nullptr;
-    HWND Label7 = nullptr;
-    HWND tbxFileOut = nullptr;
-    HWND btnRun = nullptr;
-    HWND btnClose = nullptr;
-    HWND btnHelp = nullptr;
-    HWND Frame4 = nullptr;
-    HWND Label10 = nullptr;
+#define TRELVO_DECLARE(name) HWND name = nullptr;
+    TRELVO_MAIN_FORM_CONTROLS(TRELVO_DECLARE)
+#undef TRELVO_DECLARE
 
 private:
-    void chkEnLyr_Click();
-    void chkEnWd_Click();
-    void tbxFileOpen_Change();
-    void tbxFileOut_Change();
-    void btnRun_Click();
-    void btnFileOpen_Click();
+#define TRELVO_DECLARE(handler) void handler();
+    TRELVO_MAIN_FORM_LOGIC_EVENTS(TRELVO_DECLARE)
+#undef TRELVO_DECLARE
     void btnHelp_Click();
     void btnClose_Click();
 
-    void onCommand(const trelvo::design::Control& c, WORD code) override;
+    void onCommand(const design::Control& c, WORD code) override;
     bool onKey(const MSG& msg) override;
     void onDestroy() override;
 
     // The controls the shared logic works on.
-    std::string text(const trelvo::design::Control& box) const override;
-    void setText(const trelvo::design::Control& box, const std::string& text) override;
-    trelvo::CheckValue value(const trelvo::design::Control& check) const override;
-    void setEntryEnabled(const trelvo::design::Control& box, bool enabled) override;
+    std::string text(const design::Control& box) const override;
+    void setText(const design::Control& box, const std::string& text) override;
+    CheckValue value(const design::Control& check) const override;
+    void setEntryEnabled(const design::Control& box, bool enabled) override;
     void fillOpenDialogRequest() override;
     std::optional<std::string> showOpenDialog() override;
-    void showBox(const trelvo::Report& report) override;
+    void showBox(const Report& report) override;
     void setBusy(bool busy) override;
 
-    trelvo::win32::OpenFileRequest OpenDlgRec;
-    trelvo::MainFormLogic logic_{*this};
+    OpenFileRequest OpenDlgRec;
+    MainFormLogic logic_{*this};
 };
+
+}  // namespace trelvo::win32

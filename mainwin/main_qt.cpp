@@ -11,7 +11,7 @@ int main(int argc, char* argv[]) {
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TRELVO_APP_ID));
 
-    frmTrelvo window;
+    trelvo::qt::frmTrelvo window;
     window.show();
     return QApplication::exec();
 }

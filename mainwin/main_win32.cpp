@@ -17,7 +17,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     int status = 0;
     {
-        frmTrelvo window;
+        trelvo::win32::frmTrelvo window;
         window.show();
         status = trelvo::win32::runMessageLoop();
     }

@@ -25,6 +25,10 @@
 #include "mainwin/frmtrelvo_qt.h"
 #include "ui/qt/messagebox_qt.h"
 
+using trelvo::qt::frmAbout;
+using trelvo::qt::frmLicAgmt;
+using trelvo::qt::frmTrelvo;
+
 namespace {
 
 // The offscreen platform draws no window frames, so each picture gets a plain title bar with the
@@ -88,8 +92,8 @@ struct Scene {
         type("tbxFileOut", path(out));
     }
     void browseAnswer(std::optional<QString> answer) {
-        trelvo::FileDialogs::setAnswerer(
-            [answer](const trelvo::OpenFileRequest&) { return answer; });
+        trelvo::qt::FileDialogs::setAnswerer(
+            [answer](const trelvo::qt::OpenFileRequest&) { return answer; });
     }
 };
 
@@ -196,7 +200,7 @@ int main(int argc, char* argv[]) {
          }},
         {"open-file-dialog.png",
          [](Scene& s) {
-             trelvo::FileDialogs::setAnswerer(nullptr);
+             trelvo::qt::FileDialogs::setAnswerer(nullptr);
              return s.click("btnFileOpen"), nullptr;
          }},
         {"no-file-selected.png",
@@ -213,7 +217,7 @@ int main(int argc, char* argv[]) {
          [](Scene& s) { return frmLicAgmt::showModal(&s.window), nullptr; }},
         {"system-info-unavailable.png",
          [](Scene& s) {
-             trelvo::MessageBoxes::show(
+             trelvo::qt::MessageBoxes::show(
                  &s.window, {"System Information Is Unavailable At This Time", "", trelvo::Icon::None});
              return nullptr;
          }},
@@ -228,7 +232,7 @@ int main(int argc, char* argv[]) {
         auto scene = std::make_unique<Scene>();
         scene->dir = dir;
         scene->window.show();
-        trelvo::FileDialogs::setAnswerer(nullptr);
+        trelvo::qt::FileDialogs::setAnswerer(nullptr);
         catcher.target = file;
         if (QWidget* widget = shot.act(*scene)) {
             catcher.target.clear();

@@ -23,6 +23,9 @@
 #include "files/utf16.h"
 
 namespace form = trelvo::design::mainForm;
+using trelvo::win32::frmAbout;
+using trelvo::win32::frmLicAgmt;
+using trelvo::win32::frmTrelvo;
 
 namespace {
 

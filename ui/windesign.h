@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace trelvo::design {
@@ -32,6 +33,17 @@ struct Control {
     bool enabled = true;
     bool checked = false;  // check boxes
 };
+
+// A frame this low is drawn as a sunken divider line instead of a captioned group.
+constexpr bool isDivider(const Control& c) {
+    return c.kind == Kind::Frame && c.height <= 30;
+}
+
+// Each window's design lists its controls once, in a macro that applies X to every name in turn
+// (TRELVO_MAIN_FORM_CONTROLS, ...). These two make its kControls array and check that every
+// record carries the name it is listed by.
+#define TRELVO_DESIGN_ADDRESS(control) &control,
+#define TRELVO_DESIGN_NAME_CHECK(control) static_assert(std::string_view(control.name) == #control);
 
 // A straight line drawn on the window's background, in twips.
 struct Line {

@@ -18,6 +18,8 @@
 #include "mainwin/frmtrelvo_qt.h"
 #include "ui/qt/messagebox_qt.h"
 
+using trelvo::qt::frmTrelvo;
+
 namespace {
 
 struct Box {
@@ -29,12 +31,12 @@ struct Box {
 class Recorder {
 public:
     Recorder() {
-        trelvo::MessageBoxes::setRecorder([this](QWidget*, const trelvo::Report& r) {
+        trelvo::qt::MessageBoxes::setRecorder([this](QWidget*, const trelvo::Report& r) {
             boxes.push_back(
                 {QString::fromStdString(r.text), QString::fromStdString(r.title), r.icon});
         });
     }
-    ~Recorder() { trelvo::MessageBoxes::setRecorder(nullptr); }
+    ~Recorder() { trelvo::qt::MessageBoxes::setRecorder(nullptr); }
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
     std::vector<Box> boxes;

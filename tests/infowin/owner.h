@@ -14,7 +14,7 @@ public:
         setGeometry(200, 150, 480, 420);
         help->setGeometry(20, 20, 100, 30);
         counter->setGeometry(20, 70, 100, 30);
-        connect(help, &QPushButton::clicked, this, [this] { frmHelp::showModal(this); });
+        connect(help, &QPushButton::clicked, this, [this] { trelvo::qt::frmHelp::showModal(this); });
         connect(counter, &QPushButton::clicked, this, [this] { ++clicks; });
     }
 

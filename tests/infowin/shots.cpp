@@ -11,6 +11,8 @@
 #include "infowin/frmHelp_qt.h"
 #include "infowin/frmLicAgmt_qt.h"
 
+using namespace trelvo::qt;
+
 namespace {
 
 bool shoot(QDialog& window, const QString& folder) {

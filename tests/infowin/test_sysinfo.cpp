@@ -14,6 +14,7 @@
 #include "platform/registry.h"
 
 using namespace trelvo;
+using namespace trelvo::qt;
 
 namespace {
 

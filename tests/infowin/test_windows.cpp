@@ -14,7 +14,7 @@
 #include "infowin/frmAbout_qt.h"
 #include "infowin/frmHelp_qt.h"
 #include "infowin/frmLicAgmt_qt.h"
-#include "infowin/linklabel_qt.h"
+#include "ui/qt/linklabel_qt.h"
 #include "modal.h"
 #include "owner.h"
 #include "platform/desktop.h"
@@ -25,6 +25,7 @@
 #include "trelvo_version.h"
 
 using namespace trelvo;
+using namespace trelvo::qt;
 
 namespace {
 

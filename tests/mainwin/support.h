@@ -20,6 +20,8 @@
 
 namespace testing_support {
 
+using trelvo::qt::frmTrelvo;
+
 struct ShownBox {
     QString text;
     QString title;
@@ -32,12 +34,12 @@ struct ShownBox {
 class BoxRecorder {
 public:
     BoxRecorder() {
-        trelvo::MessageBoxes::setRecorder([this](QWidget* parent, const trelvo::Report& r) {
+        trelvo::qt::MessageBoxes::setRecorder([this](QWidget* parent, const trelvo::Report& r) {
             boxes.push_back({QString::fromStdString(r.text), QString::fromStdString(r.title),
                              r.icon, parent, QApplication::overrideCursor() != nullptr});
         });
     }
-    ~BoxRecorder() { trelvo::MessageBoxes::setRecorder(nullptr); }
+    ~BoxRecorder() { trelvo::qt::MessageBoxes::setRecorder(nullptr); }
     BoxRecorder(const BoxRecorder&) = delete;
     BoxRecorder& operator=(const BoxRecorder&) = delete;
 
@@ -49,7 +51,7 @@ public:
 class FileAnswers {
 public:
     FileAnswers() {
-        trelvo::FileDialogs::setAnswerer([this](const trelvo::OpenFileRequest& request) {
+        trelvo::qt::FileDialogs::setAnswerer([this](const trelvo::qt::OpenFileRequest& request) {
             requests.push_back(request);
             std::optional<QString> answer;
             if (!answers.empty()) {
@@ -59,12 +61,12 @@ public:
             return answer;
         });
     }
-    ~FileAnswers() { trelvo::FileDialogs::setAnswerer(nullptr); }
+    ~FileAnswers() { trelvo::qt::FileDialogs::setAnswerer(nullptr); }
     FileAnswers(const FileAnswers&) = delete;
     FileAnswers& operator=(const FileAnswers&) = delete;
 
     std::deque<std::optional<QString>> answers;
-    std::vector<trelvo::OpenFileRequest> requests;
+    std::vector<trelvo::qt::OpenFileRequest> requests;
 };
 
 // The window's control of that objectName; aborts the test program when there is none, since

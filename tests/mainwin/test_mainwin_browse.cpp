@@ -65,7 +65,7 @@ void BrowseTest::asksForADecalFile() {
     Fixture f;
     f.browse();
     QCOMPARE(answers.requests.size(), std::size_t(1));
-    const trelvo::OpenFileRequest& r = answers.requests[0];
+    const trelvo::qt::OpenFileRequest& r = answers.requests[0];
     QCOMPARE(r.owner, &f.w);
     QCOMPARE(r.title, QStringLiteral("Open Exported Decal File"));
     QCOMPARE(r.filters,
@@ -211,7 +211,7 @@ void BrowseTest::nextBrowseStartsAtTheLastChoice() {
     QCOMPARE(answers.requests[1].fileName, f.path("parts.d"));
     QCOMPARE(answers.requests[2].fileName, f.path("parts.d"));
     QCOMPARE(f.w.openDialogRequest().fileName, f.path("other.d"));
-    for (const trelvo::OpenFileRequest& r : answers.requests) {
+    for (const trelvo::qt::OpenFileRequest& r : answers.requests) {
         QCOMPARE(r.title, QStringLiteral("Open Exported Decal File"));
         QCOMPARE(r.filterIndex, 0);
     }

@@ -511,7 +511,7 @@ void RunTest::realLibraries() {
 void RunTest::busyCursor() {
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     {
-        trelvo::BusyCursor busy;
+        trelvo::qt::BusyCursor busy;
         QVERIFY(QApplication::overrideCursor() != nullptr);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     }

@@ -229,7 +229,7 @@ void MainWindowTest::initialState() {
     QVERIFY(!box(w, "tbxOldWd")->isEnabled());
     QVERIFY(!box(w, "tbxNewWd")->isEnabled());
 
-    const trelvo::OpenFileRequest& request = w.openDialogRequest();
+    const trelvo::qt::OpenFileRequest& request = w.openDialogRequest();
     QCOMPARE(request.owner, &w);
     QCOMPARE(request.title, QStringLiteral("Open Exported Decal File"));
     QCOMPARE(request.filters,
@@ -242,16 +242,16 @@ void MainWindowTest::initialColours() {
     frmTrelvo w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QVERIFY(trelvo::colorWindow() != trelvo::colorInactiveBorder());
+    QVERIFY(trelvo::qt::colorWindow() != trelvo::qt::colorInactiveBorder());
     for (const char* name : {"tbxOldLyr", "tbxNewLyr"}) {
         QCOMPARE(box(w, name)->palette().color(QPalette::Active, QPalette::Base),
-                 trelvo::colorWindow());
-        QCOMPARE(paintedBackground(box(w, name)), trelvo::colorWindow());
+                 trelvo::qt::colorWindow());
+        QCOMPARE(paintedBackground(box(w, name)), trelvo::qt::colorWindow());
     }
     for (const char* name : {"tbxOldWd", "tbxNewWd"}) {
         QCOMPARE(box(w, name)->palette().color(QPalette::Disabled, QPalette::Base),
-                 trelvo::colorInactiveBorder());
-        QCOMPARE(paintedBackground(box(w, name)), trelvo::colorInactiveBorder());
+                 trelvo::qt::colorInactiveBorder());
+        QCOMPARE(paintedBackground(box(w, name)), trelvo::qt::colorInactiveBorder());
     }
 }
 
@@ -267,7 +267,7 @@ void MainWindowTest::enableBoxesByClick() {
     QCOMPARE(w.state().EnWd, true);
     for (const char* name : {"tbxOldWd", "tbxNewWd"}) {
         QVERIFY(box(w, name)->isEnabled());
-        QCOMPARE(paintedBackground(box(w, name)), trelvo::colorWindow());
+        QCOMPARE(paintedBackground(box(w, name)), trelvo::qt::colorWindow());
     }
     QCOMPARE(box(w, "tbxOldWd")->text(), QStringLiteral("10"));
     QCOMPARE(box(w, "tbxNewWd")->text(), QStringLiteral("5"));
@@ -277,7 +277,7 @@ void MainWindowTest::enableBoxesByClick() {
     QCOMPARE(w.state().EnWd, false);
     for (const char* name : {"tbxOldWd", "tbxNewWd"}) {
         QVERIFY(!box(w, name)->isEnabled());
-        QCOMPARE(paintedBackground(box(w, name)), trelvo::colorInactiveBorder());
+        QCOMPARE(paintedBackground(box(w, name)), trelvo::qt::colorInactiveBorder());
     }
     QCOMPARE(box(w, "tbxOldWd")->text(), QStringLiteral("0.254mm"));  // kept while disabled
 
@@ -285,14 +285,14 @@ void MainWindowTest::enableBoxesByClick() {
     QCOMPARE(w.state().EnLyr, false);
     for (const char* name : {"tbxOldLyr", "tbxNewLyr"}) {
         QVERIFY(!box(w, name)->isEnabled());
-        QCOMPARE(paintedBackground(box(w, name)), trelvo::colorInactiveBorder());
+        QCOMPARE(paintedBackground(box(w, name)), trelvo::qt::colorInactiveBorder());
     }
     QCOMPARE(box(w, "tbxOldLyr")->text(), QStringLiteral("0"));
     QTest::mouseClick(chkEnLyr, Qt::LeftButton);
     QCOMPARE(w.state().EnLyr, true);
     for (const char* name : {"tbxOldLyr", "tbxNewLyr"}) {
         QVERIFY(box(w, name)->isEnabled());
-        QCOMPARE(paintedBackground(box(w, name)), trelvo::colorWindow());
+        QCOMPARE(paintedBackground(box(w, name)), trelvo::qt::colorWindow());
     }
     QCOMPARE(w.state().EnWd, false);  // the other pair is left alone
 }
@@ -324,9 +324,9 @@ void MainWindowTest::thirdStateChangesNothing() {
     QVERIFY(!box(w, "tbxOldWd")->isEnabled());
     QVERIFY(box(w, "tbxOldLyr")->isEnabled());
     QCOMPARE(box(w, "tbxOldWd")->palette().color(QPalette::Disabled, QPalette::Base),
-             trelvo::colorInactiveBorder());
+             trelvo::qt::colorInactiveBorder());
     QCOMPARE(box(w, "tbxOldLyr")->palette().color(QPalette::Active, QPalette::Base),
-             trelvo::colorWindow());
+             trelvo::qt::colorWindow());
 }
 
 void MainWindowTest::coloursFollowTheScheme() {
@@ -346,7 +346,7 @@ void MainWindowTest::coloursFollowTheScheme() {
     QCoreApplication::processEvents();
     QCOMPARE(enabled, QColor(0x20, 0x20, 0x30));
     QCOMPARE(disabled, QColor(0x50, 0x40, 0x40));
-    QCOMPARE(paintedBackground(box(w, "tbxOldLyr")), trelvo::colorWindow());
+    QCOMPARE(paintedBackground(box(w, "tbxOldLyr")), trelvo::qt::colorWindow());
 }
 
 void MainWindowTest::initialFocusAndFocusOrder() {

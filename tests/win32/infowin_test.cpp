@@ -13,6 +13,9 @@
 #include "test_files.h"
 
 using namespace trelvo::test;
+using trelvo::win32::frmAbout;
+using trelvo::win32::frmHelp;
+using trelvo::win32::frmLicAgmt;
 
 namespace {
 

@@ -11,6 +11,8 @@
 #include "test_files.h"
 
 using namespace trelvo::test;
+using trelvo::win32::frmHelp;
+using trelvo::win32::frmTrelvo;
 namespace form = trelvo::design::mainForm;
 
 namespace {

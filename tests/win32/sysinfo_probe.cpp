@@ -21,7 +21,7 @@ int wmain() {
         ++boxes;
     });
     {
-        frmAbout about(nullptr);
+        trelvo::win32::frmAbout about(nullptr);
         SendMessageW(about.cmdSysInfo, BM_CLICK, 0, 0);
     }
     std::fflush(stdout);

@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-namespace trelvo {
+namespace trelvo::qt {
 
 namespace {
 
@@ -45,4 +45,4 @@ Reporter MessageBoxes::reporterFor(QWidget* parent) {
     return [parent](const Report& report) { show(parent, report); };
 }
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

@@ -10,7 +10,7 @@
 
 class QWidget;
 
-namespace trelvo {
+namespace trelvo::qt {
 
 class MessageBoxes {
 public:
@@ -26,4 +26,4 @@ public:
     static Reporter reporterFor(QWidget* parent);
 };
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

@@ -3,7 +3,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 
-namespace trelvo {
+namespace trelvo::qt {
 
 QColor colorWindow() {
     return QGuiApplication::palette().color(QPalette::Active, QPalette::Base);
@@ -13,4 +13,4 @@ QColor colorInactiveBorder() {
     return QGuiApplication::palette().color(QPalette::Disabled, QPalette::Base);
 }
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

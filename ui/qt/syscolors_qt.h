@@ -4,7 +4,7 @@
 
 #include <QColor>
 
-namespace trelvo {
+namespace trelvo::qt {
 
 // Background of an enabled entry box (COLOR_WINDOW): the palette's active Base colour.
 QColor colorWindow();
@@ -14,4 +14,4 @@ QColor colorWindow();
 // behind a disabled entry field, a light grey in the usual schemes (#efefef in Fusion).
 QColor colorInactiveBorder();
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

@@ -7,7 +7,7 @@
 #include "ui/twips.h"
 #include "ui/windesign.h"
 
-namespace trelvo {
+namespace trelvo::qt {
 
 constexpr QRect twipRect(int left, int top, int width, int height) {
     return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
@@ -27,4 +27,4 @@ constexpr QSize clientSize(const design::Window& w) {
     return twipSize(w.width, w.height);
 }
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

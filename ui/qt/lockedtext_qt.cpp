@@ -1,17 +1,14 @@
-#include "infowin/lockedtext_qt.h"
+#include "ui/qt/lockedtext_qt.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
 #include "ui/qt/syscolors_qt.h"
 
-namespace trelvo {
+namespace trelvo::qt {
 
-QPlainTextEdit* makeLockedText(QWidget* parent, const QString& crlfText) {
+QPlainTextEdit* makeLockedText(QWidget* parent) {
     auto* box = new QPlainTextEdit(parent);
-    QString text = crlfText;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    box->setPlainText(text);
     box->setReadOnly(true);
     // Read-only drops keyboard selection; keep it so the text can be copied without a mouse.
     box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -30,4 +27,10 @@ QPlainTextEdit* makeLockedText(QWidget* parent, const QString& crlfText) {
     return box;
 }
 
-}  // namespace trelvo
+void setLockedText(QPlainTextEdit* box, const QString& crlfText) {
+    QString text = crlfText;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box->setPlainText(text);
+}
+
+}  // namespace trelvo::qt

@@ -1,8 +1,8 @@
-#include "infowin/linklabel_qt.h"
+#include "ui/qt/linklabel_qt.h"
 
 #include <QMouseEvent>
 
-namespace trelvo {
+namespace trelvo::qt {
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     // Like a button: releasing outside the label after pressing on it is no click.
@@ -12,4 +12,4 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
 }
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

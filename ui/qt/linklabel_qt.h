@@ -3,7 +3,7 @@
 
 #include <QLabel>
 
-namespace trelvo {
+namespace trelvo::qt {
 
 class LinkLabel : public QLabel {
     Q_OBJECT
@@ -18,4 +18,4 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-}  // namespace trelvo
+}  // namespace trelvo::qt

@@ -7,8 +7,12 @@ class QPlainTextEdit;
 class QString;
 class QWidget;
 
-namespace trelvo {
+namespace trelvo::qt {
 
-QPlainTextEdit* makeLockedText(QWidget* parent, const QString& crlfText);
+// An empty box; its text comes with setLockedText.
+QPlainTextEdit* makeLockedText(QWidget* parent);
 
-}  // namespace trelvo
+// Shows a text with CR LF line ends in the box.
+void setLockedText(QPlainTextEdit* box, const QString& crlfText);
+
+}  // namespace trelvo::qt
