@@ -6,9 +6,11 @@
 #include <system_error>
 
 #include "cli/csv.h"
-#include "cli/glob.h"
+#include "engine/glob.h"
 #include "cli/html_report.h"
 #include "cli/in_place.h"
+#include "cli/rules_file.h"
+#include "engine/check.h"
 #include "engine/decal_format.h"
 #include "engine/messages.h"
 #include "engine/output_name.h"
@@ -16,7 +18,6 @@
 #include "files/file_key.h"
 #include "files/file_streams.h"
 #include "files/paths.h"
-#include "files/native_file.h"
 #include "files/native_file.h"
 #include "files/replace.h"
 
@@ -56,7 +57,8 @@ struct Written {
 };
 
 std::optional<std::string> findClash(const Plan& plan, const std::optional<std::string>& report,
-                                     const std::optional<std::string>& html) {
+                                     const std::optional<std::string>& html,
+                                     const std::optional<std::string>& rules) {
     std::vector<FileKey> inputs;
     for (const Job& j : plan.jobs)
         inputs.emplace_back(j.input);
@@ -123,6 +125,22 @@ std::optional<std::string> findClash(const Plan& plan, const std::optional<std::
         if (e == 1 && key == extras[0].second)
             return what + " names the file of --report";
     }
+    if (rules) {
+        const FileKey key(*rules);
+        for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
+            if (!plan.jobs[i].input.empty() && key == inputs[i])
+                return "--rules " + inQuotes(*rules) + " names an INPUT";
+        }
+        for (const Written& w : written) {
+            if (key == w.key)
+                return "--rules " + inQuotes(*rules) + " names a file the run writes";
+        }
+        for (const auto& [what, extra] : extras) {
+            if (key == extra)
+                return "--rules " + inQuotes(*rules) + " names the file of " +
+                       what.substr(0, what.find(' '));
+        }
+    }
     return std::nullopt;
 }
 
@@ -138,6 +156,17 @@ Planned makePlan(const Options& o) {
         return fail("missing INPUT");
 
     Plan plan;
+    if (o.rules) {
+        if (o.layer || o.width)
+            return fail("--rules cannot be used with --layer or --width");
+        std::string why;
+        std::optional<RulesFile> file = readRulesFile(*o.rules, why);
+        if (!file)
+            return fail(why);
+        plan.rules = std::move(file->rules);
+        plan.rulesWarnings = std::move(file->warnings);
+        plan.rulesMode = true;
+    }
     if (o.layer) {
         if (!splitPair(*o.layer, plan.entries.old_lyr, plan.entries.new_lyr)) {
             return fail("--layer takes OLD:NEW");
@@ -193,7 +222,7 @@ Planned makePlan(const Options& o) {
         }
         plan.jobs.push_back(std::move(job));
     }
-    if (auto clash = findClash(plan, o.report, o.html))
+    if (auto clash = findClash(plan, o.report, o.html, o.rules))
         return fail(*clash);
     result.plan = std::move(plan);
     return result;
@@ -269,21 +298,29 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
         request.onRewrite = [&](const PieceRewrite& p) {
             if (html)
                 html->noteRewrite(p);
-            if (plan.wantRows) {
+            if (plan.wantRows && plan.rulesMode) {
+                const bool piece = p.kind == ItemKind::Piece;
+                appendCsvRow(r.rows, {job.input, p.decal_name, std::to_string(p.line_number),
+                                      kindName(p.kind), piece ? p.keyword : p.name,
+                                      std::to_string(p.rule), p.old_layer, p.new_layer,
+                                      p.old_width, p.new_width, p.old_height, p.new_height,
+                                      unitLetter(p.decal_unit)});
+            } else if (plan.wantRows) {
                 appendCsvRow(r.rows, {job.input, p.decal_name, std::to_string(p.line_number),
                                       p.keyword, p.old_layer, p.new_layer, p.old_width, p.new_width,
                                       unitLetter(p.decal_unit)});
             }
             if (replacing) {
-                pieces.push_back(
-                    {p.line_number, std::string(p.new_width), std::string(p.new_layer)});
+                pieces.push_back({p.line_number, std::string(p.new_width),
+                                  std::string(p.new_layer), p.kind, std::string(p.new_height)});
             }
         };
     }
     const UpdateResult result = runUpdate(request);
     input.reset();  // closed before anything replaces it: Windows replaces no open file
     r.count = result.decals;
-    r.stats = {result.decalHeaders, result.rewrittenLines};
+    r.stats = {result.decalHeaders, result.rewrittenLines, result.rewrittenLabels,
+               result.rewrittenTexts};
     if (result.outcome != Outcome::Done)
         return failed(result.outcome, result.detail);
     if (output && !output->commit(why))
@@ -307,8 +344,15 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
     // Runs that change nothing look like runs that worked: say so, without failing them.
     if (result.decalHeaders == 0)
         console.warning(job.input, "no decal header was recognised, so no decal is counted");
-    if (result.rewrittenLines == 0)
-        console.warning(job.input, "no outline piece matched the entries; nothing was changed");
+    for (const std::string& w : result.warnings)
+        console.warning(job.input, w);
+    if (result.moreWarnings > 0)
+        console.warning(job.input, std::to_string(result.moreWarnings) + " more such decal(s)");
+    if (result.rewrittenLines == 0) {
+        console.warning(job.input, plan.rulesMode
+                                       ? "no rule matched; nothing was changed"
+                                       : "no outline piece matched the entries; nothing was changed");
+    }
     return r;
 }
 
@@ -317,6 +361,12 @@ std::string summaryLine(const Job& job, const Plan& plan, const FileResult& r) {
     switch (r.outcome) {
         case Outcome::Done:
             line += "Done, " + std::to_string(r.count) + " decal(s) updated";
+            if (plan.rulesMode) {
+                const PassStats& s = r.stats;
+                line += " (" + std::to_string(s.rewrittenLines - s.rewrittenLabels - s.rewrittenTexts) +
+                        " piece, " + std::to_string(s.rewrittenLabels) + " label, " +
+                        std::to_string(s.rewrittenTexts) + " text line(s) changed)";
+            }
             if (plan.dryRun) {
                 line += " (dry run, nothing written)";
             } else {
@@ -345,10 +395,15 @@ std::string dryRunCompletion(long count, const std::string& target, bool inPlace
            (inPlace ? "replace: " : "be written to: ") + target;
 }
 
-std::string reportHeader() {
+std::string reportHeader(bool rulesMode) {
     std::string h;
-    appendCsvRow(h, {"input", "decal", "line", "keyword", "old_layer", "new_layer", "old_width",
-                     "new_width", "unit"});
+    if (rulesMode) {
+        appendCsvRow(h, {"input", "decal", "line", "kind", "name", "rule", "old_layer",
+                         "new_layer", "old_width", "new_width", "old_height", "new_height", "unit"});
+    } else {
+        appendCsvRow(h, {"input", "decal", "line", "keyword", "old_layer", "new_layer",
+                         "old_width", "new_width", "unit"});
+    }
     return h;
 }
 

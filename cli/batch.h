@@ -28,6 +28,7 @@ struct EntryTexts {
 struct PassStats {
     std::uint64_t decalHeaders = 0;
     std::uint64_t rewrittenLines = 0;
+    std::uint64_t rewrittenLabels = 0, rewrittenTexts = 0;
 };
 
 struct Plan {
@@ -37,6 +38,8 @@ struct Plan {
     // The pairs read with trelvo-cli's rules; none when no pair is given or a value is empty
     // (each run then reports it as the dialog would).
     std::optional<RuleSet> rules;
+    bool rulesMode = false;                 // --rules: the rules come from a file
+    std::vector<std::string> rulesWarnings;  // what the rules file reader warned of
     std::vector<std::string> decals;
     bool wantRows = false;  // a change report was asked for
     bool dryRun = false;
@@ -71,8 +74,8 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
 // "INPUT: Done, 3 decal(s) updated -> OUTPUT" and the like (see the README).
 std::string summaryLine(const Job& job, const Plan& plan, const FileResult& result);
 
-// The header row of the change report.
-std::string reportHeader();
+// The header row of the change report: the pair options' columns, or those of a rules run.
+std::string reportHeader(bool rulesMode = false);
 
 // The completion text of a dry run: what would have been written, and where.
 std::string dryRunCompletion(long count, const std::string& target, bool inPlace);

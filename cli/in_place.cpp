@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "engine/decal_format.h"
+#include "engine/decal_layout.h"
 #include "engine/fields.h"
 #include "files/channels.h"
 #include "files/replace.h"
@@ -32,9 +33,14 @@ std::optional<std::string> checkWritten(const std::string& input, const std::str
             return "the written file ends before line " + std::to_string(lineNumber);
         }
         std::string_view want = inLine;
-        if (piece != pieces.end() && piece->line == lineNumber) {
+        if (piece != pieces.end() && piece->line == lineNumber && piece->kind != ItemKind::Piece) {
+            expected = withItemFields(inLine, piece->kind == ItemKind::Label, piece->newLayer,
+                                      piece->newHeight, piece->newWidth);
+            want = expected;
+            ++piece;
+        } else if (piece != pieces.end() && piece->line == lineNumber) {
             Str2Ary_All(inLine, " ", 1, fields);
-            if (!isEligiblePiece(fields)) {
+            if (fields.count() != kPieceFields) {
                 return "line " + std::to_string(lineNumber) + " was rewritten but is no piece line";
             }
             rebuildPieceLine(fields[1], fields[2], piece->newWidth, piece->newLayer, fields[5],

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/rules.h"
+
 namespace trelvo::cli {
 
 // A piece header line the pass rewrote, with the values it wrote.
@@ -15,6 +17,8 @@ struct WrittenPiece {
     std::uint64_t line;  // 1-based
     std::string newWidth;
     std::string newLayer;
+    ItemKind kind = ItemKind::Piece;
+    std::string newHeight;  // labels and texts
 };
 
 // Reads the written file back and compares it with the input: the same number of lines, every

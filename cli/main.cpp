@@ -12,6 +12,7 @@
 #include "cli/console.h"
 #include "cli/html_report.h"
 #include "cli/in_place.h"
+#include "cli/library_check.h"
 #include "cli/options.h"
 #include "cli/survey.h"
 #include "files/paths.h"
@@ -93,11 +94,17 @@ int run(int argc, const char* const* argv) {
         return usageError(why);
     if (opt.survey)
         return runSurvey(opt);
+    if (const std::string why = checkUsageError(opt); !why.empty())
+        return usageError(why);
+    if (opt.check)
+        return runCheckCommand(opt);
     const Planned planned = makePlan(opt);
     if (!planned.plan)
         return usageError(planned.error);
     const Plan& plan = *planned.plan;
     const bool several = plan.jobs.size() > 1;
+    for (const std::string& w : plan.rulesWarnings)
+        std::cerr << "trelvo-cli: " << w << '\n';
 
     const bool reportOnStdout = opt.report && *opt.report == "-";
     std::ofstream reportFile;
@@ -113,7 +120,7 @@ int run(int argc, const char* const* argv) {
             }
             report = &reportFile;
         }
-        *report << reportHeader();
+        *report << reportHeader(plan.rulesMode);
     }
     std::ofstream htmlFile;
     std::optional<HtmlReport> html;
@@ -145,6 +152,16 @@ int run(int argc, const char* const* argv) {
         }
         if (report)
             *report << result.rows << std::flush;
+        // The written library against the file's checks: an error there fails the run's status.
+        if (result.outcome == trelvo::Outcome::Done && !result.writtenTo.empty() &&
+            !plan.rules->checks.empty()) {
+            console.clearProgress();
+            const trelvo::CheckResult c = checkFile(result.writtenTo, *plan.rules, false,
+                                                    reportOnStdout ? std::cerr : std::cout, false);
+            worst = std::max(worst, c.outcome != trelvo::Outcome::Done ? static_cast<int>(c.outcome)
+                                    : c.errors > 0                     ? kCheckFailed
+                                                                       : 0);
+        }
         if (several)
             summary += summaryLine(job, plan, result) + '\n';
     }

@@ -78,6 +78,10 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
             target = &opt.format;
         if (name == "--html")
             target = &opt.html;
+        if (name == "--rules")
+            target = &opt.rules;
+        if (name == "--check")
+            target = &opt.check;
         if (name == "--decal")
             isDecal = true;
         if (!target && !isDecal)

@@ -19,6 +19,8 @@ struct Options {
     bool survey = false;                // --survey: count, change nothing
     std::optional<std::string> format;  // --format table|csv, with --survey
     std::optional<std::string> html;    // --html FILE: the drawn report page
+    std::optional<std::string> rules;   // --rules FILE: house rules instead of the pairs
+    std::optional<std::string> check;   // --check FILE: check the INPUTs, write nothing
     std::vector<std::string> inputs;
 };
 

@@ -116,8 +116,8 @@ std::string surveyCsvRows(const std::string& input, const Survey& s) {
 
 std::string surveyUsageError(const Options& o) {
     if (!o.survey) {
-        if (o.format)
-            return "--format needs --survey";
+        if (o.format && !o.check)
+            return "--format needs --survey";  // or --check
         return {};
     }
     const std::pair<bool, const char*> others[] = {

@@ -1,5 +1,7 @@
 #include "engine/decimal.h"
 
+#include <algorithm>
+
 namespace trelvo {
 
 namespace {
@@ -116,6 +118,43 @@ std::optional<Decimal> Decimal::mmToMils() const {
     for (char c : digits_) m = m * 10 + static_cast<unsigned>(c - '0');
     // mm / 0.0254 = m * 10000 / (254 * 10^scale); in thousandths: m * 5000000 / (127 * 10^scale).
     return fromThousandths(divideHalfEven(m * 5000000, 127 * pow10(scale_)), negative_);
+}
+
+Decimal Decimal::milsToMmExact() const {
+    // digits x 254, four more places.
+    Decimal d;
+    d.negative_ = negative_;
+    unsigned carry = 0;
+    std::string product;
+    for (auto it = digits_.rbegin(); it != digits_.rend(); ++it) {
+        carry += static_cast<unsigned>(*it - '0') * 254;
+        product.insert(product.begin(), static_cast<char>('0' + carry % 10));
+        carry /= 10;
+    }
+    for (; carry > 0; carry /= 10) product.insert(product.begin(), static_cast<char>('0' + carry % 10));
+    d.digits_ = product;
+    d.scale_ = scale_ + 4;
+    d.normalize();
+    return d;
+}
+
+std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) {
+    if (a.negative_ != b.negative_) return a.negative_ ? std::strong_ordering::less : std::strong_ordering::greater;
+    // Magnitudes: integer parts by length, then digit by digit with the fractions padded.
+    const std::size_t ia = a.digits_.size() > a.scale_ ? a.digits_.size() - a.scale_ : 0;
+    const std::size_t ib = b.digits_.size() > b.scale_ ? b.digits_.size() - b.scale_ : 0;
+    std::strong_ordering m = ia <=> ib;
+    if (m == 0) {
+        const std::size_t scale = std::max(a.scale_, b.scale_);
+        const auto digitAt = [scale](const Decimal& d, std::size_t i, std::size_t intLen) {
+            // i counts from the first integer digit of a number with intLen integer digits.
+            const std::size_t len = intLen + d.scale_;
+            const std::size_t lead = len - std::min(len, d.digits_.size());  // zeros before digits
+            return i < lead || i - lead >= d.digits_.size() ? '0' : d.digits_[i - lead];
+        };
+        for (std::size_t i = 0; i < ia + scale && m == 0; ++i) m = digitAt(a, i, ia) <=> digitAt(b, i, ib);
+    }
+    return a.negative_ ? 0 <=> m : m;
 }
 
 }  // namespace trelvo

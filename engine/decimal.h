@@ -3,6 +3,7 @@
 // value. Independent of the process locale.
 #pragma once
 
+#include <compare>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,9 +26,13 @@ public:
     std::optional<Decimal> milsToMm() const;
     std::optional<Decimal> mmToMils() const;
 
+    // Mils to millimetres without rounding: every digit of value x 0.0254.
+    Decimal milsToMmExact() const;
+
     bool isNegative() const { return negative_; }
 
     friend bool operator==(const Decimal&, const Decimal&) = default;
+    friend std::strong_ordering operator<=>(const Decimal& a, const Decimal& b);
 
 private:
     // value = (negative ? -1 : 1) * digits * 10^-scale, with no leading zeros in digits and no

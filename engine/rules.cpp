@@ -1,6 +1,7 @@
 #include "engine/rules.h"
 
 #include "engine/fields.h"
+#include "engine/glob.h"
 
 namespace trelvo {
 
@@ -28,6 +29,61 @@ std::optional<WidthEntry> readWidthEntry(std::string_view text) {
     e.value = *value;
     e.number = trimSpaces(rest);
     return e;
+}
+
+namespace {
+
+// A value in millimetres, exactly: ranges are compared there, as scaling keeps order.
+Decimal exactMm(const Decimal& v, Unit unit) {
+    return unit == Unit::Millimetres ? v : v.milsToMmExact();
+}
+
+}  // namespace
+
+bool widthPasses(const WidthTest& test, std::string_view field, Unit decalUnit) {
+    if (test.kind == WidthTest::Kind::Any)
+        return true;
+    const auto v = Decimal::parse(field);
+    if (!v)
+        return false;
+    switch (test.kind) {
+        case WidthTest::Kind::Equal: {
+            const Width& w = test.value;
+            if (w.unit == decalUnit)
+                return *v == w.value;
+            const auto c = w.unit == Unit::Mils ? w.value.milsToMm() : w.value.mmToMils();
+            return c && *v == *c;
+        }
+        case WidthTest::Kind::Range: {
+            const Decimal mm = exactMm(*v, decalUnit);
+            return exactMm(test.value.value, test.value.unit) <= mm &&
+                   mm <= exactMm(test.high.value, test.high.unit);
+        }
+        default:
+            return true;
+    }
+}
+
+unsigned pieceKeywordOf(std::string_view field1) {
+    if (field1 == "OPEN")
+        return kOpen;
+    if (field1 == "CLOSED")
+        return kClosed;
+    if (field1 == "CIRCLE")
+        return kCircle;
+    return 0;
+}
+
+bool DecalMatch::accepts(const std::string* decalName) const {
+    if (patterns.empty())
+        return true;
+    if (!decalName)
+        return false;
+    for (const std::string& p : patterns) {
+        if (globMatch(p, *decalName))
+            return true;
+    }
+    return false;
 }
 
 bool isLayerNumber(std::string_view text) {
@@ -92,8 +148,8 @@ std::optional<RuleSet> pairRules(const std::optional<std::string_view>& oldLayer
 
 WidthTest testOf(const std::optional<WidthEntry>& entry, std::string_view typed) {
     if (!entry)
-        return WidthTest{WidthTest::Kind::Number, {}};  // "*": any width, still read as a number
-    return WidthTest{WidthTest::Kind::Equal, widthOf(*entry, typed)};
+        return WidthTest{WidthTest::Kind::Number, {}, {}};  // "*": any width, still read as a number
+    return WidthTest{WidthTest::Kind::Equal, widthOf(*entry, typed), {}};
 }
 
 }  // namespace

@@ -22,27 +22,77 @@ struct Width {
     std::string text;
 };
 
-// What a rule asks of field 3 (the line width).
+// What a rule asks of a width or height field.
 struct WidthTest {
     enum class Kind {
         Any,     // not looked at
         Number,  // any number
-        Equal,   // the value, converted to the decal's unit
+        Equal,   // the value, converted to the decal's unit (rounded as a dialog run rounds)
+        Range,   // from value to high, both included, compared exactly in either unit
     };
     Kind kind = Kind::Any;
-    Width value;  // for Equal
+    Width value;  // Equal, and the low end of Range
+    Width high;   // the high end of Range
+};
+
+// Whether a field's text passes the test in a decal of that unit; a field that is no number
+// passes only Any.
+bool widthPasses(const WidthTest& test, std::string_view field, Unit decalUnit);
+
+// The piece keywords a rule may name.
+enum PieceKeyword : unsigned { kOpen = 1, kClosed = 2, kCircle = 4, kAnyKeyword = 7 };
+// OPEN, CLOSED or CIRCLE as a keyword bit; 0 for any other field 1.
+unsigned pieceKeywordOf(std::string_view field1);
+
+// Shell-style decal name patterns; none: every decal, and the pieces before the first decal
+// header too. A rule with patterns never matches there.
+struct DecalMatch {
+    std::vector<std::string> patterns;
+    bool accepts(const std::string* decalName) const;  // decalName null: before any decal
 };
 
 struct PieceRule {
     std::optional<std::string> layer;                   // field 4 as text; nothing: any layer
     WidthTest width;                                    // field 3
     std::optional<std::string> style = std::string("-1");  // field 5 as text; nothing: any
+    unsigned keywords = kAnyKeyword;
+    DecalMatch decals;
     std::optional<std::string> setLayer;                // written as given
     std::optional<Width> setWidth;
 };
 
+// A rule on the labels of decals (the attribute labels such as REF-DES) or on their free texts.
+// Heights and widths are compared and written in the decal's unit.
+struct LabelRule {
+    // A label's name, exactly; for a text, a glob of its text. Nothing: any.
+    std::optional<std::string> name;
+    DecalMatch decals;
+    std::optional<std::string> layer;
+    WidthTest height, width;
+    std::optional<std::string> setLayer;
+    std::optional<Width> setHeight, setWidth;
+};
+
+enum class ItemKind { Piece, Label, Text };
+
+// What every item a check matches must have; forbid: every match is a finding.
+struct Check {
+    std::string name;
+    ItemKind kind = ItemKind::Piece;
+    PieceRule piece;  // the match keys, for pieces (its set values unused)
+    LabelRule label;  // the match keys, for labels and texts
+    std::vector<std::string> allowedLayers;
+    std::vector<WidthTest> allowedWidths, allowedHeights;
+    std::vector<std::string> allowedText;  // what the allow lists read in the file, for findings
+    bool forbid = false;
+    bool error = true;  // severity: error, else warning
+};
+
 struct RuleSet {
     std::vector<PieceRule> pieces;
+    std::vector<LabelRule> labels;
+    std::vector<LabelRule> texts;
+    std::vector<Check> checks;
     // A width test on a field 3 that is not a number fails the run (as the dialog's width pair
     // does) rather than not matching.
     bool widthMustBeNumber = false;

@@ -6,8 +6,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/decal_layout.h"
 #include "engine/decimal.h"
 #include "engine/fields.h"
+#include "engine/glob.h"
 
 namespace trelvo {
 
@@ -72,6 +74,8 @@ public:
             }
             prepared_.push_back(std::move(p));
         }
+        itemRules_ = !rules_.labels.empty() || !rules_.texts.empty();
+        selectRules(nullptr);
     }
 
     UpdateResult run() {
@@ -125,7 +129,6 @@ private:
         bool headerSeen = false;
         bool inSelectedDecal = !request_.decalFilter;
         std::string decalName;
-        long& count = result_.decals;
         // Fields 1 to 11 of the line being looked at (f[1] is field 1), as views into it.
         std::string_view f[kDecalHeaderFields + 1];
         std::string rebuilt;
@@ -135,7 +138,10 @@ private:
             const auto unit = unitFromLetter(f[2]);
             if (!unit)
                 return false;
+            if (itemRules_)
+                finishDecal(headerSeen);
             decalUnit = *unit;
+            heldUnit_ = *unit;
             headerSeen = true;
             headerLine = at;
             ++result_.decalHeaders;
@@ -143,6 +149,15 @@ private:
                 decalName.assign(f[1]);
             if (request_.decalFilter)
                 inSelectedDecal = request_.decalFilter(decalName);
+            if (itemRules_) {
+                if (inSelectedDecal) {
+                    layout_.emplace(f);
+                    layoutFrom_ = at + 1;
+                    heldDecal_.assign(f[1]);
+                }
+            }
+            const std::string name(f[1]);
+            selectRules(&name);
             return true;
         };
         const auto badUnit = [&](std::uint64_t at) {
@@ -183,8 +198,9 @@ private:
 
         for (;;) {
             keepContext.decided = nullptr;
-            const auto next =
-                reader_.copyToNextLine(out(), afterBlank ? nullptr : &stop, line, lineNumber, keep);
+            const bool holding = layout_.has_value();
+            const auto next = reader_.copyToNextLine(out(), afterBlank || holding ? nullptr : &stop,
+                                                     line, lineNumber, keep);
             if (next == LineReader::Next::End)
                 break;
             if (next == LineReader::Next::Failed)
@@ -223,25 +239,35 @@ private:
                 throw PassFailure{"line " + std::to_string(lineNumber) + ": the width '" +
                                   std::string(f[3]) + "' is not a number"};
             }
+            const std::string_view original = line;
             if (result == PieceResult::Rewritten) {
                 rebuildPieceLine(f[1], f[2], piece.width, piece.layer, f[5], rebuilt);
-                if (request_.onRewrite) {
-                    request_.onRewrite({decalName, lineNumber, f[1], f[4], piece.layer, f[3],
-                                        piece.width, decalUnit});
-                }
+                PieceRewrite change{decalName, lineNumber, f[1], f[4], piece.layer, f[3],
+                                    piece.width, decalUnit, ItemKind::Piece, {}, 0, {}, {}};
+                change.rule = piece.rule + 1;
                 line = rebuilt;
                 rewritten = true;
                 ++result_.rewrittenLines;
+                if (layout_ && lineNumber >= layoutFrom_)
+                    holdRewrite(change);
+                else if (request_.onRewrite)
+                    request_.onRewrite(change);
             }
-            write(line);
+            if (layout_ && lineNumber >= layoutFrom_) {
+                const auto kind = layout_->next(original);
+                hold(line, lineNumber, kind);
+                if (kind == DecalLayout::Line::Terminal || kind == DecalLayout::Line::Rest ||
+                    kind == DecalLayout::Line::Broken || held_.size() > kMaxHeld)
+                    finishDecal(headerSeen);
+            } else {
+                write(line);
+            }
 
-            if (rewritten && headerSeen) {
-                if (count == INT32_MAX)
-                    throw PassFailure{"more decals than can be counted"};
-                ++count;
-                headerSeen = false;
-            }
+            if (rewritten && headerSeen)
+                countDecal(headerSeen);
         }
+        if (itemRules_)
+            finishDecal(headerSeen);
         // A full disk often shows only when the last block is written: never call that success.
         if (writer_ && !writer_->flush())
             throw PassFailure{writer_->failure()};
@@ -261,6 +287,7 @@ private:
     // What the rules make of one piece header line.
     struct Piece {
         std::string_view width, layer;  // fields 3 and 4 as they are to be written
+        int rule = 0;                   // the index of the rule that decided it
     };
     enum class PieceResult { Unchanged, Rewritten, BadWidth };
 
@@ -270,11 +297,16 @@ private:
         const int u = unitIndex(decalUnit);
         std::optional<Decimal> width;
         bool widthRead = false;
-        for (const PreparedRule& p : prepared_) {
+        for (std::size_t i = 0; i < prepared_.size(); ++i) {
+            const PreparedRule& p = prepared_[i];
             const PieceRule& r = *p.rule;
+            if (!pieceOk_[i])
+                continue;
             if (r.style && !sameText(f[5], *r.style))
                 continue;
             if (r.layer && !sameText(f[4], *r.layer))
+                continue;
+            if (r.keywords != kAnyKeyword && (pieceKeywordOf(f[1]) & r.keywords) == 0)
                 continue;
             if (r.width.kind != WidthTest::Kind::Any) {
                 if (!widthRead) {
@@ -288,12 +320,195 @@ private:
                 }
                 if (r.width.kind == WidthTest::Kind::Equal && !(*width == p.compare[u]))
                     continue;
+                if (r.width.kind == WidthTest::Kind::Range && !widthPasses(r.width, f[3], decalUnit))
+                    continue;
             }
             piece.layer = r.setLayer ? std::string_view(*r.setLayer) : f[4];
             piece.width = r.setWidth ? std::string_view(p.written[u]) : f[3];
+            piece.rule = static_cast<int>(i);
             return PieceResult::Rewritten;
         }
         return PieceResult::Unchanged;
+    }
+
+    // Which rules may match in the decal entered (decalName null: before the first one).
+    void selectRules(const std::string* decalName) {
+        pieceOk_.assign(rules_.pieces.size(), 0);
+        for (std::size_t i = 0; i < rules_.pieces.size(); ++i)
+            pieceOk_[i] = rules_.pieces[i].decals.accepts(decalName);
+        const auto select = [decalName](const std::vector<LabelRule>& rules, std::vector<char>& ok) {
+            ok.assign(rules.size(), 0);
+            for (std::size_t i = 0; i < rules.size(); ++i)
+                ok[i] = rules[i].decals.accepts(decalName);
+        };
+        select(rules_.labels, labelOk_);
+        select(rules_.texts, textOk_);
+    }
+
+    void countDecal(bool& headerSeen) {
+        if (result_.decals == INT32_MAX)
+            throw PassFailure{"more decals than can be counted"};
+        ++result_.decals;
+        headerSeen = false;
+    }
+
+    // ---- A decal's lines held from its header to its last text, so that its labels and texts
+    // are changed only once its lines have been seen to follow its counts ----
+
+    static constexpr std::size_t kMaxHeld = 4 << 20;
+
+    struct HeldLine {
+        std::size_t offset, size;  // in held_
+        std::uint64_t number;
+        DecalLayout::Line kind;
+        int rewrite = -1;  // index in heldRewrites_
+    };
+    // A change with its texts copied, since the line it came from is gone by the time the
+    // observer hears of it.
+    struct HeldRewrite {
+        std::uint64_t line;
+        Unit unit;
+        ItemKind kind;
+        int rule;
+        std::string decal, keyword, oldLayer, newLayer, oldWidth, newWidth, name, oldHeight,
+            newHeight;
+
+        static HeldRewrite of(const PieceRewrite& c) {
+            return {c.line_number,          c.decal_unit,           c.kind,
+                    c.rule,                 std::string(c.decal_name), std::string(c.keyword),
+                    std::string(c.old_layer), std::string(c.new_layer), std::string(c.old_width),
+                    std::string(c.new_width), std::string(c.name),   std::string(c.old_height),
+                    std::string(c.new_height)};
+        }
+        PieceRewrite view() const {
+            return PieceRewrite{decal,    line, keyword, oldLayer,  newLayer, oldWidth,
+                                newWidth, unit, kind,    name,      rule,     oldHeight,
+                                newHeight};
+        }
+    };
+
+    void hold(std::string_view line, std::uint64_t number, DecalLayout::Line kind) {
+        heldLines_.push_back({held_.size(), line.size(), number, kind,
+                              pendingRewrite_ ? static_cast<int>(heldRewrites_.size()) - 1 : -1});
+        pendingRewrite_ = false;
+        held_.append(line);
+    }
+
+    void holdRewrite(const PieceRewrite& c) {
+        heldRewrites_.push_back(HeldRewrite::of(c));
+        pendingRewrite_ = true;
+    }
+
+    // Applies the label and text rules to the held lines if the decal followed its counts, then
+    // writes them and tells the observer of every change in line order.
+    void finishDecal(bool& headerSeen) {
+        if (!layout_)
+            return;
+        const bool broken = layout_->broken() || !layout_->pastTexts() || held_.size() > kMaxHeld;
+        if (broken) {
+            std::string why = layout_->broken() ? layout_->why()
+                              : held_.size() > kMaxHeld
+                                  ? "it is too long to hold"
+                                  : "it ends before its header's counts do";
+            warn("decal '" + heldDecal_ + "' (line " + std::to_string(layoutFrom_ - 1) +
+                 "): its labels and texts were left as they are: " + why);
+        }
+        std::vector<std::string> replaced(heldLines_.size());
+        bool changed = false;
+        if (!broken) {
+            for (std::size_t i = 0; i + 1 < heldLines_.size(); ++i) {
+                const auto kind = heldLines_[i].kind;
+                if (kind != DecalLayout::Line::Label && kind != DecalLayout::Line::Text)
+                    continue;
+                const bool label = kind == DecalLayout::Line::Label;
+                if (rewriteItem(i, label, replaced[i])) {
+                    changed = true;
+                    ++result_.rewrittenLines;
+                    ++(label ? result_.rewrittenLabels : result_.rewrittenTexts);
+                }
+            }
+        }
+        if (changed && headerSeen)
+            countDecal(headerSeen);
+        std::size_t nextItemChange = 0;
+        for (std::size_t i = 0; i < heldLines_.size(); ++i) {
+            const HeldLine& h = heldLines_[i];
+            write(!replaced[i].empty() ? std::string_view(replaced[i])
+                                        : std::string_view(held_).substr(h.offset, h.size));
+            if (!request_.onRewrite)
+                continue;
+            if (h.rewrite >= 0)
+                request_.onRewrite(heldRewrites_[static_cast<std::size_t>(h.rewrite)].view());
+            else if (nextItemChange < itemChanges_.size() &&
+                     itemChanges_[nextItemChange].line == h.number)
+                request_.onRewrite(itemChanges_[nextItemChange++].view());
+        }
+        layout_.reset();
+        held_.clear();
+        heldLines_.clear();
+        heldRewrites_.clear();
+        itemChanges_.clear();
+    }
+
+    std::string_view heldText(std::size_t i) const {
+        return std::string_view(held_).substr(heldLines_[i].offset, heldLines_[i].size);
+    }
+
+    // The new value of a height or width field, in the decal's unit and its shortest form.
+    std::string written(const Width& w) const {
+        if (w.unit == heldUnit_)
+            return w.value.toString();
+        const auto c = w.unit == Unit::Mils ? w.value.milsToMm() : w.value.mmToMils();
+        if (!c)
+            throw PassFailure{"the width '" + w.text + "' has too many digits"};
+        return c->toString();
+    }
+
+    // Held line i, a label or text line, with the first rule that matches it applied; false
+    // when none does or the line stays as it was.
+    bool rewriteItem(std::size_t i, bool label, std::string& out) {
+        const std::string_view line = heldText(i);
+        const std::string_view name = label ? trimSpaces(heldText(i + 1)) : heldText(i + 1);
+        std::string_view f[kTextWidthField + 2];
+        SplitAtSpaces(line, f + 1, kLabelLayerField);
+        const int layerAt = label ? kLabelLayerField : kTextLayerField;
+        const int heightAt = label ? kLabelHeightField : kTextHeightField;
+        const int widthAt = label ? kLabelWidthField : kTextWidthField;
+        const auto& rules = label ? rules_.labels : rules_.texts;
+        const auto& ok = label ? labelOk_ : textOk_;
+        for (std::size_t r = 0; r < rules.size(); ++r) {
+            const LabelRule& rule = rules[r];
+            if (!ok[r] || (rule.name && !(label ? name == *rule.name : globMatch(*rule.name, name))) ||
+                (rule.layer && f[layerAt] != *rule.layer) ||
+                !widthPasses(rule.height, f[heightAt], heldUnit_) ||
+                !widthPasses(rule.width, f[widthAt], heldUnit_))
+                continue;
+            // Only the changed fields' texts are replaced; every other byte stays.
+            const std::string height = rule.setHeight ? written(*rule.setHeight) : std::string();
+            const std::string width = rule.setWidth ? written(*rule.setWidth) : std::string();
+            out = withItemFields(line, label, rule.setLayer ? std::string_view(*rule.setLayer) : "",
+                                 height, width);
+            if (out == line) {
+                out.clear();
+                return false;
+            }
+            std::string_view nf[kTextWidthField + 2];
+            SplitAtSpaces(out, nf + 1, kLabelLayerField);
+            const PieceRewrite c{heldDecal_, heldLines_[i].number, {}, f[layerAt], nf[layerAt],
+                                 f[widthAt],  nf[widthAt], heldUnit_,
+                                 label ? ItemKind::Label : ItemKind::Text, name,
+                                 static_cast<int>(r) + 1, f[heightAt], nf[heightAt]};
+            itemChanges_.push_back(HeldRewrite::of(c));
+            return true;
+        }
+        return false;
+    }
+
+    void warn(std::string text) {
+        if (result_.warnings.size() < UpdateResult::kMaxWarnings)
+            result_.warnings.push_back(std::move(text));
+        else
+            ++result_.moreWarnings;
     }
 
     const UpdateRequest& request_;
@@ -301,6 +516,16 @@ private:
     LineReader reader_;
     std::optional<LineWriter> writer_;
     std::vector<PreparedRule> prepared_;
+    std::vector<char> pieceOk_, labelOk_, textOk_;
+    bool itemRules_ = false;
+    std::optional<DecalLayout> layout_;
+    std::uint64_t layoutFrom_ = 0;
+    Unit heldUnit_ = Unit::Mils;
+    std::string heldDecal_;
+    std::string held_;
+    std::vector<HeldLine> heldLines_;
+    std::vector<HeldRewrite> heldRewrites_, itemChanges_;
+    bool pendingRewrite_ = false;
     UpdateResult result_;
 };
 

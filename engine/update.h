@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/decal_format.h"
 #include "engine/report.h"
@@ -17,14 +18,19 @@
 
 namespace trelvo {
 
-// One rewritten piece header line, for front ends that report what a run changed.
+// One rewritten line (a piece header line, a label line or a text line), for front ends that
+// report what a run changed.
 struct PieceRewrite {
     std::string_view decal_name;  // field 1 of the decal's header; empty before the first decal
     std::uint64_t line_number;    // 1-based line of the input
-    std::string_view keyword;
+    std::string_view keyword;     // a piece's; empty for labels and texts
     std::string_view old_layer, new_layer;
     std::string_view old_width, new_width;
     Unit decal_unit;
+    ItemKind kind = ItemKind::Piece;
+    std::string_view name;        // a label's name, a text's text
+    int rule = 0;                 // the rule that changed it: 1-based in its kind's table
+    std::string_view old_height = {}, new_height = {};  // labels and texts
 };
 
 struct UpdateRequest {
@@ -44,7 +50,13 @@ struct UpdateResult {
     std::string detail;               // on failure: what failed (a file's reason, a line)
     long decals = 0;                  // decals updated: counted at their first rewritten piece
     std::uint64_t decalHeaders = 0;   // decal headers recognised
-    std::uint64_t rewrittenLines = 0;
+    std::uint64_t rewrittenLines = 0;   // of every kind
+    std::uint64_t rewrittenLabels = 0, rewrittenTexts = 0;
+    // Decals whose labels and texts were left alone because their lines do not follow their
+    // counts (at most kMaxWarnings; moreWarnings counts the rest).
+    std::vector<std::string> warnings;
+    std::uint64_t moreWarnings = 0;
+    static constexpr std::size_t kMaxWarnings = 100;
 };
 
 // The update pass. The output has every line of the input, rewritten or as it was, each ended by

@@ -7,13 +7,13 @@
 
 #include "cli/batch.h"
 #include "cli/csv.h"
-#include "cli/glob.h"
+#include "engine/glob.h"
 #include "engine/output_name.h"
 
 namespace {
 
 using trelvo::cli::appendCsvRow;
-using trelvo::cli::globMatch;
+using trelvo::globMatch;
 
 struct GlobRow {
     const char* pattern;

@@ -1,8 +1,8 @@
-#include "cli/glob.h"
+#include "engine/glob.h"
 
 #include <cstddef>
 
-namespace trelvo::cli {
+namespace trelvo {
 
 bool globMatch(std::string_view pattern, std::string_view name) {
     // Greedy match with one backtrack point: on a mismatch, let the last "*" take one more
@@ -28,4 +28,4 @@ bool globMatch(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-}  // namespace trelvo::cli
+}  // namespace trelvo

@@ -1,0 +1,127 @@
+#include "cli/library_check.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "cli/csv.h"
+#include "cli/rules_file.h"
+#include "engine/messages.h"
+#include "files/file_key.h"
+#include "files/file_streams.h"
+
+namespace trelvo::cli {
+
+std::string checkUsageError(const Options& o) {
+    if (!o.check)
+        return {};
+    const std::pair<bool, const char*> others[] = {
+        {o.layer.has_value(), "--layer"},  {o.width.has_value(), "--width"},
+        {o.rules.has_value(), "--rules"},  {o.output.has_value(), "-o"},
+        {o.report.has_value(), "--report"}, {o.html.has_value(), "--html"},
+        {!o.decals.empty(), "--decal"},    {o.dryRun, "--dry-run"},
+        {o.inPlace, "--in-place"},         {o.noBackup, "--no-backup"},
+        {o.survey, "--survey"}};
+    for (const auto& [given, name] : others) {
+        if (given)
+            return std::string("--check cannot be used with ") + name + " (it changes nothing)";
+    }
+    if (o.format && *o.format != "table" && *o.format != "csv")
+        return "--format takes table or csv";
+    if (o.inputs.empty())
+        return "missing INPUT";
+    const FileKey rules(*o.check);
+    for (const std::string& input : o.inputs) {
+        if (FileKey(input) == rules)
+            return "--check '" + *o.check + "' names an INPUT";
+    }
+    return {};
+}
+
+std::string findingLine(const std::string& input, const Finding& f) {
+    std::string s = input + ":" + std::to_string(f.line) + ": ";
+    if (!f.decal.empty())
+        s += f.decal + ": ";
+    s += std::string(f.error ? "error" : "warning") + ": " + f.check + ": ";
+    if (f.allowed.empty() && f.check != "structure")
+        s += "forbidden: ";
+    s += f.found;
+    if (!f.allowed.empty())
+        s += ", allowed " + f.allowed;
+    return s;
+}
+
+std::string findingCsvHeader() {
+    std::string h;
+    appendCsvRow(h, {"input", "decal", "line", "kind", "check", "severity", "found", "allowed"});
+    return h;
+}
+
+std::string findingCsvRow(const std::string& input, const Finding& f) {
+    std::string row;
+    appendCsvRow(row, {input, f.decal, std::to_string(f.line),
+                       f.check == "structure" ? "decal" : kindName(f.kind), f.check,
+                       f.error ? "error" : "warning", f.found, f.allowed});
+    return row;
+}
+
+std::string checkSummary(const std::string& input, const CheckResult& r) {
+    return input + ": " + std::to_string(r.errors) + " error(s), " + std::to_string(r.warnings) +
+           " warning(s)";
+}
+
+CheckResult checkFile(const std::string& path, const RuleSet& rules, bool csv, std::ostream& out,
+                      bool structure) {
+    CheckResult r;
+    std::string why;
+    const std::unique_ptr<InputFile> input = InputFile::open(path, why);
+    if (!input) {
+        r.outcome = Outcome::FileReadError;
+        r.detail = why;
+    } else {
+        r = runCheck({*input, rules,
+                      [&](const Finding& f) {
+                          out << (csv ? findingCsvRow(path, f) : findingLine(path, f) + "\n");
+                      },
+                      structure});
+    }
+    if (r.outcome != Outcome::Done) {
+        const Report box = messages::forOutcome(r.outcome, 0, {});
+        out.flush();
+        std::cerr << "trelvo-cli: " << path << ": " << box.title << ": " << box.text;
+        if (!r.detail.empty())
+            std::cerr << " (" << r.detail << ')';
+        std::cerr << '\n';
+        return r;
+    }
+    (csv ? std::cerr : out) << (csv ? "trelvo-cli: " : "") << checkSummary(path, r) << '\n';
+    return r;
+}
+
+int runCheckCommand(const Options& o) {
+    std::string why;
+    const std::optional<RulesFile> file = readRulesFile(*o.check, why);
+    if (!file) {
+        std::cerr << "trelvo-cli: " << why << '\n';
+        return 2;
+    }
+    for (const std::string& w : file->warnings)
+        std::cerr << "trelvo-cli: " << w << '\n';
+    const bool csv = o.format && *o.format == "csv";
+    if (csv)
+        std::cout << findingCsvHeader();
+    int worst = 0;
+    for (const std::string& input : o.inputs) {
+        const CheckResult r = checkFile(input, file->rules, csv, std::cout);
+        worst = std::max(worst, r.outcome != Outcome::Done ? static_cast<int>(r.outcome)
+                                : r.errors > 0             ? kCheckFailed
+                                                           : 0);
+    }
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "trelvo-cli: cannot write to standard output\n";
+        worst = std::max(worst, static_cast<int>(Outcome::WriteError));
+    }
+    return worst;
+}
+
+}  // namespace trelvo::cli

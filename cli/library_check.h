@@ -1,0 +1,36 @@
+// trelvo-cli --check: each INPUT checked against a rules file's [[check]] tables and against its
+// own decal headers' counts, for libraries kept in version control. Writes nothing; findings are
+// printed as "INPUT:LINE: DECAL: error: CHECK: FOUND, allowed ALLOWED" or as CSV rows.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "cli/options.h"
+#include "engine/check.h"
+
+namespace trelvo::cli {
+
+// Exit status 1: a check found at least one error.
+inline constexpr int kCheckFailed = 1;
+
+// The options that go with --check; empty when they are fine, else the usage error.
+std::string checkUsageError(const Options& options);
+
+// Checks every INPUT; returns the exit status (the highest of the INPUTs').
+int runCheckCommand(const Options& options);
+
+// One finding as a line of the table (without its line end), and as a CSV row.
+std::string findingLine(const std::string& input, const Finding& f);
+std::string findingCsvRow(const std::string& input, const Finding& f);
+std::string findingCsvHeader();
+
+// "INPUT: N error(s), M warning(s)".
+std::string checkSummary(const std::string& input, const CheckResult& r);
+
+// Checks the library at path against rules, printing its findings and summary to out; the
+// outcome says whether it could be read. Failures are printed to standard error.
+CheckResult checkFile(const std::string& path, const RuleSet& rules, bool csv, std::ostream& out,
+                      bool structure = true);
+
+}  // namespace trelvo::cli

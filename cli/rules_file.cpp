@@ -1,0 +1,454 @@
+#include "cli/rules_file.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include <toml.h>
+
+#include "engine/decimal.h"
+#include "files/paths.h"
+
+namespace trelvo::cli {
+
+namespace {
+
+// A fault at a place in the file; the first by place is the one reported.
+struct Fault {
+    toml::source_position at;
+    std::string text;
+};
+
+struct Reader {
+    const std::string& name;
+    std::vector<Fault> faults;
+    std::vector<Fault> warnings;
+
+    void fault(const toml::source_region& where, std::string text) {
+        faults.push_back({where.begin, std::move(text)});
+    }
+
+    std::string place(const toml::source_position& p) const {
+        return name + ":" + std::to_string(p.line) + ":" + std::to_string(p.column);
+    }
+
+    // A string value, or nothing with a fault.
+    std::optional<std::string> text(const toml::node& n, std::string_view key) {
+        if (const auto* s = n.as_string())
+            return s->get();
+        fault(n.source(), "'" + std::string(key) + "' must be a string");
+        return std::nullopt;
+    }
+
+    // A string or an array of strings.
+    std::optional<std::vector<std::string>> texts(const toml::node& n, std::string_view key) {
+        if (n.is_string())
+            return std::vector<std::string>{n.as_string()->get()};
+        const auto* a = n.as_array();
+        if (!a) {
+            fault(n.source(), "'" + std::string(key) + "' must be a string or a list of strings");
+            return std::nullopt;
+        }
+        std::vector<std::string> out;
+        for (const toml::node& e : *a) {
+            auto s = text(e, key);
+            if (!s)
+                return std::nullopt;
+            out.push_back(std::move(*s));
+        }
+        return out;
+    }
+
+    // "10mil", "0.254mm": a value with its unit.
+    std::optional<Width> size(const toml::node& n, std::string_view key, std::string_view value) {
+        return size(n.source(), key, value);
+    }
+    std::optional<Width> size(const toml::source_region& where, std::string_view key,
+                              std::string_view value) {
+        const auto e = readWidthEntry(value);
+        if (!e) {
+            fault(where, "the " + std::string(key) + " '" + std::string(value) +
+                                  "' is not a number with mil or mm after it");
+            return std::nullopt;
+        }
+        if (e->suffix == WidthEntry::Suffix::None) {
+            fault(where, "the " + std::string(key) + " '" + std::string(value) +
+                                  "' has no unit: write mil or mm after it");
+            return std::nullopt;
+        }
+        if (e->value.isNegative()) {
+            fault(where, "the " + std::string(key) + " '" + std::string(value) + "' is negative");
+            return std::nullopt;
+        }
+        const Unit unit = e->suffix == WidthEntry::Suffix::Mm ? Unit::Millimetres : Unit::Mils;
+        if (!(unit == Unit::Mils ? e->value.milsToMm() : e->value.mmToMils())) {
+            fault(where, "the " + std::string(key) + " '" + std::string(value) +
+                                  "' has too many digits");
+            return std::nullopt;
+        }
+        return Width{e->value, unit, e->value.toString()};
+    }
+
+    // A value or an inclusive range "LOW..HIGH".
+    std::optional<WidthTest> sizeTest(const toml::node& n, std::string_view key) {
+        const auto s = text(n, key);
+        if (!s)
+            return std::nullopt;
+        return sizeTest(n.source(), key, *s);
+    }
+    std::optional<WidthTest> sizeTest(const toml::source_region& n, std::string_view key,
+                                      const std::string& text) {
+        const std::string* s = &text;
+        const auto dots = s->find("..");
+        if (dots == std::string::npos) {
+            auto w = size(n, key, *s);
+            if (!w)
+                return std::nullopt;
+            return WidthTest{WidthTest::Kind::Equal, *w, {}};
+        }
+        auto low = size(n, key, std::string_view(*s).substr(0, dots));
+        auto high = low ? size(n, key, std::string_view(*s).substr(dots + 2)) : std::nullopt;
+        if (!high)
+            return std::nullopt;
+        const auto mm = [](const Width& w) {
+            return w.unit == Unit::Millimetres ? w.value : w.value.milsToMmExact();
+        };
+        if (mm(*high) < mm(*low)) {
+            fault(n, "the range '" + *s + "' has its ends reversed");
+            return std::nullopt;
+        }
+        return WidthTest{WidthTest::Kind::Range, *low, *high};
+    }
+
+    std::optional<std::string> layer(const toml::node& n, std::string_view key, bool anyAllowed) {
+        auto s = text(n, key);
+        if (!s)
+            return std::nullopt;
+        if (!isLayerNumber(*s) && !(anyAllowed && *s == "*")) {
+            fault(n.source(), "the " + std::string(key) + " '" + *s + "' is not a layer number" +
+                                  (anyAllowed ? " or \"*\"" : ""));
+            return std::nullopt;
+        }
+        return s;
+    }
+
+    void unknown(const toml::key& k, std::string_view table) {
+        fault(k.source(), "unknown key '" + std::string(k.str()) + "' in [[" + std::string(table) + "]]");
+    }
+
+    // The match keys of a piece rule; false for a key that is not one.
+    bool pieceKey(const toml::key& k, const toml::node& v, PieceRule& r) {
+        const std::string_view key = k.str();
+        if (key == "keyword") {
+            if (auto list = texts(v, key)) {
+                r.keywords = 0;
+                for (const std::string& w : *list) {
+                    const unsigned bit = pieceKeywordOf(w);
+                    if (!bit)
+                        fault(v.source(), "the keyword '" + w + "' is none of OPEN, CLOSED, CIRCLE");
+                    r.keywords |= bit;
+                }
+            }
+        } else if (key == "decal") {
+            if (auto list = texts(v, key))
+                r.decals.patterns = std::move(*list);
+        } else if (key == "layer") {
+            if (auto l = layer(v, key, true))
+                r.layer = *l == "*" ? std::nullopt : std::optional<std::string>(*l);
+        } else if (key == "width") {
+            if (auto t = sizeTest(v, key))
+                r.width = *t;
+        } else if (key == "style") {
+            if (auto s = text(v, key))
+                r.style = *s == "*" ? std::nullopt : std::optional<std::string>(*s);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    bool labelKey(const toml::key& k, const toml::node& v, LabelRule& r, bool isText) {
+        const std::string_view key = k.str();
+        if (key == (isText ? "text" : "name")) {
+            if (auto s = text(v, key))
+                r.name = *s;
+        } else if (key == "decal") {
+            if (auto list = texts(v, key))
+                r.decals.patterns = std::move(*list);
+        } else if (key == "layer") {
+            if (auto l = layer(v, key, true))
+                r.layer = *l == "*" ? std::nullopt : std::optional<std::string>(*l);
+        } else if (key == "height" || key == "width") {
+            if (auto t = sizeTest(v, key))
+                (key == "height" ? r.height : r.width) = *t;
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // The set table of a change rule: what it may set, by kind.
+    template <typename Rule>
+    void setTable(const toml::node& v, Rule& r, bool heights) {
+        const auto* t = v.as_table();
+        if (!t) {
+            fault(v.source(), "'set' must be a table, as set = { layer = \"26\" }");
+            return;
+        }
+        if (t->empty())
+            fault(v.source(), "'set' sets nothing");
+        for (auto&& [k, value] : *t) {
+            const std::string_view key = k.str();
+            if (key == "layer") {
+                if (auto l = layer(value, "new layer", false))
+                    r.setLayer = *l;
+            } else if (key == "width") {
+                if (auto s = text(value, key))
+                    r.setWidth = size(value, "width", *s);
+            } else if (heights && key == "height") {
+                if constexpr (requires { r.setHeight; }) {
+                    if (auto s = text(value, key))
+                        r.setHeight = size(value, "height", *s);
+                }
+            } else {
+                fault(k.source(), "unknown key '" + std::string(key) + "' in set");
+            }
+        }
+    }
+
+    void piece(const toml::table& t, RuleSet& rules) {
+        PieceRule r;
+        bool hasSet = false;
+        for (auto&& [k, v] : t) {
+            if (k.str() == "set") {
+                hasSet = true;
+                setTable(v, r, false);
+            } else if (!pieceKey(k, v, r)) {
+                unknown(k, "piece");
+            }
+        }
+        if (!hasSet)
+            fault(t.source(), "[[piece]] has no 'set'");
+        rules.pieces.push_back(std::move(r));
+    }
+
+    void label(const toml::table& t, std::vector<LabelRule>& out, bool isText) {
+        LabelRule r;
+        bool hasSet = false;
+        const char* table = isText ? "text" : "label";
+        for (auto&& [k, v] : t) {
+            if (k.str() == "set") {
+                hasSet = true;
+                setTable(v, r, true);
+            } else if (!labelKey(k, v, r, isText)) {
+                unknown(k, table);
+            }
+        }
+        if (!hasSet)
+            fault(t.source(), std::string("[[") + table + "]] has no 'set'");
+        out.push_back(std::move(r));
+    }
+
+    void check(const toml::table& t, RuleSet& rules) {
+        Check c;
+        if (const toml::node* kind = t.get("kind")) {
+            const auto s = text(*kind, "kind");
+            if (s && *s == "label")
+                c.kind = ItemKind::Label;
+            else if (s && *s == "text")
+                c.kind = ItemKind::Text;
+            else if (s && *s != "piece")
+                fault(kind->source(), "the kind '" + *s + "' is none of piece, label, text");
+        }
+        bool hasAllow = false;
+        for (auto&& [k, v] : t) {
+            const std::string_view key = k.str();
+            if (key == "kind")
+                continue;
+            if (key == "name") {
+                if (auto s = text(v, key))
+                    c.name = *s;
+            } else if (key == "label" && c.kind == ItemKind::Label) {
+                // "name" names the check, so a label check names its label with "label".
+                if (auto s = text(v, key))
+                    c.label.name = *s;
+            } else if (key == "severity") {
+                const auto s = text(v, key);
+                if (s && *s != "error" && *s != "warning")
+                    fault(v.source(), "the severity '" + *s + "' is neither error nor warning");
+                c.error = !s || *s != "warning";
+            } else if (key == "forbid") {
+                if (!v.is_boolean())
+                    fault(v.source(), "'forbid' must be true or false");
+                else
+                    c.forbid = v.as_boolean()->get();
+            } else if (key == "allow") {
+                hasAllow = true;
+                allow(v, c);
+            } else if ((c.kind == ItemKind::Piece
+                                             ? !pieceKey(k, v, c.piece)
+                                             : !labelKey(k, v, c.label, c.kind == ItemKind::Text))) {
+                unknown(k, "check");
+            }
+        }
+        if (!hasAllow && !c.forbid)
+            fault(t.source(), "[[check]] has neither 'allow' nor 'forbid = true'");
+        if (c.name.empty())
+            c.name = "check " + std::to_string(rules.checks.size() + 1);
+        rules.checks.push_back(std::move(c));
+    }
+
+    void allow(const toml::node& v, Check& c) {
+        const auto* t = v.as_table();
+        if (!t) {
+            fault(v.source(), "'allow' must be a table, as allow = { width = [\"5mil\"] }");
+            return;
+        }
+        for (auto&& [k, value] : *t) {
+            const std::string_view key = k.str();
+            const bool sizeKey = key == "width" || (key == "height" && c.kind != ItemKind::Piece);
+            if (key != "layer" && !sizeKey) {
+                fault(k.source(), "unknown key '" + std::string(key) + "' in allow");
+                continue;
+            }
+            const auto list = texts(value, key);
+            if (!list)
+                continue;
+            for (const std::string& s : *list) {
+                c.allowedText.push_back(s);
+                if (key == "layer") {
+                    if (auto l = layer(value, key, false))
+                        c.allowedLayers.push_back(*l);
+                } else {
+                    if (auto test = sizeTest(value.source(), key, s))
+                        (key == "width" ? c.allowedWidths : c.allowedHeights).push_back(*test);
+                }
+            }
+        }
+    }
+};
+
+bool covers(const WidthTest& a, const WidthTest& b) {
+    if (a.kind == WidthTest::Kind::Any)
+        return true;
+    return a.kind == b.kind && a.kind == WidthTest::Kind::Equal && a.value.value == b.value.value &&
+           a.value.unit == b.value.unit;
+}
+
+template <typename T>
+bool coversOptional(const std::optional<T>& a, const std::optional<T>& b) {
+    return !a || a == b;
+}
+
+// Rule a takes every line rule b could: b can never match behind it.
+bool covers(const PieceRule& a, const PieceRule& b) {
+    return (a.keywords & b.keywords) == b.keywords && a.decals.patterns.empty() &&
+           coversOptional(a.layer, b.layer) && coversOptional(a.style, b.style) &&
+           covers(a.width, b.width);
+}
+
+bool covers(const LabelRule& a, const LabelRule& b) {
+    return a.decals.patterns.empty() && coversOptional(a.name, b.name) &&
+           coversOptional(a.layer, b.layer) && covers(a.height, b.height) && covers(a.width, b.width);
+}
+
+template <typename Rule>
+void shadowed(Reader& reader, const std::vector<Rule>& rules,
+              const std::vector<toml::source_position>& at, const char* table) {
+    for (std::size_t b = 0; b < rules.size(); ++b) {
+        for (std::size_t a = 0; a < b; ++a) {
+            if (covers(rules[a], rules[b])) {
+                reader.warnings.push_back(
+                    {at[b], std::string("[[") + table + "]] rule " + std::to_string(b + 1) +
+                                " can never match: rule " + std::to_string(a + 1) +
+                                " takes all its lines"});
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<RulesFile> parseRulesFile(std::string_view text, const std::string& name,
+                                        std::string& why) {
+    toml::table doc;
+    try {
+        doc = toml::parse(text, std::string_view(name));
+    } catch (const toml::parse_error& e) {
+        why = name + ":" + std::to_string(e.source().begin.line) + ":" +
+              std::to_string(e.source().begin.column) + ": " + std::string(e.description());
+        return std::nullopt;
+    }
+    Reader reader{name, {}, {}};
+    RulesFile file;
+    std::vector<toml::source_position> pieceAt, labelAt, textAt;
+    for (auto&& [k, v] : doc) {
+        const std::string_view table = k.str();
+        const bool known = table == "piece" || table == "label" || table == "text" || table == "check";
+        if (!known) {
+            reader.fault(k.source(), "unknown table '" + std::string(table) +
+                                         "': the tables are [[piece]], [[label]], [[text]] and [[check]]");
+            continue;
+        }
+        const auto* list = v.as_array();
+        if (!list || !list->is_array_of_tables()) {
+            reader.fault(v.source(), "'" + std::string(table) + "' must be written [[" +
+                                         std::string(table) + "]]");
+            continue;
+        }
+        for (const toml::node& n : *list) {
+            const toml::table& t = *n.as_table();
+            if (table == "piece") {
+                pieceAt.push_back(t.source().begin);
+                reader.piece(t, file.rules);
+            } else if (table == "label") {
+                labelAt.push_back(t.source().begin);
+                reader.label(t, file.rules.labels, false);
+            } else if (table == "text") {
+                textAt.push_back(t.source().begin);
+                reader.label(t, file.rules.texts, true);
+            } else {
+                reader.check(t, file.rules);
+            }
+        }
+    }
+    if (!reader.faults.empty()) {
+        const auto first = std::min_element(
+            reader.faults.begin(), reader.faults.end(), [](const Fault& a, const Fault& b) {
+                return a.at.line != b.at.line ? a.at.line < b.at.line : a.at.column < b.at.column;
+            });
+        why = reader.place(first->at) + ": " + first->text;
+        return std::nullopt;
+    }
+    shadowed(reader, file.rules.pieces, pieceAt, "piece");
+    shadowed(reader, file.rules.labels, labelAt, "label");
+    shadowed(reader, file.rules.texts, textAt, "text");
+    for (const Fault& w : reader.warnings)
+        file.warnings.push_back(reader.place(w.at) + ": warning: " + w.text);
+    return file;
+}
+
+std::optional<RulesFile> readRulesFile(const std::string& path, std::string& why) {
+    std::ifstream in(toPath(path), std::ios::binary);
+    if (!in) {
+        why = path + ": the rules file cannot be read";
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxRulesFileSize) {
+            why = path + ": the rules file is larger than 1 MB";
+            return std::nullopt;
+        }
+    }
+    if (in.bad()) {
+        why = path + ": the rules file cannot be read";
+        return std::nullopt;
+    }
+    return parseRulesFile(text, path, why);
+}
+
+}  // namespace trelvo::cli

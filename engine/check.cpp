@@ -1,0 +1,256 @@
+#include "engine/check.h"
+
+#include <optional>
+
+#include "engine/decal_format.h"
+#include "engine/decal_layout.h"
+#include "engine/fields.h"
+#include "engine/glob.h"
+
+namespace trelvo {
+
+const char* kindName(ItemKind kind) {
+    switch (kind) {
+        case ItemKind::Label:
+            return "label";
+        case ItemKind::Text:
+            return "text";
+        default:
+            return "piece";
+    }
+}
+
+namespace {
+
+// An item as the checks see it: its kind, name and the texts of its fields.
+struct Item {
+    ItemKind kind;
+    std::string_view keyword, name, layer, width, height, style;
+};
+
+bool pieceMatches(const PieceRule& r, const Item& it, Unit unit) {
+    return (!r.style || it.style == *r.style) && (!r.layer || it.layer == *r.layer) &&
+           (r.keywords == kAnyKeyword || (pieceKeywordOf(it.keyword) & r.keywords) != 0) &&
+           widthPasses(r.width, it.width, unit);
+}
+
+bool labelMatches(const LabelRule& r, const Item& it, Unit unit) {
+    const bool nameOk = !r.name || (it.kind == ItemKind::Label ? it.name == *r.name
+                                                               : globMatch(*r.name, it.name));
+    return nameOk && (!r.layer || it.layer == *r.layer) && widthPasses(r.height, it.height, unit) &&
+           widthPasses(r.width, it.width, unit);
+}
+
+std::string unitName(Unit u) {
+    return u == Unit::Millimetres ? "mm" : "mil";
+}
+
+class Checker {
+public:
+    explicit Checker(const CheckRequest& r) : request_(r), reader_(r.input, r.readBlock) {}
+
+    CheckResult run() {
+        std::string_view line;
+        if (!reader_.readLine(line)) {
+            fail(Outcome::WriteError,  // as a run ends on an empty or unreadable library
+                 reader_.failed() ? reader_.failure() : "the file is empty");
+            return result_;
+        }
+        if (!isSignatureLine(line)) {
+            fail(Outcome::FormatError,
+                 line.starts_with("\xEF\xBB\xBF") ? "the file starts with a UTF-8 byte order mark"
+                                                  : "the first line does not begin with " +
+                                                        std::string(kSignature));
+            return result_;
+        }
+        std::uint64_t n = 1;
+        bool afterBlank = false;
+        std::uint64_t headerLine = 0;
+        std::string_view f[kDecalHeaderFields + 1];
+        while (reader_.readLine(line)) {
+            ++n;
+            bool entered = false;
+            if (afterBlank && SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields) {
+                if (!enter(f, n))
+                    return result_;
+                headerLine = n;
+                entered = true;
+            } else if (line.starts_with("TIMESTAMP") && n > 2 && headerLine + 1 != n) {
+                std::string_view previous;
+                if (reader_.previousLine(previous) &&
+                    SplitAtSpaces(previous, f + 1, kDecalHeaderFields) == kDecalHeaderFields) {
+                    if (!enter(f, n - 1))
+                        return result_;
+                    headerLine = n - 1;
+                }
+            }
+            if (!entered)
+                look(line, n);
+            afterBlank = line.empty();
+        }
+        if (reader_.failed()) {
+            fail(Outcome::WriteError, reader_.failure());
+            return result_;
+        }
+        endDecal(n);
+        return result_;
+    }
+
+private:
+    void fail(Outcome o, std::string why) {
+        result_.outcome = o;
+        result_.detail = std::move(why);
+    }
+
+    bool enter(const std::string_view* f, std::uint64_t at) {
+        const auto unit = unitFromLetter(f[2]);
+        if (!unit) {
+            fail(Outcome::FormatError, "line " + std::to_string(at) + ": the unit letter '" +
+                                           std::string(f[2]) + "' of decal '" + std::string(f[1]) +
+                                           "' is neither M nor I");
+            return false;
+        }
+        endDecal(at);
+        ++result_.decalHeaders;
+        unit_ = *unit;
+        decal_.assign(f[1]);
+        inDecal_ = true;
+        layout_.emplace(f);
+        if (layout_->broken())
+            structure(at, layout_->why());
+        return true;
+    }
+
+    void endDecal(std::uint64_t at) {
+        if (layout_ && !layout_->broken() && !layout_->pastTexts())
+            structure(at, "its lines end before its header's counts do");
+        else if (layout_ && !layout_->broken() && layout_->counts().terminals > 0)
+            layout_->next("");  // the terminals are counted when the next line is no terminal
+        if (layout_ && layout_->broken() && !reported_)
+            structure(at, layout_->why());
+        layout_.reset();
+        reported_ = false;
+    }
+
+    void structure(std::uint64_t at, const std::string& why) {
+        if (!request_.structure || reported_)
+            return;
+        reported_ = true;
+        report({at, decal_, ItemKind::Piece, "structure", true, why, {}});
+    }
+
+    void look(std::string_view line, std::uint64_t n) {
+        DecalLayout::Line kind = DecalLayout::Line::Rest;
+        if (layout_ && !layout_->broken()) {
+            kind = layout_->next(line);
+            if (kind == DecalLayout::Line::Broken)
+                structure(n, layout_->why());
+            if (kind == DecalLayout::Line::Rest)
+                layout_.reset();
+        }
+        if (request_.rules.checks.empty())
+            return;
+        if (kind == DecalLayout::Line::Label || kind == DecalLayout::Line::Text) {
+            held_.assign(line);
+            heldLine_ = n;
+            return;
+        }
+        if (kind == DecalLayout::Line::LabelName || kind == DecalLayout::Line::TextString) {
+            const bool label = kind == DecalLayout::Line::LabelName;
+            std::string_view f[kLabelLayerField + 1];
+            SplitAtSpaces(held_, f + 1, kLabelLayerField);
+            Item it{label ? ItemKind::Label : ItemKind::Text, {}, label ? trimSpaces(line) : line,
+                    f[label ? kLabelLayerField : kTextLayerField],
+                    f[label ? kLabelWidthField : kTextWidthField],
+                    f[label ? kLabelHeightField : kTextHeightField], {}};
+            apply(it, heldLine_);
+            return;
+        }
+        std::string_view p[kPieceFields + 1];
+        if (isPieceHeaderLine(line) && SplitAtSpaces(line, p + 1, kPieceFields) == kPieceFields)
+            apply(Item{ItemKind::Piece, p[1], p[1], p[4], p[3], {}, p[5]}, n);
+    }
+
+    void apply(const Item& it, std::uint64_t n) {
+        const std::string* decal = inDecal_ ? &decal_ : nullptr;
+        for (const Check& c : request_.rules.checks) {
+            if (c.kind != it.kind)
+                continue;
+            const bool matches = it.kind == ItemKind::Piece
+                                     ? c.piece.decals.accepts(decal) && pieceMatches(c.piece, it, unit_)
+                                     : c.label.decals.accepts(decal) && labelMatches(c.label, it, unit_);
+            if (!matches)
+                continue;
+            const std::string what = describe(it);
+            if (c.forbid) {
+                report({n, inDecal_ ? decal_ : "", it.kind, c.name, c.error, what, {}});
+                continue;
+            }
+            std::string found;
+            if (!c.allowedLayers.empty() && !contains(c.allowedLayers, it.layer))
+                found = "layer " + std::string(it.layer);
+            else if (!c.allowedWidths.empty() && !passesAny(c.allowedWidths, it.width))
+                found = "width " + std::string(it.width) + " (" + unitName(unit_) + ")";
+            else if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, it.height))
+                found = "height " + std::string(it.height) + " (" + unitName(unit_) + ")";
+            if (found.empty())
+                continue;
+            std::string allowed;
+            for (const std::string& a : c.allowedText)
+                allowed += (allowed.empty() ? "" : ", ") + a;
+            report({n, inDecal_ ? decal_ : "", it.kind, c.name, c.error, found, allowed});
+        }
+    }
+
+    static bool contains(const std::vector<std::string>& list, std::string_view v) {
+        for (const std::string& s : list) {
+            if (s == v)
+                return true;
+        }
+        return false;
+    }
+
+    bool passesAny(const std::vector<WidthTest>& tests, std::string_view v) const {
+        for (const WidthTest& t : tests) {
+            if (widthPasses(t, v, unit_))
+                return true;
+        }
+        return false;
+    }
+
+    std::string describe(const Item& it) const {
+        std::string s = it.kind == ItemKind::Piece ? std::string(it.keyword)
+                                                   : std::string(kindName(it.kind)) + " " +
+                                                         std::string(it.name);
+        s += " on layer " + std::string(it.layer) + ", width " + std::string(it.width) + " (" +
+             unitName(unit_) + ")";
+        if (it.kind != ItemKind::Piece)
+            s += ", height " + std::string(it.height);
+        return s;
+    }
+
+    void report(const Finding& f) {
+        ++(f.error ? result_.errors : result_.warnings);
+        if (request_.onFinding)
+            request_.onFinding(f);
+    }
+
+    const CheckRequest& request_;
+    LineReader reader_;
+    CheckResult result_;
+    std::optional<DecalLayout> layout_;
+    bool reported_ = false;  // the current decal's structure fault is reported
+    bool inDecal_ = false;
+    Unit unit_ = Unit::Mils;
+    std::string decal_;
+    std::string held_;
+    std::uint64_t heldLine_ = 0;
+};
+
+}  // namespace
+
+CheckResult runCheck(const CheckRequest& request) {
+    return Checker(request).run();
+}
+
+}  // namespace trelvo

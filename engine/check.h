@@ -1,0 +1,47 @@
+// The library checker: reads a library, writes nothing, and reports every outline piece, label
+// and text that a check's allow list does not admit (or that a forbidding check matches), and
+// every decal whose lines do not follow its header's counts (a wrong count is what makes an
+// import of the library fail).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/report.h"
+#include "engine/rules.h"
+#include "files/line_io.h"
+
+namespace trelvo {
+
+struct Finding {
+    std::uint64_t line = 0;   // 1-based
+    std::string decal;        // empty before the first decal header
+    ItemKind kind = ItemKind::Piece;
+    std::string check;        // the check's name, or "structure"
+    bool error = true;        // else a warning
+    std::string found;        // "width 10 (mil)", "layer 26", the structure fault
+    std::string allowed;      // "5mil, 0.127mm"; empty for forbidden items and structure
+};
+
+struct CheckRequest {
+    ByteSource& input;
+    const RuleSet& rules;     // its checks are applied
+    std::function<void(const Finding&)> onFinding;
+    bool structure = true;    // also check each decal against its header's counts
+    std::size_t readBlock = kDefaultReadBlock;
+};
+
+struct CheckResult {
+    Outcome outcome = Outcome::Done;  // Done, FormatError or WriteError (a read failure)
+    std::string detail;
+    std::uint64_t errors = 0, warnings = 0;
+    std::uint64_t decalHeaders = 0;
+};
+
+CheckResult runCheck(const CheckRequest& request);
+
+// "piece", "label", "text".
+const char* kindName(ItemKind kind);
+
+}  // namespace trelvo
