@@ -156,17 +156,8 @@ Planned makePlan(const Options& o) {
         return fail("missing INPUT");
 
     Plan plan;
-    if (o.rules) {
-        if (o.layer || o.width)
-            return fail("--rules cannot be used with --layer or --width");
-        std::string why;
-        std::optional<RulesFile> file = readRulesFile(*o.rules, why);
-        if (!file)
-            return fail(why);
-        plan.rules = std::move(file->rules);
-        plan.rulesWarnings = std::move(file->warnings);
-        plan.rulesMode = true;
-    }
+    if (o.rules && (o.layer || o.width))
+        return fail("--rules cannot be used with --layer or --width");
     if (o.layer) {
         if (!splitPair(*o.layer, plan.entries.old_lyr, plan.entries.new_lyr)) {
             return fail("--layer takes OLD:NEW");
@@ -224,6 +215,16 @@ Planned makePlan(const Options& o) {
     }
     if (auto clash = findClash(plan, o.report, o.html, o.rules))
         return fail(*clash);
+    // Read last: a rules file that is a library named elsewhere is told as that, not as bad TOML.
+    if (o.rules) {
+        std::string why;
+        std::optional<RulesFile> file = readRulesFile(*o.rules, why);
+        if (!file)
+            return fail(why);
+        plan.rules = std::move(file->rules);
+        plan.rulesWarnings = std::move(file->warnings);
+        plan.rulesMode = true;
+    }
     result.plan = std::move(plan);
     return result;
 }

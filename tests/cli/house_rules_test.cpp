@@ -1,0 +1,375 @@
+// House rules: what a rules file changes in one pass over tests/data/house.d (every other byte
+// unchanged), what a bad rules file is told, the checker's findings and exit statuses, and
+// trelvo-cli with --rules beside the pair options on the real libraries.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cli/rules_file.h"
+#include "cli_run.h"
+#include "engine/update.h"
+#include "files/line_io.h"
+#include "test_files.h"
+
+namespace {
+
+using trelvo::test::readFile;
+using trelvo::test::runCli;
+using trelvo::test::TempDir;
+using trelvo::test::writeFile;
+
+const std::string kHouse = readFile(std::string(TRELVO_TEST_DATA) + "/house.d");
+
+// kHouse with some of its lines (1-based) replaced.
+std::string houseWith(const std::map<int, std::string>& lines) {
+    std::string out;
+    std::size_t at = 0;
+    for (int n = 1; at < kHouse.size(); ++n) {
+        const std::size_t end = kHouse.find("\r\n", at);
+        const auto found = lines.find(n);
+        out += (found != lines.end() ? found->second : kHouse.substr(at, end - at)) + "\r\n";
+        at = end + 2;
+    }
+    return out;
+}
+
+struct Pass {
+    std::string output;
+    trelvo::UpdateResult result;
+};
+
+Pass runRules(const std::string& toml) {
+    std::string why;
+    const auto file = trelvo::cli::parseRulesFile(toml, "house.toml", why);
+    EXPECT_TRUE(file) << why;
+    if (!file)
+        return {};
+    trelvo::MemorySource in(kHouse);
+    Pass p;
+    trelvo::StringSink out(p.output);
+    p.result = trelvo::runUpdate({in, &out, file->rules});
+    return p;
+}
+
+const std::string kFont = " \"Regular <Romansim Stroke Font>\"";
+
+struct RulesRow {
+    const char* name;
+    std::string toml;
+    std::map<int, std::string> changed;
+    std::size_t warnings = 0;
+};
+
+class HouseRules : public testing::TestWithParam<RulesRow> {};
+
+TEST_P(HouseRules, ChangeExactlyTheirLines) {
+    const RulesRow& row = GetParam();
+    const Pass p = runRules(row.toml);
+    EXPECT_EQ(p.result.outcome, trelvo::Outcome::Done) << p.result.detail;
+    EXPECT_EQ(p.output, houseWith(row.changed));
+    EXPECT_EQ(p.result.rewrittenLines, row.changed.size());
+    EXPECT_EQ(p.result.warnings.size(), row.warnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HouseRules,
+    testing::Values(
+        RulesRow{"SwapInOnePass",
+                 "[[piece]]\nlayer = \"26\"\nset = { layer = \"27\" }\n"
+                 "[[piece]]\nlayer = \"27\"\nset = { layer = \"26\" }\n",
+                 {{2, "OPEN  2  10  27  -1"},
+                  {13, "OPEN  2  10  27  -1"},
+                  {16, "CLOSED  5  8  26  -1"},
+                  {22, "CIRCLE  2  6  27  -1"},
+                  {41, "OPEN  2  0.254  27  -1"},
+                  {44, "CLOSED  2  0.2  26  -1"},
+                  {60, "OPEN  2  10  27  -1"}}},
+        RulesRow{"FirstMatchDecides",
+                 "[[piece]]\nlayer = \"26\"\nwidth = \"10mil\"\nset = { width = \"5mil\" }\n"
+                 "[[piece]]\nlayer = \"26\"\nset = { layer = \"1\" }\n",
+                 {{2, "OPEN  2  5  26  -1"},
+                  {13, "OPEN  2  5  26  -1"},
+                  {22, "CIRCLE  2  6  1  -1"},
+                  {41, "OPEN  2  0.127  26  -1"},
+                  {60, "OPEN  2  5  26  -1"}}},
+        RulesRow{"UnitsBothWaysInShortestForm",
+                 "[[piece]]\nwidth = \"0.254mm\"\nset = { width = \"0.1270mm\" }\n",
+                 {{2, "OPEN  2  5  26  -1"},
+                  {13, "OPEN  2  5  26  -1"},
+                  {41, "OPEN  2  0.127  26  -1"},
+                  {60, "OPEN  2  5  26  -1"}}},
+        // 6 mil is 0.1524 mm, 8 mil 0.2032 mm, 10 mil exactly 0.254 mm: both ends are included.
+        RulesRow{"MillimetreRangeEndsIncluded",
+                 "[[piece]]\nwidth = \"0.2mm..0.254mm\"\nset = { layer = \"3\" }\n",
+                 {{2, "OPEN  2  10  3  -1"},
+                  {13, "OPEN  2  10  3  -1"},
+                  {16, "CLOSED  5  8  3  -1"},
+                  {41, "OPEN  2  0.254  3  -1"},
+                  {44, "CLOSED  2  0.2  3  -1"},
+                  {60, "OPEN  2  10  3  -1"}}},
+        RulesRow{"MilRangeEndsIncluded",
+                 "[[piece]]\nwidth = \"6mil..8mil\"\nset = { layer = \"3\" }\n",
+                 {{16, "CLOSED  5  8  3  -1"},
+                  {22, "CIRCLE  2  6  3  -1"},
+                  {44, "CLOSED  2  0.2  3  -1"}}},
+        RulesRow{"AnyStyleAndKeyword",
+                 "[[piece]]\nstyle = \"*\"\nkeyword = [\"OPEN\"]\ndecal = [\"SO*\"]\n"
+                 "set = { layer = \"9\" }\n",
+                 {{13, "OPEN  2  10  9  -1"}, {25, "OPEN  2  10  9  5"}}},
+        RulesRow{"DecalGlobsNeverBeforeTheFirstDecal",
+                 "[[piece]]\nkeyword = \"CIRCLE\"\nset = { width = \"1mil\" }\n"
+                 "[[piece]]\ndecal = [\"*\"]\nlayer = \"26\"\nset = { layer = \"2\" }\n",
+                 {{13, "OPEN  2  10  2  -1"},
+                  {22, "CIRCLE  2  1  26  -1"},
+                  {41, "OPEN  2  0.254  2  -1"},
+                  {60, "OPEN  2  10  2  -1"}}},
+        // Only the changed fields' texts are replaced; the spacing stays. BROKEN1 holds two
+        // labels where its header counts one: its labels are left alone, with a warning.
+        RulesRow{"LabelsKeepTheirSpacing",
+                 "[[label]]\nname = \"REF-DES\"\nset = { height = \"1mm\", width = \"0.15mm\" }\n",
+                 {{9, "0     100   0     0 39.37    5.906     26 0 34" + kFont},
+                  {39, "-1 1 0 0 1 0.15 26 0 34" + kFont}},
+                 1},
+        RulesRow{"LabelByLayerAndHeight",
+                 "[[label]]\nlayer = \"1\"\nheight = \"50mil\"\nset = { layer = \"21\" }\n",
+                 {{11, "0 0 0 0 50 5 21 0 33" + kFont}},
+                 1},
+        RulesRow{"TextByGlob",
+                 "[[text]]\ntext = \"PIN*\"\nset = { height = \"50mil\", width = \"0.1mm\" }\n"
+                 "[[text]]\nset = { layer = \"1\" }\n",
+                 {{28, "-50 -60 0 26 50 3.937 0 0 0" + kFont}},
+                 1}),
+    [](const testing::TestParamInfo<RulesRow>& info) { return info.param.name; });
+
+TEST(HouseRulesReport, TellsEachChangeInLineOrder) {
+    std::vector<std::string> seen;
+    std::string why;
+    const auto file = trelvo::cli::parseRulesFile(
+        "[[label]]\nname = \"REF-DES\"\nset = { height = \"1mm\" }\n"
+        "[[piece]]\nlayer = \"27\"\nset = { layer = \"26\" }\n",
+        "house.toml", why);
+    ASSERT_TRUE(file) << why;
+    trelvo::MemorySource in(kHouse);
+    const auto result = trelvo::runUpdate(
+        {in, nullptr, file->rules, {}, [&](const trelvo::PieceRewrite& c) {
+             seen.push_back(std::string(c.decal_name) + " " + std::to_string(c.line_number) + " " +
+                            std::to_string(c.rule) + " " + std::string(c.name) + " " +
+                            std::string(c.old_height) + ">" + std::string(c.new_height) + " " +
+                            std::string(c.old_layer) + ">" + std::string(c.new_layer));
+         }});
+    EXPECT_EQ(result.decals, 2);
+    EXPECT_EQ(seen, (std::vector<std::string>{"SOIC8 9 1 REF-DES 50>39.37 26>26",
+                                              "SOIC8 16 1  > 27>26", "R0805 39 1 REF-DES 1.27>1 26>26",
+                                              "R0805 44 1  > 27>26"}));
+}
+
+struct BadRow {
+    const char* name;
+    std::string toml;
+    std::string message;
+};
+
+class BadRulesFile : public testing::TestWithParam<BadRow> {};
+
+TEST_P(BadRulesFile, IsToldWhereAndWhy) {
+    std::string why;
+    EXPECT_FALSE(trelvo::cli::parseRulesFile(GetParam().toml, "house.toml", why));
+    EXPECT_EQ(why, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BadRulesFile,
+    testing::Values(
+        BadRow{"Syntax", "[[piece]]\nlayer = = 1\n",
+               "house.toml:2:9: Error while parsing value: could not determine value type"},
+        BadRow{"UnknownTable", "[[pieces]]\nset = {}\n",
+               "house.toml:1:3: unknown table 'pieces': the tables are [[piece]], [[label]], "
+               "[[text]] and [[check]]"},
+        BadRow{"Typo", "[[piece]]\nwidht = \"10mil\"\nset = { width = \"5mil\" }\n",
+               "house.toml:2:1: unknown key 'widht' in [[piece]]"},
+        BadRow{"WrongType", "[[piece]]\nlayer = 26\nset = { layer = \"1\" }\n",
+               "house.toml:2:9: 'layer' must be a string"},
+        BadRow{"NoUnit", "[[piece]]\nset = { width = \"5\" }\n",
+               "house.toml:2:17: the width '5' has no unit: write mil or mm after it"},
+        BadRow{"ReversedRange", "[[label]]\nheight = \"2mm..50mil\"\nset = { layer = \"1\" }\n",
+               "house.toml:2:10: the range '2mm..50mil' has its ends reversed"},
+        BadRow{"NoSet", "\n[[text]]\nlayer = \"26\"\n", "house.toml:2:1: [[text]] has no 'set'"},
+        BadRow{"CheckWithoutAllow", "[[check]]\nname = \"x\"\n",
+               "house.toml:1:1: [[check]] has neither 'allow' nor 'forbid = true'"},
+        BadRow{"Keyword", "[[piece]]\nkeyword = [\"ARC\"]\nset = { layer = \"1\" }\n",
+               "house.toml:2:11: the keyword 'ARC' is none of OPEN, CLOSED, CIRCLE"},
+        BadRow{"NewLayer", "[[piece]]\nset = { layer = \"*\" }\n",
+               "house.toml:2:17: the new layer '*' is not a layer number"},
+        BadRow{"NotArrayOfTables", "[piece]\nset = { layer = \"1\" }\n",
+               "house.toml:1:1: 'piece' must be written [[piece]]"}),
+    [](const testing::TestParamInfo<BadRow>& info) { return info.param.name; });
+
+TEST(RulesFileWarnings, ARuleBehindOneThatTakesAllItsLines) {
+    std::string why;
+    const auto file = trelvo::cli::parseRulesFile(
+        "[[piece]]\nset = { layer = \"1\" }\n[[piece]]\nlayer = \"26\"\nset = { layer = \"2\" }\n"
+        "[[piece]]\ndecal = \"X*\"\nset = { layer = \"2\" }\n",
+        "house.toml", why);
+    ASSERT_TRUE(file) << why;
+    EXPECT_EQ(file->warnings,
+              (std::vector<std::string>{
+                  "house.toml:3:1: warning: [[piece]] rule 2 can never match: rule 1 takes all its lines",
+                  "house.toml:6:1: warning: [[piece]] rule 3 can never match: rule 1 takes all its lines"}));
+}
+
+// ---- trelvo-cli ----
+
+const std::string kChecks =
+    "[[check]]\nname = \"silk width\"\nlayer = \"26\"\nallow = { width = [\"10mil\", \"0.254mm\"] }\n"
+    "[[check]]\nname = \"no layer 1 labels\"\nkind = \"label\"\nlayer = \"1\"\nforbid = true\n"
+    "severity = \"warning\"\n";
+
+struct CheckRow {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+};
+
+class TrelvoCliCheck : public testing::TestWithParam<CheckRow> {};
+
+TEST_P(TrelvoCliCheck, FindingsAndStatus) {
+    TempDir dir;
+    writeFile(dir.file("checks.toml"), kChecks);
+    writeFile(dir.file("house.d"), kHouse);
+    writeFile(dir.file("notlib.d"), "not a library\r\n");
+    const auto r = runCli(GetParam().args, dir);
+    EXPECT_EQ(r.status, GetParam().status);
+    EXPECT_EQ(r.out, GetParam().out);
+    EXPECT_EQ(r.err, GetParam().err);
+}
+
+const std::string kFindings =
+    "house.d:11: SOIC8: warning: no layer 1 labels: forbidden: label PART-TYPE on layer 1, width 5 "
+    "(mil), height 50\n"
+    "house.d:22: SOIC8: error: silk width: width 6 (mil), allowed 10mil, 0.254mm\n"
+    "house.d:58: BROKEN1: error: structure: the header counts 1 piece, but piece 1 is no piece "
+    "header line\n"
+    "house.d: 2 error(s), 1 warning(s)\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TrelvoCliCheck,
+    testing::Values(
+        CheckRow{"Errors", {"--check", "checks.toml", "house.d"}, 1, kFindings, ""},
+        CheckRow{"Csv",
+                 {"--check", "checks.toml", "--format", "csv", "house.d"},
+                 1,
+                 "input,decal,line,kind,check,severity,found,allowed\r\n"
+                 "house.d,SOIC8,11,label,no layer 1 labels,warning,\"label PART-TYPE on layer 1, "
+                 "width 5 (mil), height 50\",\r\n"
+                 "house.d,SOIC8,22,piece,silk width,error,width 6 (mil),\"10mil, 0.254mm\"\r\n"
+                 "house.d,BROKEN1,58,decal,structure,error,\"the header counts 1 piece, but piece 1 "
+                 "is no piece header line\",\r\n",
+                 "trelvo-cli: house.d: 2 error(s), 1 warning(s)\n"},
+        CheckRow{"UnreadableWins",
+                 {"--check", "checks.toml", "house.d", "missing.d", "notlib.d"},
+                 6,
+                 kFindings,
+                 "trelvo-cli: missing.d: File read error: Filename error -please check dir and "
+                 "filename and retry. (" + trelvo::test::noSuchFileText() + ")\n"
+                 "trelvo-cli: notlib.d: File format error: Error in Decal Lib (*.d) "
+                 "format...exiting. (the first line does not begin with "
+                 "*PADS-LIBRARY-PCB-DECALS)\n"},
+        CheckRow{"RulesFileIsAnInput",
+                 {"--check", "house.d", "house.d"},
+                 2,
+                 "",
+                 "trelvo-cli: --check 'house.d' names an INPUT\nTry 'trelvo-cli --help' for more "
+                 "information.\n"},
+        CheckRow{"NotWithRunOptions",
+                 {"--check", "checks.toml", "--in-place", "house.d"},
+                 2,
+                 "",
+                 "trelvo-cli: --check cannot be used with --in-place (it changes nothing)\nTry "
+                 "'trelvo-cli --help' for more information.\n"}),
+    [](const testing::TestParamInfo<CheckRow>& info) { return info.param.name; });
+
+TEST(TrelvoCliRules, InPlaceWithReportChangesLabelsSafely) {
+    TempDir dir;
+    writeFile(dir.file("house.toml"),
+              "[[label]]\nname = \"REF-DES\"\nset = { height = \"1mm\" }\n"
+              "[[piece]]\nlayer = \"27\"\nset = { layer = \"26\" }\n");
+    writeFile(dir.file("house.d"), kHouse);
+    const auto r = runCli({"--rules", "house.toml", "--in-place", "--report", "-", "house.d"}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "input,decal,line,kind,name,rule,old_layer,new_layer,old_width,new_width,old_height,"
+              "new_height,unit\r\n"
+              "house.d,SOIC8,9,label,REF-DES,1,26,26,5,5,50,39.37,I\r\n"
+              "house.d,SOIC8,16,piece,CLOSED,1,27,26,8,8,,,I\r\n"
+              "house.d,R0805,39,label,REF-DES,1,26,26,0.127,0.127,1.27,1,M\r\n"
+              "house.d,R0805,44,piece,CLOSED,1,27,26,0.2,0.2,,,M\r\n");
+    EXPECT_EQ(readFile(dir.file("house.d")),
+              houseWith({{9, "0     100   0     0 39.37    5     26 0 34" + kFont},
+                         {16, "CLOSED  5  8  26  -1"},
+                         {39, "-1 1 0 0 1 0.127 26 0 34" + kFont},
+                         {44, "CLOSED  2  0.2  26  -1"}}));
+    EXPECT_EQ(readFile(dir.file("house.d.orig")), kHouse);
+    EXPECT_NE(r.err.find("trelvo-cli: house.d: warning: decal 'BROKEN1' (line 54): its labels and "
+                         "texts were left as they are: the header counts 1 piece, but piece 1 is "
+                         "no piece header line\n"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST(TrelvoCliRules, UsageErrorsTouchNothing) {
+    TempDir dir;
+    writeFile(dir.file("bad.toml"), "[[piece]]\nset = { width = \"5\" }\n");
+    writeFile(dir.file("good.toml"), "[[piece]]\nset = { layer = \"1\" }\n");
+    writeFile(dir.file("house.d"), kHouse);
+    writeFile(dir.file("big.toml"), std::string(trelvo::cli::kMaxRulesFileSize + 1, '#'));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
+        {{"--rules", "bad.toml", "house.d"},
+         "bad.toml:2:17: the width '5' has no unit: write mil or mm after it"},
+        {{"--rules", "good.toml", "--layer", "26:1", "house.d"},
+         "--rules cannot be used with --layer or --width"},
+        {{"--rules", "good.toml", "-o", "good.toml", "house.d"},
+         "--rules 'good.toml' names a file the run writes"},
+        {{"--rules", "house.d", "house.d"}, "--rules 'house.d' names an INPUT"},
+        {{"--rules", "big.toml", "house.d"}, "big.toml: the rules file is larger than 1 MB"},
+    };
+    for (const auto& [args, message] : rows) {
+        const auto r = runCli(args, dir);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "trelvo-cli: " + message + "\nTry 'trelvo-cli --help' for more information.\n");
+        EXPECT_FALSE(std::filesystem::exists(dir.file("house_new.d")));
+        EXPECT_EQ(readFile(dir.file("house.d")), kHouse);
+    }
+}
+
+// A one-rule file and the matching pair option write the same bytes on every real library.
+TEST(TrelvoCliRules, OneRuleIsThePairOptionOnTheRealLibraries) {
+    const std::filesystem::path libraries(TRELVO_REAL_LIBRARIES);
+    if (!std::filesystem::is_directory(libraries))
+        GTEST_SKIP() << "no real libraries at " << libraries;
+    TempDir dir;
+    writeFile(dir.file("layer.toml"), "[[piece]]\nlayer = \"26\"\nset = { layer = \"1\" }\n");
+    writeFile(dir.file("width.toml"), "[[piece]]\nwidth = \"10mil\"\nset = { width = \"5mil\" }\n");
+    int libs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(libraries)) {
+        if (entry.path().extension() != ".d")
+            continue;
+        ++libs;
+        const std::string lib = trelvo::test::nameOf(entry.path());
+        for (const auto& [rules, option, value] :
+             {std::tuple{"layer.toml", "--layer", "26:1"}, std::tuple{"width.toml", "--width", "10:5"}}) {
+            const auto a = runCli({option, value, "-o", "pair.d", lib}, dir);
+            const auto b = runCli({"--rules", rules, "-o", "rules.d", lib}, dir);
+            EXPECT_EQ(a.status, b.status) << lib;
+            EXPECT_EQ(a.out.substr(0, a.out.find("written")), b.out.substr(0, b.out.find("written")))
+                << lib;
+            EXPECT_EQ(readFile(dir.file("pair.d")), readFile(dir.file("rules.d"))) << lib << rules;
+        }
+    }
+    EXPECT_EQ(libs, 13);
+}
+
+}  // namespace
