@@ -3,7 +3,7 @@
 # X key events. A run that ends with the "Done" box and writes exactly the updated library, then
 # a run whose library is missing, which ends with the "File read error" box and leaves the
 # earlier output alone, then Close, which ends the program.
-# Usage: e2e_test.sh WINE_RUN TRELVO.exe WORK_DIR
+# Usage: e2e_win32_test.sh WINE_RUN TRELVO.exe WORK_DIR
 set -euo pipefail
 wine_run=$1 exe=$2 work=$3
 

@@ -9,7 +9,7 @@
 #include "platform/desktop.h"
 #include "platform/registry.h"
 #include "resources/resources_win32.h"
-#include "support.h"
+#include "tests/ui/win32/support_win32.h"
 #include "test_files.h"
 
 using namespace trelvo::test;

@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "mainwin/busycursor_qt.h"
-#include "support.h"
+#include "support_qt.h"
 
 using namespace testing_support;
 
@@ -607,4 +607,4 @@ void RunTest::realWarningBox() {
 }
 
 QTEST_MAIN(RunTest)
-#include "test_mainwin_run.moc"
+#include "run_qt_test.moc"

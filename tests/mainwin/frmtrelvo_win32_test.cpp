@@ -7,7 +7,7 @@
 #include "mainwin/design.h"
 #include "mainwin/frmtrelvo_win32.h"
 #include "ui/twips.h"
-#include "support.h"
+#include "tests/ui/win32/support_win32.h"
 #include "test_files.h"
 
 using namespace trelvo::test;
