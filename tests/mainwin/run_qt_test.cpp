@@ -16,72 +16,22 @@ using namespace testing_support;
 
 namespace {
 
+// The sample libraries, read from the test data folder.
+QByteArray sample(const char* name) {
+    const QByteArray bytes = readFile(QStringLiteral(TRELVO_TEST_DATA "/") + QLatin1String(name));
+    if (bytes.isEmpty()) {
+        qFatal("sample library %s is missing", name);
+    }
+    return bytes;
+}
+
 // A small library with CR LF line ends: a mils decal with an OPEN and a CLOSED piece on layer
 // 26, and a millimetre decal with one piece on layer 20.
-const QByteArray kParts =
-    "*PADS-LIBRARY-PCB-DECALS-V9*\r\n"
-    "\r\n"
-    "SO8 I 0 0 2 2 2 0 8 1 0\r\n"
-    "TIMESTAMP 2024.01.01.00.00.00\r\n"
-    "OPEN 2 10 26 -1\r\n"
-    "-100 50\r\n"
-    "100 50\r\n"
-    "CLOSED 5 12 26 -1\r\n"
-    "-100 -50\r\n"
-    "100 -50\r\n"
-    "100 50\r\n"
-    "-100 50\r\n"
-    "-100 -50\r\n"
-    "\r\n"
-    "SOT23 M 0 0 1 2 0 0 3 1 0\r\n"
-    "TIMESTAMP 2024.01.01.00.00.00\r\n"
-    "OPEN 2 0.254 20 -1\r\n"
-    "-1.5 0.7\r\n"
-    "1.5 0.7\r\n";
-
+const QByteArray kParts = sample("outlines.d");
 // The same with layer 26 changed to 1 (the width pair off).
-const QByteArray kPartsLayer26To1 =
-    "*PADS-LIBRARY-PCB-DECALS-V9*\r\n"
-    "\r\n"
-    "SO8 I 0 0 2 2 2 0 8 1 0\r\n"
-    "TIMESTAMP 2024.01.01.00.00.00\r\n"
-    "OPEN  2  10  1  -1\r\n"
-    "-100 50\r\n"
-    "100 50\r\n"
-    "CLOSED  5  12  1  -1\r\n"
-    "-100 -50\r\n"
-    "100 -50\r\n"
-    "100 50\r\n"
-    "-100 50\r\n"
-    "-100 -50\r\n"
-    "\r\n"
-    "SOT23 M 0 0 1 2 0 0 3 1 0\r\n"
-    "TIMESTAMP 2024.01.01.00.00.00\r\n"
-    "OPEN 2 0.254 20 -1\r\n"
-    "-1.5 0.7\r\n"
-    "1.5 0.7\r\n";
-
+const QByteArray kPartsLayer26To1 = sample("outlines-layer-26-to-1.d");
 // Both pairs on: any layer to 7 and width 10 mils to 5 mils (0.127 mm on the millimetre decal).
-const QByteArray kPartsAnyLayerTo7Width10To5 =
-    "*PADS-LIBRARY-PCB-DECALS-V9*\r\n"
-    "\r\n"
-    "SO8 I 0 0 2 2 2 0 8 1 0\r\n"
-    "TIMESTAMP 2024.01.01.00.00.00\r\n"
-    "OPEN  2  5  7  -1\r\n"
-    "-100 50\r\n"
-    "100 50\r\n"
-    "CLOSED  5  12  7  -1\r\n"
-    "-100 -50\r\n"
-    "100 -50\r\n"
-    "100 50\r\n"
-    "-100 50\r\n"
-    "-100 -50\r\n"
-    "\r\n"
-    "SOT23 M 0 0 1 2 0 0 3 1 0\r\n"
-    "TIMESTAMP 2024.01.01.00.00.00\r\n"
-    "OPEN  2  0.127  7  -1\r\n"
-    "-1.5 0.7\r\n"
-    "1.5 0.7\r\n";
+const QByteArray kPartsAnyLayerTo7Width10To5 = sample("outlines-any-layer-to-7-width-10-to-5.d");
 
 const QString kUserEntryText =
     QStringLiteral("Invalid or empty entry boxes -please enter values for processing.");
