@@ -8,9 +8,9 @@
 #include "infowin/frmHelp_win32.h"
 #include "mainwin/design.h"
 #include "mainwin/frmtrelvo_win32.h"
-#include "ui/twips.h"
-#include "tests/ui/win32/support_win32.h"
 #include "test_files.h"
+#include "tests/ui/win32/support_win32.h"
+#include "ui/twips.h"
 
 using namespace trelvo::test;
 using trelvo::win32::frmHelp;
