@@ -104,26 +104,11 @@ void write(const QString& path, const QByteArray& bytes) {
     }
 }
 
-const QByteArray kLibrary =
-    "*PADS-LIBRARY-PCB-DECALS-V9*\r\n"
-    "\r\n"
-    "SO8 I 0 0 2 2 2 0 8 1 0\r\n"
-    "TIMESTAMP 2024.01.01.00.00.00\r\n"
-    "OPEN 2 10 26 -1\r\n"
-    "-100 50\r\n"
-    "100 50\r\n"
-    "CLOSED 5 10 26 -1\r\n"
-    "-100 -50\r\n"
-    "100 -50\r\n"
-    "100 50\r\n"
-    "-100 50\r\n"
-    "-100 -50\r\n"
-    "\r\n"
-    "SOT23 M 0 0 1 2 0 0 3 1 0\r\n"
-    "TIMESTAMP 2024.01.01.00.00.00\r\n"
-    "OPEN 2 0.254 26 -1\r\n"
-    "-1.5 0.7\r\n"
-    "1.5 0.7\r\n";
+// The sample libraries the pictures are made with, from the test data folder.
+QByteArray sample(const char* name) {
+    QFile f(QStringLiteral(TRELVO_TEST_DATA "/") + QLatin1String(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 // What one picture shows: act() brings the window into shape and returns it, or returns null
 // after a click that brings up the window or box to be captured.
@@ -156,12 +141,18 @@ int main(int argc, char* argv[]) {
     const QString dir = temp.path() + QStringLiteral("/libraries");
     QDir().mkpath(dir);
     QDir::setCurrent(dir);  // where the first Browse opens
-    write(dir + QStringLiteral("/parts.d"), kLibrary);
-    write(dir + QStringLiteral("/parts_new.d"), kLibrary);
-    write(dir + QStringLiteral("/text.d"), "PADS decal export\r\n");
-    write(dir + QStringLiteral("/badunit.d"),
-          "*PADS-LIBRARY-PCB-DECALS-V9*\r\n\r\n"
-          "SO8 X 0 0 2 2 2 0 8 1 0\r\n");
+    const QByteArray library = sample("all-on-layer-26.d");
+    const QByteArray text = sample("not-a-library.d");
+    const QByteArray badUnit = sample("bad-unit-letter.d");
+    if (library.isEmpty() || text.isEmpty() || badUnit.isEmpty()) {
+        std::fprintf(stderr, "trelvo-shots: the sample libraries in %s are missing\n",
+                     TRELVO_TEST_DATA);
+        return 1;
+    }
+    write(dir + QStringLiteral("/parts.d"), library);
+    write(dir + QStringLiteral("/parts_new.d"), library);
+    write(dir + QStringLiteral("/text.d"), text);
+    write(dir + QStringLiteral("/badunit.d"), badUnit);
 
     const std::vector<Shot> shots = {
         {"main.png", [](Scene& s) { return &s.window; }},

@@ -202,20 +202,21 @@ void write(const std::wstring& path, const std::string& bytes) {
     CloseHandle(f);
 }
 
-const char kLibrary[] =
-    "*PADS-LIBRARY-PCB-DECALS-V9*\r\n"
-    "\r\n"
-    "SO8 I 0 0 2 2 2 0 8 1 0\r\n"
-    "TIMESTAMP 2024.01.01.00.00.00\r\n"
-    "OPEN 2 10 26 -1\r\n"
-    "-100 50\r\n"
-    "100 50\r\n"
-    "\r\n"
-    "SOT23 M 0 0 1 2 0 0 3 1 0\r\n"
-    "TIMESTAMP 2024.01.01.00.00.00\r\n"
-    "OPEN 2 0.254 26 -1\r\n"
-    "-1.5 0.7\r\n"
-    "1.5 0.7\r\n";
+// The sample libraries the pictures are made with, from the test data folder.
+std::string sample(const char* name) {
+    const std::wstring path = trelvo::widen(std::string(TRELVO_TEST_DATA) + "\\" + name);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return {};
+    std::string bytes;
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        bytes.append(buffer, n);
+    CloseHandle(f);
+    return bytes;
+}
 
 struct Scene {
     frmTrelvo window;
@@ -268,11 +269,18 @@ int wmain(int argc, wchar_t** argv) {
     const std::string dir = trelvo::narrow(temp) + "libraries";
     CreateDirectoryW(trelvo::widen(dir).c_str(), nullptr);
     SetCurrentDirectoryW(trelvo::widen(dir).c_str());  // where the first Browse opens
-    write(trelvo::widen(dir + "\\parts.d"), kLibrary);
-    write(trelvo::widen(dir + "\\parts_new.d"), kLibrary);
-    write(trelvo::widen(dir + "\\text.d"), "PADS decal export\r\n");
-    write(trelvo::widen(dir + "\\badunit.d"),
-          "*PADS-LIBRARY-PCB-DECALS-V9*\r\n\r\nSO8 X 0 0 2 2 2 0 8 1 0\r\n");
+    const std::string library = sample("open-pieces-on-layer-26.d");
+    const std::string text = sample("not-a-library.d");
+    const std::string badUnit = sample("bad-unit-letter.d");
+    if (library.empty() || text.empty() || badUnit.empty()) {
+        std::fprintf(stderr, "trelvo-shots: the sample libraries in %s are missing\n",
+                     TRELVO_TEST_DATA);
+        return 1;
+    }
+    write(trelvo::widen(dir + "\\parts.d"), library);
+    write(trelvo::widen(dir + "\\parts_new.d"), library);
+    write(trelvo::widen(dir + "\\text.d"), text);
+    write(trelvo::widen(dir + "\\badunit.d"), badUnit);
 
     const std::vector<Shot> shots = {
         {"main.png", [](Scene&) { return true; }},

@@ -62,8 +62,8 @@ QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
 }
 
-const QByteArray kLib =
-    "*PADS-LIBRARY-PCB-DECALS-V9\r\n\r\nDIP14 I 0 0 0 0 3 2 0 1 0\r\nOPEN 2 10 26 -1\r\n0 0\r\n";
+// One decal with one piece on layer 26, under a signature line without its closing star.
+const QByteArray kLib = readAll(QStringLiteral(TRELVO_TEST_DATA "/unstarred-signature.d"));
 const QByteArray kLibOut =
     "*PADS-LIBRARY-PCB-DECALS-V9\r\n\r\nDIP14 I 0 0 0 0 3 2 0 1 0\r\nOPEN  2  10  1  -1\r\n"
     "0 0\r\n";

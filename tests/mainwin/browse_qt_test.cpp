@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "support.h"
+#include "support_qt.h"
 
 using namespace testing_support;
 
@@ -331,4 +331,4 @@ void BrowseTest::realDialog() {
 }
 
 QTEST_MAIN(BrowseTest)
-#include "test_mainwin_browse.moc"
+#include "browse_qt_test.moc"

@@ -15,8 +15,8 @@
 #include "infowin/frmHelp_qt.h"
 #include "infowin/frmLicAgmt_qt.h"
 #include "ui/qt/linklabel_qt.h"
-#include "modal.h"
-#include "owner.h"
+#include "tests/ui/qt/modal_qt.h"
+#include "owner_qt.h"
 #include "platform/desktop.h"
 #include "ui/qt/messagebox_qt.h"
 #include "platform/registry.h"
@@ -437,4 +437,4 @@ private slots:
 };
 
 QTEST_MAIN(TestWindows)
-#include "test_windows.moc"
+#include "windows_qt_test.moc"

@@ -160,4 +160,4 @@ private slots:
 };
 
 QTEST_MAIN(TestResources)
-#include "test_resources.moc"
+#include "resources_qt_test.moc"

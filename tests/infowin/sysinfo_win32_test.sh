@@ -3,7 +3,7 @@
 # the PATH value of the MSINFO key, else through the MSINFO folder of the Shared Tools Location
 # key, and started; with neither, the user gets the unavailable box. The tool is a small program
 # of ours that leaves a mark beside itself.
-# Usage: sysinfo_test.sh WINE_RUN PROBE.exe MARK.exe WORK_DIR
+# Usage: sysinfo_win32_test.sh WINE_RUN PROBE.exe MARK.exe WORK_DIR
 set -euo pipefail
 wine_run=$1 probe=$2 mark=$3 work=$4
 

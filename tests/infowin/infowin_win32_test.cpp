@@ -9,8 +9,8 @@
 #include "platform/desktop.h"
 #include "platform/registry.h"
 #include "resources/resources_win32.h"
-#include "support.h"
 #include "test_files.h"
+#include "tests/ui/win32/support_win32.h"
 
 using namespace trelvo::test;
 using trelvo::win32::frmAbout;

@@ -1,14 +1,16 @@
 // The Win32 main window as the user meets it: layout, captions, tool tips, font and colours,
 // state, the enable boxes, focus order, keys, every outcome of Run, Browse, Help and Close.
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "infowin/frmHelp_win32.h"
 #include "mainwin/design.h"
 #include "mainwin/frmtrelvo_win32.h"
-#include "ui/twips.h"
-#include "support.h"
 #include "test_files.h"
+#include "tests/ui/win32/support_win32.h"
+#include "ui/twips.h"
 
 using namespace trelvo::test;
 using trelvo::win32::frmHelp;
@@ -89,9 +91,19 @@ protected:
     BoxRecorder boxes;
 };
 
-const std::string kLibrary = crlf({"*PADS-LIBRARY-PCB-DECALS-V9*", "", "SO8 I 0 0 2 2 2 0 8 1 0",
-                                   "OPEN 2 10 26 -1", "-100 50", "100 50", "", "SOT M 0 0 1 2 0 0 3 1 0",
-                                   "CLOSED 5 0.254 0 -1", "-1 0", "1 0"});
+// A sample library of the test data folder; the program stops when it is missing, since every
+// case that uses it would fail for that reason alone.
+std::string sample(const char* name) {
+    std::string bytes = readFile(std::string(TRELVO_TEST_DATA) + "/" + name);
+    if (bytes.empty()) {
+        std::fprintf(stderr, "sample library %s is missing\n", name);
+        std::abort();
+    }
+    return bytes;
+}
+
+// An inch decal with an OPEN piece on layer 26, a metric one with a CLOSED piece on layer 0.
+const std::string kLibrary = sample("layer-26-inch-layer-0-metric.d");
 
 }  // namespace
 
@@ -384,8 +396,7 @@ TEST_P(RunOutcomes, ShowOneBoxAndLeaveTheFilesAsTheyShouldBe) {
     }
 }
 
-const std::string kDecalWithBadUnit =
-    crlf({"*PADS-LIBRARY-PCB-DECALS-V9*", "", "SO8 X 0 0 2 2 2 0 8 1 0", "OPEN 2 10 26 -1"});
+const std::string kDecalWithBadUnit = sample("bad-unit-letter-with-piece.d");
 
 INSTANTIATE_TEST_SUITE_P(
     Win32, RunOutcomes,
@@ -400,7 +411,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "No options selected to process -select Layer and/or Width.", "Selection error",
                 trelvo::Icon::Warning, false},
         // A failed run leaves no output behind.
-        RunCase{"NotALibrary", "PADS decal export\r\n", true, false, "in.d", "out.d", "",
+        RunCase{"NotALibrary", sample("not-a-library.d"), true, false, "in.d", "out.d", "",
                 "Error in Decal Lib (*.d) format...exiting.", "File format error",
                 trelvo::Icon::Error, false},
         RunCase{"BadUnit", kDecalWithBadUnit, true, false, "in.d", "out.d", "26",

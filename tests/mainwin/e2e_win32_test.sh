@@ -3,9 +3,9 @@
 # X key events. A run that ends with the "Done" box and writes exactly the updated library, then
 # a run whose library is missing, which ends with the "File read error" box and leaves the
 # earlier output alone, then Close, which ends the program.
-# Usage: e2e_test.sh WINE_RUN TRELVO.exe WORK_DIR
+# Usage: e2e_win32_test.sh WINE_RUN TRELVO.exe WORK_DIR DATA_DIR
 set -euo pipefail
-wine_run=$1 exe=$2 work=$3
+wine_run=$1 exe=$2 work=$3 data=$4
 
 for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
@@ -51,14 +51,8 @@ type_text() { xdotool type --delay 30 "$1"; }
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 
 # A one-decal library with a layer-0 outline; the default entries change layer 0 to 1.
-printf '%s\r\n' '*PADS-LIBRARY-PCB-DECALS-V9*' '' 'R0805 M 0 0 2 2 2 0 2 0 0' \
-  'TIMESTAMP 2020.01.01.00.00.00' '0 0 0 0 1.27 0.127 1 0 34 "Default Font"' 'REF-DES' \
-  'OPEN 2 0.2 0 -1' '-1 0' '1 0' 'CIRCLE 2 0.1 26 -1' '0 0' '0.5 0' 'T-1 0 -1 0 1' \
-  'T1 0 1 0 2' '' '*END*' >"$work/parts.d"
-printf '%s\r\n' '*PADS-LIBRARY-PCB-DECALS-V9*' '' 'R0805 M 0 0 2 2 2 0 2 0 0' \
-  'TIMESTAMP 2020.01.01.00.00.00' '0 0 0 0 1.27 0.127 1 0 34 "Default Font"' 'REF-DES' \
-  'OPEN  2  0.2  1  -1' '-1 0' '1 0' 'CIRCLE 2 0.1 26 -1' '0 0' '0.5 0' 'T-1 0 -1 0 1' \
-  'T1 0 1 0 2' '' '*END*' >"$work/expected.d"
+cp "$data/one-decal-layer-0.d" "$work/parts.d"
+cp "$data/one-decal-layer-0-to-1.d" "$work/expected.d"
 cp "$work/parts.d" "$work/parts.orig"
 
 "$wine_run" --prefix "$prefix" --display "$exe" &

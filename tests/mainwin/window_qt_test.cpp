@@ -10,7 +10,7 @@
 #include <QWindow>
 
 #include "ui/qt/syscolors_qt.h"
-#include "support.h"
+#include "support_qt.h"
 #include "trelvo_version.h"
 
 using namespace testing_support;
@@ -536,4 +536,4 @@ void MainWindowTest::closeBoxEndsTheProgram() {
 }
 
 QTEST_MAIN(MainWindowTest)
-#include "test_mainwin_window.moc"
+#include "window_qt_test.moc"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the window tests that follow the monitor's DPI in a Wine prefix set to 144 dpi (150 %).
-# Usage: dpi_test.sh WINE_RUN TESTS.exe WORK_DIR
+# Usage: dpi_win32_test.sh WINE_RUN TESTS.exe WORK_DIR
 set -euo pipefail
 wine_run=$1 tests=$2 work=$3
 prefix=$work/prefix-144dpi

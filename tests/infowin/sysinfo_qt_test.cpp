@@ -366,4 +366,4 @@ int main(int argc, char** argv) {
     return QTest::qExec(&sysInfo, argc, argv) | QTest::qExec(&services, argc, argv);
 }
 
-#include "test_sysinfo.moc"
+#include "sysinfo_qt_test.moc"

@@ -1,0 +1,1 @@
+PADS decal export
