@@ -106,9 +106,11 @@ void MainFormLogic::Read_DFile(std::string_view old_lyr, std::string_view new_ly
     std::string why;
     const std::optional<RuleSet> rules =
         compilePairs({EnLyr, EnWd, old_lyr, new_lyr, old_wd, new_wd}, why);
+    if (!rules)
+        return finish(messages::writeError());  // before any output channel is taken
     OutFileNum = files_.FreeFile();
     // The new file replaces one of that name only when the pass has succeeded.
-    if (!rules || !files_.OpenStagedOutput(OutFileNum, OutFileName))
+    if (!files_.OpenStagedOutput(OutFileNum, OutFileName))
         return finish(messages::writeError());
     const UpdateResult result =
         runUpdate({*files_.Source(InFileNum), files_.Sink(OutFileNum), *rules});

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/fields.h"
 #include "engine/report.h"
 #include "mainwin/design.h"
 #include "mainwin/mainlogic.h"
@@ -263,9 +264,9 @@ TEST(MainFormLogic, BrowseBoxesAreWarnings) {
     EXPECT_EQ(overwrite.icon, Icon::Warning);
 }
 
-TEST(MainFormLogic, TrimBlanksRemovesSpacesAtBothEndsOnly) {
-    EXPECT_EQ(trelvo::trimBlanks("  a b.d "), "a b.d");
-    EXPECT_EQ(trelvo::trimBlanks("\ta.d"), "\ta.d");  // only spaces count as blanks
-    EXPECT_EQ(trelvo::trimBlanks("    "), "");
-    EXPECT_EQ(trelvo::trimBlanks(""), "");
+TEST(MainFormLogic, FileNamesAreTrimmedOfSpacesAtBothEndsOnly) {
+    EXPECT_EQ(trelvo::trimSpaces("  a b.d "), "a b.d");
+    EXPECT_EQ(trelvo::trimSpaces("\ta.d"), "\ta.d");  // only spaces count as blanks
+    EXPECT_EQ(trelvo::trimSpaces("    "), "");
+    EXPECT_EQ(trelvo::trimSpaces(""), "");
 }
