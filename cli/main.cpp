@@ -30,6 +30,8 @@ constexpr std::string_view kUsage =
     "Usage: trelvo-cli [--layer OLD:NEW] [--width OLD:NEW] [-o OUTPUT] INPUT\n"
     "       trelvo-cli [options] INPUT...\n"
     "       trelvo-cli --survey [--format table|csv] INPUT...\n"
+    "       trelvo-cli --rules FILE [options] INPUT...\n"
+    "       trelvo-cli --check FILE [--format table|csv] INPUT...\n"
     "Copies an exported PowerPCB decal library (*.d) to a new file, rewriting the layer\n"
     "and/or line width of the OPEN, CLOSED and CIRCLE outline pieces that match OLD.\n"
     "\n"
@@ -54,7 +56,15 @@ constexpr std::string_view kUsage =
     "  --survey           write nothing: print, per unit, keyword, layer, width and\n"
     "                     field 5, how many outline pieces and decals each INPUT\n"
     "                     holds and whether a run may rewrite them\n"
-    "  --format FORMAT    with --survey: table (aligned columns, the default) or csv\n"
+    "  --rules FILE       apply the house rules of FILE (TOML: [[piece]], [[label]],\n"
+    "                     [[text]] and [[check]] tables) in one pass instead of\n"
+    "                     --layer and --width; each written output is then checked\n"
+    "                     against its [[check]] tables (status 1 on an error)\n"
+    "  --check FILE       write nothing: check each INPUT against the [[check]]\n"
+    "                     tables of FILE and each decal against its header's\n"
+    "                     counts; status 1 when an error is found\n"
+    "  --format FORMAT    with --survey or --check: table (aligned columns, the\n"
+    "                     default) or csv\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
@@ -65,8 +75,8 @@ constexpr std::string_view kUsage =
     "\n"
     "Exit status (with several INPUTs, the highest of them):\n"
     "  0  done                 4  file read error      6  file format error\n"
-    "  2  usage error          5  selection error      7  file write error\n"
-    "  3  user entry error\n";
+    "  1  a check found errors 5  selection error      7  file write error\n"
+    "  2  usage error          3  user entry error\n";
 
 int usageError(std::string_view why) {
     std::cerr << "trelvo-cli: " << why << "\nTry 'trelvo-cli --help' for more information.\n";
