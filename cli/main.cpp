@@ -29,7 +29,7 @@ constexpr int kUsageError = 2;
 constexpr std::string_view kUsage =
     "Usage: trelvo-cli [--layer OLD:NEW] [--width OLD:NEW] [-o OUTPUT] INPUT\n"
     "       trelvo-cli [options] INPUT...\n"
-    "       trelvo-cli --survey [--format table|csv] INPUT...\n"
+    "       trelvo-cli --survey [--format table|csv|csv-labels] INPUT...\n"
     "       trelvo-cli --rules FILE [options] INPUT...\n"
     "       trelvo-cli --check FILE [--format table|csv] INPUT...\n"
     "Copies an exported PowerPCB decal library (*.d) to a new file, rewriting the layer\n"
@@ -64,7 +64,8 @@ constexpr std::string_view kUsage =
     "                     tables of FILE and each decal against its header's\n"
     "                     counts; status 1 when an error is found\n"
     "  --format FORMAT    with --survey or --check: table (aligned columns, the\n"
-    "                     default) or csv\n"
+    "                     default) or csv; with --survey also csv-labels (the\n"
+    "                     label and text styles as CSV)\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/csv.h"
+#include "engine/check.h"
 #include "engine/messages.h"
 
 namespace trelvo::cli {
@@ -22,6 +23,34 @@ std::string heading(const std::string& input, const Survey& s) {
     return input + ": " + count(s.decals) + " decal(s) recognised (" + count(s.decalsMils) +
            " I, " + count(s.decalsMm) + " M), " + count(s.decalsWithEligible) +
            " with eligible pieces; " + count(pieces) + " outline piece(s)";
+}
+
+// Columns padded to their widest cell, two spaces apart; the numeric ones right-aligned.
+std::string aligned(const std::vector<std::vector<std::string>>& cells,
+                    std::initializer_list<std::size_t> numericColumns) {
+    std::vector<std::size_t> widths(cells[0].size(), 0);
+    for (const auto& row : cells) {
+        for (std::size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], row[c].size());
+    }
+    std::string out;
+    for (const auto& row : cells) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const std::size_t pad = widths[c] - row[c].size();
+            const bool numeric = std::find(numericColumns.begin(), numericColumns.end(), c) !=
+                                 numericColumns.end();
+            if (c > 0)
+                line += "  ";
+            if (numeric)
+                line.append(pad, ' ');
+            line += row[c];
+            if (!numeric && c + 1 < row.size())
+                line.append(pad, ' ');
+        }
+        out += line + "\n";
+    }
+    return out;
 }
 
 }  // namespace
@@ -58,6 +87,11 @@ std::string surveyNotes(const std::string& input, const Survey& s, const std::st
                  "rewrites them, taking their widths as mils, but counts no decal for them, and "
                  "--decal leaves them alone\n";
     }
+    if (s.decalsOffCount > 0 && !s.itemRows.empty()) {  // a library without labels has nothing to miss
+        notes += prefix + "warning: " + input + ": " + count(s.decalsOffCount) +
+                 " decal(s) do not follow their header's counts; their labels and texts are not "
+                 "listed (trelvo-cli --check tells where)\n";
+    }
     return notes;
 }
 
@@ -73,26 +107,16 @@ std::string surveyTable(const std::string& input, const Survey& s) {
             cells.push_back({std::string(unitLetter(r.unit)), r.keyword, r.layer, r.width, r.field5,
                              count(r.pieces), count(r.decals), statusText(r)});
         }
-        std::vector<std::size_t> widths(cells[0].size(), 0);
-        for (const auto& row : cells) {
-            for (std::size_t c = 0; c < row.size(); ++c)
-                widths[c] = std::max(widths[c], row[c].size());
+        out += aligned(cells, {5, 6});
+    }
+    if (!s.itemRows.empty()) {
+        std::vector<std::vector<std::string>> cells;
+        cells.push_back({"kind", "name", "unit", "height", "width", "layer", "count", "decals"});
+        for (const ItemStyleRow& r : s.itemRows) {
+            cells.push_back({kindName(r.kind), r.name, std::string(unitLetter(r.unit)), r.height,
+                             r.width, r.layer, count(r.count), count(r.decals)});
         }
-        for (const auto& row : cells) {
-            std::string line;
-            for (std::size_t c = 0; c < row.size(); ++c) {
-                const std::size_t pad = widths[c] - row[c].size();
-                const bool numeric = c == 5 || c == 6;  // counts are right-aligned
-                if (c > 0)
-                    line += "  ";
-                if (numeric)
-                    line.append(pad, ' ');
-                line += row[c];
-                if (!numeric && c + 1 < row.size())
-                    line.append(pad, ' ');
-            }
-            out += line + "\n";
-        }
+        out += "\nlabels and texts\n" + aligned(cells, {6, 7});
     }
     out += surveyNotes(input, s, "");
     return out;
@@ -103,6 +127,21 @@ std::string surveyCsvHeader() {
     appendCsvRow(
         h, {"input", "unit", "keyword", "layer", "width", "field_5", "pieces", "decals", "a_run"});
     return h;
+}
+
+std::string itemCsvHeader() {
+    std::string h;
+    appendCsvRow(h, {"input", "kind", "name", "unit", "height", "width", "layer", "count", "decals"});
+    return h;
+}
+
+std::string itemCsvRows(const std::string& input, const Survey& s) {
+    std::string out;
+    for (const ItemStyleRow& r : s.itemRows) {
+        appendCsvRow(out, {input, kindName(r.kind), r.name, unitLetter(r.unit), r.height, r.width,
+                           r.layer, count(r.count), count(r.decals)});
+    }
+    return out;
 }
 
 std::string surveyCsvRows(const std::string& input, const Survey& s) {
@@ -130,18 +169,19 @@ std::string surveyUsageError(const Options& o) {
         if (given)
             return std::string("--survey cannot be used with ") + name + " (it changes nothing)";
     }
-    if (o.format && *o.format != "table" && *o.format != "csv")
-        return "--format takes table or csv";
+    if (o.format && *o.format != "table" && *o.format != "csv" && *o.format != "csv-labels")
+        return "--format takes table, csv or csv-labels";
     if (o.inputs.empty())
         return "missing INPUT";
     return {};
 }
 
 int runSurvey(const Options& o) {
-    const bool csv = o.format && *o.format == "csv";
+    const bool labels = o.format && *o.format == "csv-labels";
+    const bool csv = o.format && (*o.format == "csv" || labels);
     int worst = 0;
     if (csv)
-        std::cout << surveyCsvHeader();
+        std::cout << (labels ? itemCsvHeader() : surveyCsvHeader());
     bool first = true;
     for (const std::string& input : o.inputs) {
         const Survey s = SurveyFile(input);
@@ -150,7 +190,8 @@ int runSurvey(const Options& o) {
         switch (s.outcome) {
             case Outcome::Done:
                 if (csv) {
-                    std::cout << surveyCsvRows(input, s) << std::flush;
+                    std::cout << (labels ? itemCsvRows(input, s) : surveyCsvRows(input, s))
+                              << std::flush;
                     std::cerr << "trelvo-cli: " << heading(input, s) << '\n';
                     std::cerr << surveyNotes(input, s, "trelvo-cli: ");
                 } else {

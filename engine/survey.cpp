@@ -1,5 +1,11 @@
 #include "engine/survey.h"
 
+#include <map>
+#include <optional>
+#include <tuple>
+
+#include "engine/decal_layout.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -161,6 +167,63 @@ Survey runSurvey(const SurveyRequest& request) {
     const LineReader::KeepLine keep{
         [](void*, std::string_view l) { return l[0] == 'T' && !l.starts_with("TIMESTAMP"); },
         nullptr};
+    // The labels and texts of the current decal, found through its counts; they are tallied
+    // when its lines have been seen to follow them.
+    std::optional<DecalLayout> layout;
+    std::uint64_t layoutFrom = 0;
+    std::vector<ItemStyleRow> held;  // one per label or text of the decal, count 1
+    std::string heldItem;            // the label or text line before its name or text
+    std::map<std::tuple<ItemKind, std::string, Unit, std::string, std::string, std::string>,
+             std::size_t>
+        itemRowOf;
+    std::vector<std::uint64_t> lastDecalOfItemRow;
+    const auto shortest = [](std::string_view v) {
+        const auto d = Decimal::parse(v);
+        return d ? d->toString() : std::string(v);
+    };
+    const auto endLayout = [&] {
+        if (!layout)
+            return;
+        if (layout->broken() || !layout->pastTexts()) {
+            ++s.decalsOffCount;
+        } else {
+            for (ItemStyleRow& r : held) {
+                auto [it, added] = itemRowOf.try_emplace(
+                    std::tuple{r.kind, r.name, r.unit, r.height, r.width, r.layer}, s.itemRows.size());
+                if (added) {
+                    s.itemRows.push_back(r);
+                    s.itemRows.back().count = 0;
+                    lastDecalOfItemRow.push_back(0);
+                }
+                ItemStyleRow& row = s.itemRows[it->second];
+                ++row.count;
+                if (lastDecalOfItemRow[it->second] != decal) {
+                    lastDecalOfItemRow[it->second] = decal;
+                    ++row.decals;
+                }
+            }
+        }
+        held.clear();
+        layout.reset();
+    };
+    const auto lookAtItem = [&](std::string_view l) {
+        const auto kind = layout->next(l);
+        using Line = DecalLayout::Line;
+        if (kind == Line::Label || kind == Line::Text) {
+            heldItem.assign(l);
+        } else if (kind == Line::LabelName || kind == Line::TextString) {
+            const bool label = kind == Line::LabelName;
+            std::string_view g[kLabelLayerField + 1];
+            SplitAtSpaces(heldItem, g + 1, kLabelLayerField);
+            held.push_back({label ? ItemKind::Label : ItemKind::Text,
+                            label ? std::string(trimSpaces(l)) : std::string(), decalUnit,
+                            shortest(g[label ? kLabelHeightField : kTextHeightField]),
+                            shortest(g[label ? kLabelWidthField : kTextWidthField]),
+                            std::string(g[label ? kLabelLayerField : kTextLayerField]), 1, 0});
+        } else if (kind == Line::Terminal || kind == Line::Rest || kind == Line::Broken) {
+            endLayout();
+        }
+    };
     // A decal header: fields 1 to 11 in f.
     const auto enterDecal = [&](std::uint64_t at) {
         const auto unit = unitFromLetter(f[2]);
@@ -171,6 +234,9 @@ Survey runSurvey(const SurveyRequest& request) {
             return false;
         }
         decalUnit = *unit;
+        endLayout();
+        layout.emplace(f);
+        layoutFrom = at + 1;
         ++decal;
         ++s.decals;
         ++(decalUnit == Unit::Millimetres ? s.decalsMm : s.decalsMils);
@@ -178,8 +244,9 @@ Survey runSurvey(const SurveyRequest& request) {
         return true;
     };
     for (;;) {
-        const auto next =
-            reader.copyToNextLine(nullptr, afterBlank ? nullptr : &stop, line, lineNumber, keep);
+        const bool holding = layout.has_value();
+        const auto next = reader.copyToNextLine(nullptr, afterBlank || holding ? nullptr : &stop,
+                                                line, lineNumber, keep);
         if (next == LineReader::Next::End)
             break;
         if (next == LineReader::Next::Failed) {
@@ -202,6 +269,8 @@ Survey runSurvey(const SurveyRequest& request) {
                 !enterDecal(lineNumber - 1))
                 return end(Outcome::FormatError);
         }
+        if (layout && lineNumber >= layoutFrom)
+            lookAtItem(line);
         if (!isPieceHeaderLine(line))
             continue;
 
@@ -302,8 +371,13 @@ Survey runSurvey(const SurveyRequest& request) {
             ++s.rows[r].decals;
         }
     }
+    endLayout();
     s.lines = lineNumber;
     std::sort(s.rows.begin(), s.rows.end(), rowLess);
+    std::sort(s.itemRows.begin(), s.itemRows.end(), [](const ItemStyleRow& a, const ItemStyleRow& b) {
+        return std::tie(a.kind, a.name, a.unit, a.layer, a.height, a.width) <
+               std::tie(b.kind, b.name, b.unit, b.layer, b.height, b.width);
+    });
     return end(Outcome::Done);
 }
 

@@ -9,6 +9,7 @@
 
 #include "engine/decal_format.h"
 #include "engine/report.h"
+#include "engine/rules.h"
 #include "files/line_io.h"
 
 namespace trelvo {
@@ -37,6 +38,17 @@ struct SurveyRow {
     std::uint64_t decals = 0;  // recognised decals that hold such pieces
 };
 
+// Labels or texts that agree in kind, name (labels only), unit, height, width and layer, as the
+// decals' counts find them (decals whose lines do not follow their counts add none).
+struct ItemStyleRow {
+    ItemKind kind = ItemKind::Label;
+    std::string name;  // a label's name; empty for texts
+    Unit unit = Unit::Mils;
+    std::string height, width, layer;  // heights and widths in their shortest form
+    std::uint64_t count = 0;
+    std::uint64_t decals = 0;
+};
+
 struct Survey {
     Outcome outcome = Outcome::Done;  // as a run of the same file would end
     std::uint64_t lines = 0;
@@ -46,6 +58,8 @@ struct Survey {
     std::uint64_t errorLine = 0;                // FormatError: the offending line, from 1
     std::string detail;  // on failure: what failed, as a run's report tells it
     std::vector<SurveyRow> rows;                // by unit, keyword, layer, width, field 5, status
+    std::vector<ItemStyleRow> itemRows;         // labels, then texts, each by name, unit, ...
+    std::uint64_t decalsOffCount = 0;           // decals whose lines do not follow their counts
 };
 
 // What to survey: a library's bytes, as an update would be given them.

@@ -284,6 +284,21 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  "trelvo-cli: --check 'house.d' names an INPUT\nTry 'trelvo-cli --help' for more "
                  "information.\n"},
+        CheckRow{"SurveyListsLabelStyles",
+                 {"--survey", "--format", "csv-labels", "house.d"},
+                 0,
+                 "input,kind,name,unit,height,width,layer,count,decals\r\n"
+                 "house.d,label,PART-TYPE,I,50,5,1,1,1\r\n"
+                 "house.d,label,REF-DES,I,50,5,26,1,1\r\n"
+                 "house.d,label,REF-DES,M,1.27,0.127,26,1,1\r\n"
+                 "house.d,text,,I,40,4,26,1,1\r\n",
+                 "trelvo-cli: house.d: 3 decal(s) recognised (2 I, 1 M), 3 with eligible pieces; 8 "
+                 "outline piece(s)\n"
+                 "trelvo-cli: warning: house.d: 1 eligible piece(s) come before the first "
+                 "recognised decal header; a run rewrites them, taking their widths as mils, but "
+                 "counts no decal for them, and --decal leaves them alone\n"
+                 "trelvo-cli: warning: house.d: 1 decal(s) do not follow their header's counts; "
+                 "their labels and texts are not listed (trelvo-cli --check tells where)\n"},
         CheckRow{"NotWithRunOptions",
                  {"--check", "checks.toml", "--in-place", "house.d"},
                  2,

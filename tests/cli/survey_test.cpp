@@ -177,7 +177,7 @@ TEST(TrelvoCliSurvey, UsageErrors) {
         {{"--survey", "--html", "p.html", "parts.d"},
          "--survey cannot be used with --html (it changes nothing)"},
         {{"--format", "csv", "--layer", "26:1", "parts.d"}, "--format needs --survey"},
-        {{"--survey", "--format", "xml", "parts.d"}, "--format takes table or csv"},
+        {{"--survey", "--format", "xml", "parts.d"}, "--format takes table, csv or csv-labels"},
         {{"--survey"}, "missing INPUT"},
     };
     for (const auto& [args, why] : cases) {
