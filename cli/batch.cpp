@@ -224,6 +224,7 @@ Planned makePlan(const Options& o) {
         plan.rules = std::move(file->rules);
         plan.rulesWarnings = std::move(file->warnings);
         plan.rulesMode = true;
+        plan.rulesFile = *o.rules;
     }
     result.plan = std::move(plan);
     return result;

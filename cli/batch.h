@@ -39,6 +39,7 @@ struct Plan {
     // (each run then reports it as the dialog would).
     std::optional<RuleSet> rules;
     bool rulesMode = false;                 // --rules: the rules come from a file
+    std::string rulesFile;                  // its name, as given
     std::vector<std::string> rulesWarnings;  // what the rules file reader warned of
     std::vector<std::string> decals;
     bool wantRows = false;  // a change report was asked for

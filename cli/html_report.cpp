@@ -99,10 +99,17 @@ HtmlReport::HtmlReport(std::ostream& out, const Plan& plan) : out_(out), plan_(p
     auto row = [&](const std::string& k, const std::string& v) {
         out_ << "<tr><td>" << htmlText(k) << "</td><td>" << htmlText(v) << "</td></tr>\n";
     };
-    row("Layer", plan.enLyr ? plan.entries.old_lyr + " \xE2\x86\x92 " + plan.entries.new_lyr
-                            : "not changed");
-    row("Width",
-        plan.enWd ? plan.entries.old_wd + " \xE2\x86\x92 " + plan.entries.new_wd : "not changed");
+    if (plan.rulesMode) {
+        const RuleSet& r = *plan.rules;
+        row("Rules", plan.rulesFile + " (" + std::to_string(r.pieces.size()) + " piece, " +
+                         std::to_string(r.labels.size()) + " label, " +
+                         std::to_string(r.texts.size()) + " text rule(s))");
+    } else {
+        row("Layer", plan.enLyr ? plan.entries.old_lyr + " \xE2\x86\x92 " + plan.entries.new_lyr
+                                : "not changed");
+        row("Width", plan.enWd ? plan.entries.old_wd + " \xE2\x86\x92 " + plan.entries.new_wd
+                               : "not changed");
+    }
     if (!plan.decals.empty()) {
         std::string globs;
         for (const std::string& g : plan.decals)
@@ -116,7 +123,8 @@ HtmlReport::HtmlReport(std::ostream& out, const Plan& plan) : out_(out), plan_(p
     // The colour of the marks appears nowhere else on the page, so that it shows where they are.
     out_ << "</table>\n<p>Drawings: each decal before and after, in its own unit; lines at their "
             "width (at least 1.5 pixels); each rewritten piece lies on a wide translucent magenta "
-            "band; small circles are terminals.</p>\n";
+            "band" << (plan.rulesMode ? ", each changed label or text on a magenta box" : "")
+         << "; small circles are terminals.</p>\n";
 }
 
 void HtmlReport::noteRewrite(const PieceRewrite& p) {
@@ -128,7 +136,8 @@ void HtmlReport::noteRewrite(const PieceRewrite& p) {
     if (drawn_ + decalsNoted_ > kMaxDrawings || rewrites_.size() >= kMaxMarks)
         return;
     rewrites_.push_back({p.line_number, std::string(p.old_layer), std::string(p.new_layer),
-                         std::string(p.old_width), std::string(p.new_width)});
+                         std::string(p.old_width), std::string(p.new_width),
+                         std::string(p.old_height), std::string(p.new_height)});
 }
 
 void HtmlReport::endInput(const Job& job, const FileResult& r) {
@@ -283,7 +292,35 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             before.push_back(std::move(b));
             afterSide.push_back(std::move(a));
         }
+        // The labels and texts of both sides: height, stroke width and layer as before and after.
+        struct DrawnText {
+            const GeometryText* text;
+            double height, width;
+            std::string layer;
+            bool rewritten;
+        };
+        std::vector<DrawnText> textsBefore, textsAfter;
+        for (const GeometryText& t : d.texts) {
+            const auto it = byLine.find(heldFrom + t.line);
+            DrawnText b{&t, t.height, t.width, t.layer, it != byLine.end()};
+            DrawnText a = b;
+            if (it != byLine.end()) {
+                const Rewrite& rw = *it->second;
+                DrawnText& other = fileIsAfter ? b : a;
+                other.layer = fileIsAfter ? rw.oldLayer : rw.newLayer;
+                other.width =
+                    ReadGeometryNumber(fileIsAfter ? rw.oldWidth : rw.newWidth).value_or(t.width);
+                other.height =
+                    ReadGeometryNumber(fileIsAfter ? rw.oldHeight : rw.newHeight).value_or(t.height);
+            }
+            textsBefore.push_back(std::move(b));
+            textsAfter.push_back(std::move(a));
+        }
         Box box = DecalBox(d);
+        for (const GeometryText& t : d.texts) {
+            box.add(t.x, t.y);
+            box.add(t.x + 0.6 * t.height * static_cast<double>(t.text.size()), t.y + t.height);
+        }
         if (box.empty)
             box.add(0, 0);
         double w = box.maxX - box.minX, h = box.maxY - box.minY;
@@ -325,7 +362,25 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
                      << "\" fill=\"none\" stroke=\"#444\" stroke-width=\"1\" "
                         "vector-effect=\"non-scaling-stroke\"/>\n";
             }
-            out_ << "</g>\n</svg><figcaption>" << (side == 0 ? "before" : "after")
+            out_ << "</g>\n";
+            // Texts upright, so outside the flipped group: y is negated instead.
+            for (const DrawnText& t : side == 0 ? textsBefore : textsAfter) {
+                const char* c = colourOf(t.layer);
+                legend[t.layer] = c;
+                if (t.rewritten) {
+                    const double len = 0.6 * t.height * static_cast<double>(t.text->text.size());
+                    out_ << "<rect class=\"rewritten\" x=\"" << num(t.text->x) << "\" y=\""
+                         << num(-t.text->y - t.height) << "\" width=\"" << num(std::max(len, t.height))
+                         << "\" height=\"" << num(t.height * 1.2) << "\" fill=\"" << kHighlight
+                         << "\" fill-opacity=\"0.3\"/>\n";
+                }
+                out_ << "<text x=\"" << num(t.text->x) << "\" y=\"" << num(-t.text->y)
+                     << "\" font-family=\"monospace\" font-size=\"" << num(t.height)
+                     << "\" fill=\"none\" stroke=\"" << c << "\" stroke-width=\""
+                     << num(std::max(t.width, kThinnestPx / px)) << "\">" << htmlText(t.text->text)
+                     << "</text>\n";
+            }
+            out_ << "</svg><figcaption>" << (side == 0 ? "before" : "after")
                  << "</figcaption></figure>\n";
         }
         const double bar = niceLength(w);

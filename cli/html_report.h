@@ -33,7 +33,7 @@ public:
 private:
     struct Rewrite {
         std::uint64_t line;
-        std::string oldLayer, newLayer, oldWidth, newWidth;
+        std::string oldLayer, newLayer, oldWidth, newWidth, oldHeight, newHeight;
     };
     void drawDecals(const std::string& path, bool fileIsAfter);
 

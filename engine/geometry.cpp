@@ -103,7 +103,25 @@ DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std:
     if (i < n && lines[i].starts_with("TIMESTAMP"))
         ++i;
     skip(attrs);
-    skip(2 * labels);
+    // A label line "x y rotation mirror height width layer ...", a text line "x y rotation layer
+    // height width ...", each followed by what it reads.
+    const auto readTexts = [&](long long k, bool label) {
+        for (long long t = 0; t < k && i + 1 < n; ++t, i += 2) {
+            Str2Ary_All(lines[i], " ", 1, f);
+            const auto x = f.count() >= 7 ? ReadGeometryNumber(f[1]) : std::nullopt;
+            const auto y = f.count() >= 7 ? ReadGeometryNumber(f[2]) : std::nullopt;
+            const auto h = f.count() >= 7 ? ReadGeometryNumber(f[5]) : std::nullopt;
+            const auto w = f.count() >= 7 ? ReadGeometryNumber(f[6]) : std::nullopt;
+            if (!x || !y || !h || !w) {
+                d.unread.push_back(i);
+                continue;
+            }
+            d.texts.push_back({label, i, *x, *y, *h, *w, std::string(f[label ? 7 : 4]),
+                               std::string(trimSpaces(lines[i + 1]))});
+        }
+        i = std::min(n, i);
+    };
+    readTexts(labels, true);
     for (long long p = 0; p < pieces && i < n; ++p) {
         Str2Ary_All(lines[i], " ", 1, f);
         const auto corners = f.count() >= 4 ? count(f[2]) : std::nullopt;
@@ -157,7 +175,7 @@ DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std:
         if (readable)
             d.pieces.push_back(std::move(piece));
     }
-    skip(2 * texts);
+    readTexts(texts, false);
     for (long long t = 0; t < terminals && i < n; ++t, ++i) {
         Str2Ary_All(lines[i], " ", 1, f);
         std::optional<double> x, y;

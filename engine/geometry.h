@@ -40,11 +40,20 @@ struct Terminal {
     std::string pin;
 };
 
+// A label or a free text: its place, size and layer, and what it reads (a label its name).
+struct GeometryText {
+    bool label = true;
+    std::size_t line = 0;  // index of its label or text line among the decal's lines
+    double x = 0, y = 0, height = 0, width = 0;
+    std::string layer, text;
+};
+
 struct DecalGeometry {
     std::string name;
     Unit unit = Unit::Mils;
     std::vector<GeometryPiece> pieces;
     std::vector<Terminal> terminals;
+    std::vector<GeometryText> texts;  // labels first, then texts
     // Indexes of the lines that could not be read as the place they hold calls for; what they
     // described is left out.
     std::vector<std::size_t> unread;

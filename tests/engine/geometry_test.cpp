@@ -141,6 +141,29 @@ TEST(Geometry, HandCheckedBoxes) {
     }
 }
 
+TEST(Geometry, LabelsAndTextsWithTheirPlaceSizeAndLayer) {
+    const std::string text = slurp(std::string(TRELVO_TEST_DATA) + "/house.d");
+    const auto lines = linesOf(text);
+    const DecalGeometry d = decalOf(lines, "SOIC8");
+    ASSERT_EQ(d.texts.size(), 3u);
+    const auto same = [](const GeometryText& t, bool label, std::size_t line, double x, double y,
+                         double h, double w, const char* layer, const char* what) {
+        EXPECT_EQ(t.label, label);
+        EXPECT_EQ(t.line, line);
+        EXPECT_EQ(t.x, x);
+        EXPECT_EQ(t.y, y);
+        EXPECT_EQ(t.height, h);
+        EXPECT_EQ(t.width, w);
+        EXPECT_EQ(t.layer, layer);
+        EXPECT_EQ(t.text, what);
+    };
+    same(d.texts[0], true, 8, 0, 100, 50, 5, "26", "REF-DES");
+    same(d.texts[1], true, 10, 0, 0, 50, 5, "1", "PART-TYPE");
+    same(d.texts[2], false, 27, -50, -60, 40, 4, "26", "PIN 1");
+    EXPECT_EQ(d.pieces.size(), 4u);
+    EXPECT_EQ(d.terminals.size(), 2u);
+}
+
 TEST(Geometry, UnreadableLinesAreLeftOut) {
     const std::vector<std::string_view> lines = {"*PADS-LIBRARY-PCB-DECALS-V9*",
                                                  "",
