@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -383,8 +385,63 @@ TEST(TrelvoCliRules, OneRuleIsThePairOptionOnTheRealLibraries) {
                 << lib;
             EXPECT_EQ(readFile(dir.file("pair.d")), readFile(dir.file("rules.d"))) << lib << rules;
         }
+        // Every real library follows its headers' counts.
+        const auto check = runCli({"--check", "layer.toml", lib}, dir);
+        EXPECT_EQ(check.status, 0) << check.out;
     }
     EXPECT_EQ(libs, 13);
+}
+
+// Lines ended by LF or CR LF; fields split at spaces.
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> fieldsOf(const std::string& line) {
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
+// On the real libraries a label rule changes the label lines it reports, and in them only the
+// height and width texts; every other byte stays.
+TEST(TrelvoCliRules, LabelsOnTheRealLibrariesChangeOnlyTheirFields) {
+    const std::filesystem::path libraries(TRELVO_REAL_LIBRARIES);
+    if (!std::filesystem::is_directory(libraries))
+        GTEST_SKIP() << "no real libraries at " << libraries;
+    TempDir dir;
+    writeFile(dir.file("labels.toml"),
+              "[[label]]\nset = { height = \"1mm\", width = \"0.15mm\" }\n");
+    std::size_t changed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(libraries)) {
+        if (entry.path().extension() != ".d")
+            continue;
+        const std::string lib = trelvo::test::nameOf(entry.path());
+        const auto r = runCli({"--rules", "labels.toml", "--report", "-", "-o", "out.d", lib}, dir);
+        ASSERT_EQ(r.status, 0) << lib << r.err;
+        const auto in = linesOf(readFile(lib)), out = linesOf(readFile(dir.file("out.d")));
+        ASSERT_EQ(in.size(), out.size()) << lib;
+        std::size_t differing = 0;
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            if (in[i] == out[i])
+                continue;
+            ++differing;
+            auto a = fieldsOf(in[i]), b = fieldsOf(out[i]);
+            ASSERT_EQ(a.size(), b.size()) << lib << ":" << i + 1;
+            a[4] = b[4];  // height
+            a[5] = b[5];  // width
+            EXPECT_EQ(a, b) << lib << ":" << i + 1;
+        }
+        EXPECT_EQ(differing, linesOf(r.out).size() - 1) << lib;  // a report row each
+        changed += differing;
+    }
+    EXPECT_GT(changed, 0u);
 }
 
 }  // namespace
