@@ -1,9 +1,11 @@
 #include "cli/console.h"
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 
 #include "cli/terminal.h"
+#include "engine/report.h"
 
 namespace trelvo::cli {
 
@@ -71,6 +73,14 @@ void Console::detail(std::string_view text) {
 void Console::summary(std::string_view line) {
     clearProgress();
     (reportOnStdout_ ? std::cerr : std::cout) << line << '\n';
+}
+
+int finishStandardOutput(int status) {
+    std::cout.flush();
+    if (std::cout)
+        return status;
+    std::cerr << "trelvo-cli: cannot write to standard output\n";
+    return std::max(status, static_cast<int>(Outcome::WriteError));
 }
 
 }  // namespace trelvo::cli

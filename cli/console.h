@@ -35,6 +35,10 @@ private:
     bool progressShown_ = false;
 };
 
+// Flushes standard output at the end of a command; a failure there (a full disk under a
+// redirection, a closed pipe) is said and makes the status at least a write error's.
+int finishStandardOutput(int status);
+
 #if defined(_WIN32)
 // Points std::cout and std::cerr at the process's standard handles: UTF-16 text for a console,
 // the UTF-8 bytes unchanged for a file or pipe. Called once, first thing in main.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "cli/console.h"
 #include "cli/csv.h"
 #include "cli/rules_file.h"
 #include "engine/messages.h"
@@ -116,12 +117,7 @@ int runCheckCommand(const Options& o) {
                                 : r.errors > 0             ? kCheckFailed
                                                            : 0);
     }
-    std::cout.flush();
-    if (!std::cout) {
-        std::cerr << "trelvo-cli: cannot write to standard output\n";
-        worst = std::max(worst, static_cast<int>(Outcome::WriteError));
-    }
-    return worst;
+    return finishStandardOutput(worst);
 }
 
 }  // namespace trelvo::cli

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <vector>
 
+#include "cli/console.h"
 #include "cli/csv.h"
 #include "engine/check.h"
 #include "engine/messages.h"
@@ -220,12 +221,7 @@ int runSurvey(const Options& o) {
             std::cerr << " (" << s.detail << ')';
         std::cerr << '\n';
     }
-    std::cout.flush();
-    if (!std::cout) {
-        std::cerr << "trelvo-cli: cannot write to standard output\n";
-        worst = std::max(worst, static_cast<int>(Outcome::WriteError));
-    }
-    return worst;
+    return finishStandardOutput(worst);
 }
 
 }  // namespace trelvo::cli
