@@ -104,20 +104,18 @@ struct Reader {
             auto w = size(n, key, *s);
             if (!w)
                 return std::nullopt;
-            return WidthTest{WidthTest::Kind::Equal, *w, {}};
+            return equalTest(*w);
         }
         auto low = size(n, key, std::string_view(*s).substr(0, dots));
         auto high = low ? size(n, key, std::string_view(*s).substr(dots + 2)) : std::nullopt;
         if (!high)
             return std::nullopt;
-        const auto mm = [](const Width& w) {
-            return w.unit == Unit::Millimetres ? w.value : w.value.milsToMmExact();
-        };
-        if (mm(*high) < mm(*low)) {
+        WidthTest range = rangeTest(*low, *high);
+        if (range.highMm < range.lowMm) {
             fault(n, "the range '" + *s + "' has its ends reversed");
             return std::nullopt;
         }
-        return WidthTest{WidthTest::Kind::Range, *low, *high};
+        return range;
     }
 
     std::optional<std::string> layer(const toml::node& n, std::string_view key, bool anyAllowed) {

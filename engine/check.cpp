@@ -4,6 +4,7 @@
 
 #include "engine/decal_format.h"
 #include "engine/decal_layout.h"
+#include "engine/decimal.h"
 #include "engine/fields.h"
 #include "engine/glob.h"
 
@@ -26,19 +27,20 @@ namespace {
 struct Item {
     ItemKind kind;
     std::string_view keyword, name, layer, width, height, style;
+    std::optional<Decimal> widthValue = {}, heightValue = {};  // read once for every check
 };
 
 bool pieceMatches(const PieceRule& r, const Item& it, Unit unit) {
     return (!r.style || it.style == *r.style) && (!r.layer || it.layer == *r.layer) &&
            (r.keywords == kAnyKeyword || (pieceKeywordOf(it.keyword) & r.keywords) != 0) &&
-           widthPasses(r.width, it.width, unit);
+           widthPasses(r.width, it.widthValue, unit);
 }
 
 bool labelMatches(const LabelRule& r, const Item& it, Unit unit) {
     const bool nameOk = !r.name || (it.kind == ItemKind::Label ? it.name == *r.name
                                                                : globMatch(*r.name, it.name));
     return nameOk && (!r.layer || it.layer == *r.layer) && widthPasses(r.height, it.height, unit) &&
-           widthPasses(r.width, it.width, unit);
+           widthPasses(r.width, it.widthValue, unit);
 }
 
 std::string unitName(Unit u) {
@@ -63,12 +65,22 @@ public:
                                                         std::string(kSignature));
             return result_;
         }
-        std::uint64_t n = 1;
+        std::uint64_t n = 1;  // the number of the line in hand
         bool afterBlank = false;
         std::uint64_t headerLine = 0;
         std::string_view f[kDecalHeaderFields + 1];
-        while (reader_.readLine(line)) {
-            ++n;
+        // Outside a decal's counted lines only piece header lines, empty lines and TIMESTAMP
+        // lines are looked at; the rest go by in bulk, as in the survey.
+        const std::string_view stop = kPassStopInitials;
+        const LineReader::KeepLine keep{
+            [](void*, std::string_view l) { return l[0] == 'T' && !l.starts_with("TIMESTAMP"); },
+            nullptr};
+        for (;;) {
+            const bool counted = layout_ && !layout_->broken();
+            const auto next = reader_.copyToNextLine(nullptr, afterBlank || counted ? nullptr : &stop,
+                                                     line, n, keep);
+            if (next != LineReader::Next::Line)
+                break;
             bool entered = false;
             if (afterBlank && SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields) {
                 if (!enter(f, n))
@@ -171,8 +183,11 @@ private:
             apply(Item{ItemKind::Piece, p[1], p[1], p[4], p[3], {}, p[5]}, n);
     }
 
-    void apply(const Item& it, std::uint64_t n) {
+    void apply(Item it, std::uint64_t n) {
         const std::string* decal = inDecal_ ? &decal_ : nullptr;
+        it.widthValue = Decimal::parse(it.width);
+        if (it.kind != ItemKind::Piece)
+            it.heightValue = Decimal::parse(it.height);
         for (const Check& c : request_.rules.checks) {
             if (c.kind != it.kind)
                 continue;
@@ -181,17 +196,16 @@ private:
                                      : c.label.decals.accepts(decal) && labelMatches(c.label, it, unit_);
             if (!matches)
                 continue;
-            const std::string what = describe(it);
             if (c.forbid) {
-                report({n, inDecal_ ? decal_ : "", it.kind, c.name, c.error, what, {}});
+                report({n, inDecal_ ? decal_ : "", it.kind, c.name, c.error, describe(it), {}});
                 continue;
             }
             std::string found;
             if (!c.allowedLayers.empty() && !contains(c.allowedLayers, it.layer))
                 found = "layer " + std::string(it.layer);
-            else if (!c.allowedWidths.empty() && !passesAny(c.allowedWidths, it.width))
+            else if (!c.allowedWidths.empty() && !passesAny(c.allowedWidths, it.widthValue))
                 found = "width " + std::string(it.width) + " (" + unitName(unit_) + ")";
-            else if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, it.height))
+            else if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, it.heightValue))
                 found = "height " + std::string(it.height) + " (" + unitName(unit_) + ")";
             if (found.empty())
                 continue;
@@ -210,7 +224,7 @@ private:
         return false;
     }
 
-    bool passesAny(const std::vector<WidthTest>& tests, std::string_view v) const {
+    bool passesAny(const std::vector<WidthTest>& tests, const std::optional<Decimal>& v) const {
         for (const WidthTest& t : tests) {
             if (widthPasses(t, v, unit_))
                 return true;

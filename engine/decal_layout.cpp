@@ -4,7 +4,6 @@
 #include <iterator>
 
 #include "engine/decal_format.h"
-#include "engine/decimal.h"
 #include "engine/fields.h"
 
 namespace trelvo {
@@ -24,6 +23,23 @@ bool readCount(std::string_view text, long& out) {
     return true;
 }
 
+// A number as the export writes coordinates and sizes: an optional sign, digits, an optional
+// point and fraction. Checked without making a Decimal: this runs for every line of a decal.
+bool isNumber(std::string_view t) {
+    std::size_t i = !t.empty() && (t[0] == '-' || t[0] == '+') ? 1 : 0;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < t.size(); ++i) {
+        if (t[i] >= '0' && t[i] <= '9')
+            ++digits;
+        else if (t[i] == '.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    return digits > 0;
+}
+
 // numbers numeric fields, then a field that opens the quoted font name.
 bool numbersThenFont(std::string_view line, int numbers) {
     std::string_view f[12];
@@ -31,7 +47,7 @@ bool numbersThenFont(std::string_view line, int numbers) {
     if (n <= numbers)
         return false;
     for (int i = 0; i < numbers; ++i) {
-        if (!Decimal::parse(f[i]))
+        if (!isNumber(f[i]))
             return false;
     }
     return f[numbers].starts_with('"');
@@ -136,7 +152,7 @@ DecalLayout::Line DecalLayout::next(std::string_view line) {
         case Phase::Pieces: {
             if (corners_ > 0) {
                 std::string_view first[2];
-                if (SplitAtSpaces(line, first, 1) < 1 || !Decimal::parse(first[0]))
+                if (SplitAtSpaces(line, first, 1) < 1 || !isNumber(first[0]))
                     return fail("a piece has fewer corner lines than its header counts");
                 if (--corners_ == 0 && --left_ == 0)
                     advance(Phase::Texts);

@@ -43,25 +43,39 @@ Decimal exactMm(const Decimal& v, Unit unit) {
 bool widthPasses(const WidthTest& test, std::string_view field, Unit decalUnit) {
     if (test.kind == WidthTest::Kind::Any)
         return true;
-    const auto v = Decimal::parse(field);
+    return widthPasses(test, Decimal::parse(field), decalUnit);
+}
+
+bool widthPasses(const WidthTest& test, const std::optional<Decimal>& v, Unit decalUnit) {
+    if (test.kind == WidthTest::Kind::Any)
+        return true;
     if (!v)
         return false;
     switch (test.kind) {
-        case WidthTest::Kind::Equal: {
-            const Width& w = test.value;
-            if (w.unit == decalUnit)
-                return *v == w.value;
-            const auto c = w.unit == Unit::Mils ? w.value.milsToMm() : w.value.mmToMils();
-            return c && *v == *c;
-        }
+        case WidthTest::Kind::Equal:
+            if (test.value.unit == decalUnit)
+                return *v == test.value.value;
+            return test.inOtherUnit && *v == *test.inOtherUnit;
         case WidthTest::Kind::Range: {
             const Decimal mm = exactMm(*v, decalUnit);
-            return exactMm(test.value.value, test.value.unit) <= mm &&
-                   mm <= exactMm(test.high.value, test.high.unit);
+            return test.lowMm <= mm && mm <= test.highMm;
         }
         default:
             return true;
     }
+}
+
+WidthTest equalTest(const Width& value) {
+    WidthTest t{WidthTest::Kind::Equal, value, {}};
+    t.inOtherUnit = value.unit == Unit::Mils ? value.value.milsToMm() : value.value.mmToMils();
+    return t;
+}
+
+WidthTest rangeTest(const Width& low, const Width& high) {
+    WidthTest t{WidthTest::Kind::Range, low, high};
+    t.lowMm = exactMm(low.value, low.unit);
+    t.highMm = exactMm(high.value, high.unit);
+    return t;
 }
 
 unsigned pieceKeywordOf(std::string_view field1) {
@@ -149,7 +163,7 @@ std::optional<RuleSet> pairRules(const std::optional<std::string_view>& oldLayer
 WidthTest testOf(const std::optional<WidthEntry>& entry, std::string_view typed) {
     if (!entry)
         return WidthTest{WidthTest::Kind::Number, {}, {}};  // "*": any width, still read as a number
-    return WidthTest{WidthTest::Kind::Equal, widthOf(*entry, typed), {}};
+    return equalTest(widthOf(*entry, typed));
 }
 
 }  // namespace

@@ -33,11 +33,18 @@ struct WidthTest {
     Kind kind = Kind::Any;
     Width value;  // Equal, and the low end of Range
     Width high;   // the high end of Range
+    // Made once by equalTest and rangeTest, as every piece line would otherwise make them:
+    std::optional<Decimal> inOtherUnit = {};  // Equal: the value converted to the other unit
+    Decimal lowMm = {}, highMm = {};          // Range: the ends in millimetres, exactly
 };
+WidthTest equalTest(const Width& value);
+WidthTest rangeTest(const Width& low, const Width& high);
 
 // Whether a field's text passes the test in a decal of that unit; a field that is no number
 // passes only Any.
 bool widthPasses(const WidthTest& test, std::string_view field, Unit decalUnit);
+// The same for a field already read (nothing: it is no number).
+bool widthPasses(const WidthTest& test, const std::optional<Decimal>& value, Unit decalUnit);
 
 // The piece keywords a rule may name.
 enum PieceKeyword : unsigned { kOpen = 1, kClosed = 2, kCircle = 4, kAnyKeyword = 7 };

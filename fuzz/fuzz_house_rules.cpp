@@ -59,13 +59,12 @@ trelvo::Width width(const char* text, trelvo::Unit unit) {
 
 trelvo::RuleSet makeRules() {
     using trelvo::Unit;
-    using trelvo::WidthTest;
     trelvo::RuleSet r;
     trelvo::PieceRule& swap = r.pieces.emplace_back();
     swap.layer = "26";
     swap.setLayer = "27";
     trelvo::PieceRule& ranged = r.pieces.emplace_back();
-    ranged.width = {WidthTest::Kind::Range, width("6", Unit::Mils), width("0.3", Unit::Millimetres)};
+    ranged.width = trelvo::rangeTest(width("6", Unit::Mils), width("0.3", Unit::Millimetres));
     ranged.style.reset();
     ranged.keywords = trelvo::kOpen | trelvo::kCircle;
     ranged.decals.patterns = {"S*", "?0*"};
@@ -75,7 +74,7 @@ trelvo::RuleSet makeRules() {
     label.setHeight = width("1", Unit::Millimetres);
     label.setWidth = width("6", Unit::Mils);
     trelvo::LabelRule& any = r.labels.emplace_back();
-    any.height = {WidthTest::Kind::Equal, width("50", Unit::Mils), {}};
+    any.height = trelvo::equalTest(width("50", Unit::Mils));
     any.setLayer = "21";
     trelvo::LabelRule& text = r.texts.emplace_back();
     text.name = "*1*";
@@ -83,7 +82,7 @@ trelvo::RuleSet makeRules() {
     trelvo::Check& c = r.checks.emplace_back();
     c.name = "widths";
     c.piece.style.reset();
-    c.allowedWidths = {{WidthTest::Kind::Equal, width("5", Unit::Mils), {}}};
+    c.allowedWidths = {trelvo::equalTest(width("5", Unit::Mils))};
     c.allowedText = {"5mil"};
     trelvo::Check& forbid = r.checks.emplace_back();
     forbid.name = "labels";
