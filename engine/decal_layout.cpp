@@ -151,8 +151,11 @@ DecalLayout::Line DecalLayout::next(std::string_view line) {
             return Line::Label;
         case Phase::Pieces: {
             if (corners_ > 0) {
-                std::string_view first[2];
-                if (SplitAtSpaces(line, first, 1) < 1 || !isNumber(first[0]))
+                const std::size_t from = line.find_first_not_of(' ');
+                const std::string_view first =
+                    from == std::string_view::npos ? std::string_view()
+                                                   : line.substr(from, line.find(' ', from) - from);
+                if (!isNumber(first))
                     return fail("a piece has fewer corner lines than its header counts");
                 if (--corners_ == 0 && --left_ == 0)
                     advance(Phase::Texts);
