@@ -1,3 +1,4 @@
+// The terminal on Linux: whether standard error is one (isatty) and its width (TIOCGWINSZ).
 #include <sys/ioctl.h>
 #include <unistd.h>
 

@@ -1,3 +1,5 @@
+// The terminal on Windows: whether standard error is a console and its width, from the
+// console's screen buffer; text goes to it as UTF-16.
 #include <windows.h>
 
 #include <string>

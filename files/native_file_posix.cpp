@@ -1,3 +1,5 @@
+// Native files on Linux: open/read/write/close on descriptors, identities from st_dev and
+// st_ino, reasons from errno.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

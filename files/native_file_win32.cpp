@@ -1,3 +1,5 @@
+// Native files on Windows: CreateFileW/ReadFile/WriteFile on handles (names in UTF-16),
+// identities from the volume serial number and the file index.
 #include <windows.h>
 
 #include <algorithm>
