@@ -99,6 +99,12 @@ public:
             if (!entered)
                 look(line, n);
             afterBlank = line.empty();
+            // A piece's corners are not looked at: passed over by their count.
+            if (layout_ && !layout_->broken() && layout_->cornersLeft() > 0) {
+                const auto passed = reader_.copyLines(static_cast<std::uint64_t>(layout_->cornersLeft()), DecalLayout::kCornerInitials);
+                layout_->skipCorners(static_cast<long>(passed));
+                n += passed;
+            }
         }
         if (reader_.failed()) {
             fail(Outcome::WriteError, reader_.failure());

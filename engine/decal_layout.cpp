@@ -126,6 +126,12 @@ void DecalLayout::advance(Phase from) {
     phase_ = Phase::Terminals;
 }
 
+void DecalLayout::skipCorners(long count) {
+    corners_ -= count;
+    if (corners_ == 0 && --left_ == 0)
+        advance(Phase::Texts);
+}
+
 DecalLayout::Line DecalLayout::next(std::string_view line) {
     if (phase_ == Phase::Start) {
         advance(Phase::Attributes);

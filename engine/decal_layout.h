@@ -41,6 +41,14 @@ public:
     // The kind of the next line of the decal. Once Broken or Rest, every further line is too.
     Line next(std::string_view line);
 
+    // The corner lines of the current piece still to come: a reader may pass over that many
+    // lines and tell skipCorners, as they are not looked at.
+    long cornersLeft() const { return phase_ == Phase::Pieces ? corners_ : 0; }
+    // What a corner line begins with; a run of them passed over stops at any other line (an
+    // empty line, a decal header), which is then looked at as a line of its own.
+    static constexpr std::string_view kCornerInitials = "0123456789-+. ";
+    void skipCorners(long count);
+
     // Past the last text: the labels, pieces and texts have all been seen.
     bool pastTexts() const { return phase_ >= Phase::Terminals; }
     bool broken() const { return phase_ == Phase::Broken; }

@@ -269,8 +269,15 @@ Survey runSurvey(const SurveyRequest& request) {
                 !enterDecal(lineNumber - 1))
                 return end(Outcome::FormatError);
         }
-        if (layout && lineNumber >= layoutFrom)
+        if (layout && lineNumber >= layoutFrom) {
             lookAtItem(line);
+            // A piece's corners are not looked at: passed over by their count.
+            if (layout && layout->cornersLeft() > 0) {
+                const auto passed = reader.copyLines(static_cast<std::uint64_t>(layout->cornersLeft()), DecalLayout::kCornerInitials);
+                layout->skipCorners(static_cast<long>(passed));
+                lineNumber += passed;
+            }
+        }
         if (!isPieceHeaderLine(line))
             continue;
 

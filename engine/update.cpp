@@ -257,8 +257,21 @@ private:
                 const auto kind = layout_->next(original);
                 hold(line, lineNumber, kind);
                 if (kind == DecalLayout::Line::Terminal || kind == DecalLayout::Line::Rest ||
-                    kind == DecalLayout::Line::Broken || held_.size() > kMaxHeld)
+                    kind == DecalLayout::Line::Broken || held_.size() > kMaxHeld) {
                     finishDecal(headerSeen);
+                } else if (layout_->cornersLeft() > 0) {
+                    // The corners go into the hold by their count, in runs, as no rule looks at
+                    // them.
+                    const auto passed = reader_.copyLines(
+                        static_cast<std::uint64_t>(layout_->cornersLeft()), DecalLayout::kCornerInitials,
+                        [](void* self, std::string_view bytes) {
+                            static_cast<UpdatePass*>(self)->holdRaw(bytes);
+                            return true;
+                        },
+                        this);
+                    layout_->skipCorners(static_cast<long>(passed));
+                    lineNumber += passed;
+                }
             } else {
                 write(line);
             }
@@ -362,6 +375,7 @@ private:
         std::uint64_t number;
         DecalLayout::Line kind;
         int rewrite = -1;  // index in heldRewrites_
+        bool raw = false;  // whole lines with their CR LF, written as they are
     };
     // A change with its texts copied, since the line it came from is gone by the time the
     // observer hears of it.
@@ -392,6 +406,11 @@ private:
                               pendingRewrite_ ? static_cast<int>(heldRewrites_.size()) - 1 : -1});
         pendingRewrite_ = false;
         held_.append(line);
+    }
+
+    void holdRaw(std::string_view bytes) {
+        heldLines_.push_back({held_.size(), bytes.size(), 0, DecalLayout::Line::Corner, -1, true});
+        held_.append(bytes);
     }
 
     void holdRewrite(const PieceRewrite& c) {
@@ -433,6 +452,11 @@ private:
         std::size_t nextItemChange = 0;
         for (std::size_t i = 0; i < heldLines_.size(); ++i) {
             const HeldLine& h = heldLines_[i];
+            if (h.raw) {
+                if (writer_ && !writer_->write(held_.data() + h.offset, h.size))
+                    throw PassFailure{writer_->failure()};
+                continue;
+            }
             write(!replaced[i].empty() ? std::string_view(replaced[i])
                                         : std::string_view(held_).substr(h.offset, h.size));
             if (!request_.onRewrite)

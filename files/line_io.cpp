@@ -283,6 +283,31 @@ std::size_t LineReader::plainRun(std::string_view stop, std::uint64_t& lines,
 }
 
 
+std::uint64_t LineReader::copyLines(std::uint64_t count, std::string_view initials, TakeBytes take,
+                                    void* context) {
+    std::uint64_t copied = 0;
+    while (copied < count && fill()) {
+        const char* const data = buf_.get();
+        const std::size_t from = pos_;
+        std::size_t p = pos_;
+        while (copied < count && p < end_ && initials.find(data[p]) != std::string_view::npos) {
+            const std::size_t q = static_cast<std::size_t>(findLineEnd(data + p, data + end_) - data);
+            if (q + 1 >= end_ || data[q] != '\r' || data[q + 1] != '\n')
+                break;
+            p = q + 2;
+            ++copied;
+        }
+        pos_ = p;
+        if (p != from)
+            seenLine_ = true;
+        if (take && p != from && !take(context, std::string_view(data + from, p - from)))
+            return copied;
+        if (pos_ < end_)
+            break;  // a line that does not end in CR LF here: readLine's to hand out
+    }
+    return copied;
+}
+
 bool LineReader::atEnd() {
     return !fill() && !failed_;
 }

@@ -115,6 +115,15 @@ public:
     // copied to copied. False when writing fails. out may be null: the lines are passed over.
     bool copyPlainLines(LineWriter* out, std::string_view stop, std::uint64_t& copied);
 
+    // Passes up to count lines, each with its CR LF, to take (null: over them) in runs of whole
+    // lines, for as long as each ends in CR LF and begins with one of the characters in
+    // initials: lines whose number is known, such as a piece's corners, without handing each
+    // out. Returns how many were passed (fewer at any other line, at the end, or when take
+    // returns false); the line that stopped the run is readLine's to hand out.
+    using TakeBytes = bool (*)(void* context, std::string_view bytes);
+    std::uint64_t copyLines(std::uint64_t count, std::string_view initials, TakeBytes take = nullptr,
+                            void* context = nullptr);
+
     // Asked about a line that begins with a stop character and ends in CR LF: true lets it go
     // with the plain lines, copied as it is (the caller would have written it unchanged).
     struct KeepLine {
