@@ -146,7 +146,7 @@ std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) {
     std::strong_ordering m = ia <=> ib;
     if (m == 0) {
         const std::size_t scale = std::max(a.scale_, b.scale_);
-        const auto digitAt = [scale](const Decimal& d, std::size_t i, std::size_t intLen) {
+        const auto digitAt = [](const Decimal& d, std::size_t i, std::size_t intLen) {
             // i counts from the first integer digit of a number with intLen integer digits.
             const std::size_t len = intLen + d.scale_;
             const std::size_t lead = len - std::min(len, d.digits_.size());  // zeros before digits
