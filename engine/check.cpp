@@ -27,20 +27,24 @@ namespace {
 struct Item {
     ItemKind kind;
     std::string_view keyword, name, layer, width, height, style;
-    std::optional<Decimal> widthValue = {}, heightValue = {};  // read once for every check
 };
 
-bool pieceMatches(const PieceRule& r, const Item& it, Unit unit) {
+// An item's width and height read once for every check (nothing: no number).
+struct Values {
+    std::optional<Decimal> width, height;
+};
+
+bool pieceMatches(const PieceRule& r, const Item& it, const Values& v, Unit unit) {
     return (!r.style || it.style == *r.style) && (!r.layer || it.layer == *r.layer) &&
            (r.keywords == kAnyKeyword || (pieceKeywordOf(it.keyword) & r.keywords) != 0) &&
-           widthPasses(r.width, it.widthValue, unit);
+           widthPasses(r.width, v.width, unit);
 }
 
-bool labelMatches(const LabelRule& r, const Item& it, Unit unit) {
+bool labelMatches(const LabelRule& r, const Item& it, const Values& v, Unit unit) {
     const bool nameOk = !r.name || (it.kind == ItemKind::Label ? it.name == *r.name
                                                                : globMatch(*r.name, it.name));
     return nameOk && (!r.layer || it.layer == *r.layer) && widthPasses(r.height, it.height, unit) &&
-           widthPasses(r.width, it.widthValue, unit);
+           widthPasses(r.width, v.width, unit);
 }
 
 std::string unitName(Unit u) {
@@ -189,17 +193,16 @@ private:
             apply(Item{ItemKind::Piece, p[1], p[1], p[4], p[3], {}, p[5]}, n);
     }
 
-    void apply(Item it, std::uint64_t n) {
+    void apply(const Item& it, std::uint64_t n) {
         const std::string* decal = inDecal_ ? &decal_ : nullptr;
-        it.widthValue = Decimal::parse(it.width);
-        if (it.kind != ItemKind::Piece)
-            it.heightValue = Decimal::parse(it.height);
+        const Values v{Decimal::parse(it.width),
+                       it.kind != ItemKind::Piece ? Decimal::parse(it.height) : std::nullopt};
         for (const Check& c : request_.rules.checks) {
             if (c.kind != it.kind)
                 continue;
             const bool matches = it.kind == ItemKind::Piece
-                                     ? c.piece.decals.accepts(decal) && pieceMatches(c.piece, it, unit_)
-                                     : c.label.decals.accepts(decal) && labelMatches(c.label, it, unit_);
+                                     ? c.piece.decals.accepts(decal) && pieceMatches(c.piece, it, v, unit_)
+                                     : c.label.decals.accepts(decal) && labelMatches(c.label, it, v, unit_);
             if (!matches)
                 continue;
             if (c.forbid) {
@@ -209,9 +212,9 @@ private:
             std::string found;
             if (!c.allowedLayers.empty() && !contains(c.allowedLayers, it.layer))
                 found = "layer " + std::string(it.layer);
-            else if (!c.allowedWidths.empty() && !passesAny(c.allowedWidths, it.widthValue))
+            else if (!c.allowedWidths.empty() && !passesAny(c.allowedWidths, v.width))
                 found = "width " + std::string(it.width) + " (" + unitName(unit_) + ")";
-            else if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, it.heightValue))
+            else if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, v.height))
                 found = "height " + std::string(it.height) + " (" + unitName(unit_) + ")";
             if (found.empty())
                 continue;
