@@ -171,7 +171,11 @@ Survey runSurvey(const SurveyRequest& request) {
     // when its lines have been seen to follow them.
     std::optional<DecalLayout> layout;
     std::uint64_t layoutFrom = 0;
-    std::vector<ItemStyleRow> held;  // one per label or text of the decal, count 1
+    std::vector<std::size_t> held;   // the rows of the decal's labels and texts, one each
+    // Rows by the fields as read, so that a style met before is found without reading its
+    // numbers again; only a new one is grouped by the numbers' shortest forms.
+    std::unordered_map<std::string, std::size_t> itemRowOfRaw;
+    std::string rawKey;
     std::string heldItem;            // the label or text line before its name or text
     std::map<std::tuple<ItemKind, std::string, Unit, std::string, std::string, std::string>,
              std::size_t>
@@ -187,18 +191,11 @@ Survey runSurvey(const SurveyRequest& request) {
         if (layout->broken() || !layout->pastTexts()) {
             ++s.decalsOffCount;
         } else {
-            for (ItemStyleRow& r : held) {
-                auto [it, added] = itemRowOf.try_emplace(
-                    std::tuple{r.kind, r.name, r.unit, r.height, r.width, r.layer}, s.itemRows.size());
-                if (added) {
-                    s.itemRows.push_back(r);
-                    s.itemRows.back().count = 0;
-                    lastDecalOfItemRow.push_back(0);
-                }
-                ItemStyleRow& row = s.itemRows[it->second];
+            for (const std::size_t r : held) {
+                ItemStyleRow& row = s.itemRows[r];
                 ++row.count;
-                if (lastDecalOfItemRow[it->second] != decal) {
-                    lastDecalOfItemRow[it->second] = decal;
+                if (lastDecalOfItemRow[r] != decal) {
+                    lastDecalOfItemRow[r] = decal;
                     ++row.decals;
                 }
             }
@@ -215,11 +212,32 @@ Survey runSurvey(const SurveyRequest& request) {
             const bool label = kind == Line::LabelName;
             std::string_view g[kLabelLayerField + 1];
             SplitAtSpaces(heldItem, g + 1, kLabelLayerField);
-            held.push_back({label ? ItemKind::Label : ItemKind::Text,
-                            label ? std::string(trimSpaces(l)) : std::string(), decalUnit,
-                            shortest(g[label ? kLabelHeightField : kTextHeightField]),
-                            shortest(g[label ? kLabelWidthField : kTextWidthField]),
-                            std::string(g[label ? kLabelLayerField : kTextLayerField]), 1, 0});
+            const std::string_view name = label ? trimSpaces(l) : std::string_view();
+            const std::string_view height = g[label ? kLabelHeightField : kTextHeightField];
+            const std::string_view width = g[label ? kLabelWidthField : kTextWidthField];
+            const std::string_view layerText = g[label ? kLabelLayerField : kTextLayerField];
+            rawKey.clear();
+            rawKey += label ? 'L' : 'T';
+            rawKey += unitLetter(decalUnit);
+            for (std::string_view part : {name, height, width, layerText}) {
+                rawKey += '\0';
+                rawKey += part;
+            }
+            auto found = itemRowOfRaw.find(rawKey);
+            if (found == itemRowOfRaw.end()) {
+                ItemStyleRow row{label ? ItemKind::Label : ItemKind::Text, std::string(name),
+                                 decalUnit, shortest(height), shortest(width),
+                                 std::string(layerText), 0, 0};
+                auto [g2, added] = itemRowOf.try_emplace(
+                    std::tuple{row.kind, row.name, row.unit, row.height, row.width, row.layer},
+                    s.itemRows.size());
+                if (added) {
+                    s.itemRows.push_back(std::move(row));
+                    lastDecalOfItemRow.push_back(0);
+                }
+                found = itemRowOfRaw.emplace(rawKey, g2->second).first;
+            }
+            held.push_back(found->second);
         } else if (kind == Line::Terminal || kind == Line::Rest || kind == Line::Broken) {
             endLayout();
         }
@@ -381,6 +399,8 @@ Survey runSurvey(const SurveyRequest& request) {
     endLayout();
     s.lines = lineNumber;
     std::sort(s.rows.begin(), s.rows.end(), rowLess);
+    // Styles met only in decals whose lines were off are no rows.
+    std::erase_if(s.itemRows, [](const ItemStyleRow& r) { return r.count == 0; });
     std::sort(s.itemRows.begin(), s.itemRows.end(), [](const ItemStyleRow& a, const ItemStyleRow& b) {
         return std::tie(a.kind, a.name, a.unit, a.layer, a.height, a.width) <
                std::tie(b.kind, b.name, b.unit, b.layer, b.height, b.width);
