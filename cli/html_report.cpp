@@ -277,17 +277,21 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
         for (std::size_t k = first; k < next; ++k)
             byLine[rewrites_[k].line] = &rewrites_[k];
         double maxWidth = 0;
+        // The side the file does not show takes the values of the rewrite: the old ones after
+        // an in-place run, else the new ones.
+        const auto otherSide = [&](auto& before, auto& after, const Rewrite& rw) {
+            auto& other = fileIsAfter ? before : after;
+            other.layer = fileIsAfter ? rw.oldLayer : rw.newLayer;
+            other.width =
+                ReadGeometryNumber(fileIsAfter ? rw.oldWidth : rw.newWidth).value_or(other.width);
+            return &other;
+        };
         for (const GeometryPiece& p : d.pieces) {
             const auto it = byLine.find(heldFrom + p.line);
             Drawn b{&p, p.width, p.layer, it != byLine.end()};
             Drawn a = b;
-            if (it != byLine.end()) {
-                const Rewrite& rw = *it->second;
-                Drawn& other = fileIsAfter ? b : a;
-                other.layer = fileIsAfter ? rw.oldLayer : rw.newLayer;
-                other.width =
-                    ReadGeometryNumber(fileIsAfter ? rw.oldWidth : rw.newWidth).value_or(p.width);
-            }
+            if (it != byLine.end())
+                otherSide(b, a, *it->second);
             maxWidth = std::max({maxWidth, a.width, b.width});
             before.push_back(std::move(b));
             afterSide.push_back(std::move(a));
@@ -306,11 +310,8 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             DrawnText a = b;
             if (it != byLine.end()) {
                 const Rewrite& rw = *it->second;
-                DrawnText& other = fileIsAfter ? b : a;
-                other.layer = fileIsAfter ? rw.oldLayer : rw.newLayer;
-                other.width =
-                    ReadGeometryNumber(fileIsAfter ? rw.oldWidth : rw.newWidth).value_or(t.width);
-                other.height =
+                DrawnText* other = otherSide(b, a, rw);
+                other->height =
                     ReadGeometryNumber(fileIsAfter ? rw.oldHeight : rw.newHeight).value_or(t.height);
             }
             textsBefore.push_back(std::move(b));

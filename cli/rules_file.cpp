@@ -134,6 +134,17 @@ struct Reader {
         fault(k.source(), "unknown key '" + std::string(k.str()) + "' in [[" + std::string(table) + "]]");
     }
 
+    // The match keys every kind of rule has: decal globs and a layer ("*": any).
+    void sharedKey(std::string_view key, const toml::node& v, DecalMatch& decals,
+                   std::optional<std::string>& layerText) {
+        if (key == "decal") {
+            if (auto list = texts(v, key))
+                decals.patterns = std::move(*list);
+        } else if (auto l = layer(v, key, true)) {
+            layerText = *l == "*" ? std::nullopt : std::optional<std::string>(*l);
+        }
+    }
+
     // The match keys of a piece rule; false for a key that is not one.
     bool pieceKey(const toml::key& k, const toml::node& v, PieceRule& r) {
         const std::string_view key = k.str();
@@ -147,12 +158,8 @@ struct Reader {
                     r.keywords |= bit;
                 }
             }
-        } else if (key == "decal") {
-            if (auto list = texts(v, key))
-                r.decals.patterns = std::move(*list);
-        } else if (key == "layer") {
-            if (auto l = layer(v, key, true))
-                r.layer = *l == "*" ? std::nullopt : std::optional<std::string>(*l);
+        } else if (key == "decal" || key == "layer") {
+            sharedKey(key, v, r.decals, r.layer);
         } else if (key == "width") {
             if (auto t = sizeTest(v, key))
                 r.width = *t;
@@ -170,12 +177,8 @@ struct Reader {
         if (key == (isText ? "text" : "name")) {
             if (auto s = text(v, key))
                 r.name = *s;
-        } else if (key == "decal") {
-            if (auto list = texts(v, key))
-                r.decals.patterns = std::move(*list);
-        } else if (key == "layer") {
-            if (auto l = layer(v, key, true))
-                r.layer = *l == "*" ? std::nullopt : std::optional<std::string>(*l);
+        } else if (key == "decal" || key == "layer") {
+            sharedKey(key, v, r.decals, r.layer);
         } else if (key == "height" || key == "width") {
             if (auto t = sizeTest(v, key))
                 (key == "height" ? r.height : r.width) = *t;

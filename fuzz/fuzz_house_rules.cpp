@@ -20,37 +20,12 @@
 #include "engine/decal_layout.h"
 #include "engine/decimal.h"
 #include "engine/update.h"
-
-#if defined(__clang__)
-#define TRELVO_ORACLE __attribute__((no_sanitize("coverage")))
-#else
-#define TRELVO_ORACLE
-#endif
+#include "oracle.h"
 
 namespace {
 
-TRELVO_ORACLE void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
-TRELVO_ORACLE std::vector<std::string_view> splitLines(std::string_view s) {
-    std::vector<std::string_view> out;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\r' && s[i] != '\n')
-            continue;
-        out.emplace_back(s.substr(start, i - start));
-        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < s.size())
-        out.emplace_back(s.substr(start));
-    return out;
-}
+using trelvo::fuzz::check;
+using trelvo::fuzz::splitLines;
 
 trelvo::Width width(const char* text, trelvo::Unit unit) {
     const auto v = trelvo::Decimal::parse(text);

@@ -25,14 +25,7 @@
 #include "engine/messages.h"
 #include "engine/rules.h"
 #include "engine/update.h"
-
-// The checking code is the oracle, not what is being explored: left out of the coverage, so that
-// the fuzzer's feedback and its time go to the engine.
-#if defined(__clang__)
-#define TRELVO_ORACLE __attribute__((no_sanitize("coverage")))
-#else
-#define TRELVO_ORACLE
-#endif
+#include "oracle.h"
 
 namespace {
 
@@ -40,15 +33,8 @@ using trelvo::Decimal;
 using trelvo::Outcome;
 using trelvo::Report;
 
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
-void check(bool ok, const char* what) {
-    if (!ok)
-        fail(what);
-}
+using trelvo::fuzz::check;
+using trelvo::fuzz::splitLines;
 
 constexpr std::string_view kSignature = "*PADS-LIBRARY-PCB-DECALS";
 
@@ -66,23 +52,6 @@ constexpr std::string_view kEntryWords[] = {
     "",    "abc",     "-1",      "0",        "1e3",   "0.3048", "0.305", "2.54mm",
     "*mm", "0.254",   "mm",      "0.0001mm", "250",   "6.35mm", "-5",    "+5",
 };
-
-// Lines of a library: a line ends at CR, CR LF or LF; a last line without an end is a line.
-TRELVO_ORACLE std::vector<std::string_view> splitLines(std::string_view s) {
-    std::vector<std::string_view> out;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\r' && s[i] != '\n')
-            continue;
-        out.emplace_back(s.substr(start, i - start));
-        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < s.size())
-        out.emplace_back(s.substr(start));
-    return out;
-}
 
 // Fields with a single space as delimiter: the words of the line, or one empty field for a blank
 // line. Only counts of 5 and 11 matter, so the cap of 10000 needs no special handling.
