@@ -15,10 +15,16 @@
 #include "files/channels.h"
 
 int main(int argc, char** argv) {
-    std::string stop = "OC";
+    // The pass's own stops: OPEN, CLOSED, CIRCLE and TIMESTAMP lines by their first two
+    // characters.
+    trelvo::LineStops stop = trelvo::LineStops::prefixes({"OP", "CL", "CI", "TI"});
     int i = 1;
     if (argc > 2 && std::strcmp(argv[1], "--stop") == 0) {
-        stop = argv[2];
+        if (std::strlen(argv[2]) > trelvo::LineStops::kMaxPrefixes) {
+            std::fputs("trelvo-bench-floor: too many stop characters\n", stderr);
+            return 2;
+        }
+        stop = trelvo::LineStops(argv[2]);
         i = 3;
     }
     if (argc - i != 2) {
@@ -30,11 +36,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "trelvo-bench-floor: cannot open %s or %s\n", argv[i], argv[i + 1]);
         return 1;
     }
-    const std::string_view stopView = stop;
     std::string_view line;
     std::uint64_t lines = 0;
     for (;;) {
-        const auto next = files.CopyToNextLine(1, 2, &stopView, line, lines);
+        const auto next = files.CopyToNextLine(1, 2, &stop, line, lines);
         if (next == trelvo::FileChannels::Next::End)
             break;
         if (next == trelvo::FileChannels::Next::Failed || !files.WriteLine(2, line)) {

@@ -53,7 +53,16 @@ std::string unitName(Unit u) {
 
 class Checker {
 public:
-    explicit Checker(const CheckRequest& r) : request_(r), reader_(r.input, r.readBlock) {}
+    explicit Checker(const CheckRequest& r)
+        : request_(r), ends_(r.input, nullptr, r.threads, r.readBlock, 0, r.ring),
+          reader_(ends_.input(), r.readBlock) {
+        for (const Check& c : r.rules.checks) {
+            std::string allowed;
+            for (const std::string& a : c.allowedText)
+                allowed += (allowed.empty() ? "" : ", ") + a;
+            allowed_.push_back(std::move(allowed));
+        }
+    }
 
     CheckResult run() {
         std::string_view line;
@@ -75,7 +84,7 @@ public:
         std::string_view f[kDecalHeaderFields + 1];
         // Outside a decal's counted lines only piece header lines, empty lines and TIMESTAMP
         // lines are looked at; the rest go by in bulk, as in the survey.
-        const std::string_view stop = kPassStopInitials;
+        const LineStops& stop = kPassStops;
         const LineReader::KeepLine keep{
             [](void*, std::string_view l) { return l[0] == 'T' && !l.starts_with("TIMESTAMP"); },
             nullptr};
@@ -158,7 +167,8 @@ private:
         if (!request_.structure || reported_)
             return;
         reported_ = true;
-        report({at, decal_, ItemKind::Piece, "structure", true, why, {}});
+        finding_.found = why;
+        report(at, ItemKind::Piece, "structure", true, {});
     }
 
     void look(std::string_view line, std::uint64_t n) {
@@ -197,7 +207,8 @@ private:
         const std::string* decal = inDecal_ ? &decal_ : nullptr;
         const Values v{Decimal::parse(it.width),
                        it.kind != ItemKind::Piece ? Decimal::parse(it.height) : std::nullopt};
-        for (const Check& c : request_.rules.checks) {
+        for (std::size_t i = 0; i < request_.rules.checks.size(); ++i) {
+            const Check& c = request_.rules.checks[i];
             if (c.kind != it.kind)
                 continue;
             const bool matches = it.kind == ItemKind::Piece
@@ -205,23 +216,25 @@ private:
                                      : c.label.decals.accepts(decal) && labelMatches(c.label, it, v, unit_);
             if (!matches)
                 continue;
+            std::string& found = finding_.found;
+            found.clear();
             if (c.forbid) {
-                report({n, inDecal_ ? decal_ : "", it.kind, c.name, c.error, describe(it), {}});
+                describe(it, found);
+                report(n, it.kind, c.name, c.error, {});
                 continue;
             }
-            std::string found;
+            const auto valueIn = [&](std::string_view what, std::string_view value) {
+                ((found += what) += value) += unit_ == Unit::Millimetres ? " (mm)" : " (mil)";
+            };
             if (!c.allowedLayers.empty() && !contains(c.allowedLayers, it.layer))
-                found = "layer " + std::string(it.layer);
+                (found += "layer ") += it.layer;
             else if (!c.allowedWidths.empty() && !passesAny(c.allowedWidths, v.width))
-                found = "width " + std::string(it.width) + " (" + unitName(unit_) + ")";
+                valueIn("width ", it.width);
             else if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, v.height))
-                found = "height " + std::string(it.height) + " (" + unitName(unit_) + ")";
+                valueIn("height ", it.height);
             if (found.empty())
                 continue;
-            std::string allowed;
-            for (const std::string& a : c.allowedText)
-                allowed += (allowed.empty() ? "" : ", ") + a;
-            report({n, inDecal_ ? decal_ : "", it.kind, c.name, c.error, found, allowed});
+            report(n, it.kind, c.name, c.error, allowed_[i]);
         }
     }
 
@@ -241,24 +254,35 @@ private:
         return false;
     }
 
-    std::string describe(const Item& it) const {
-        std::string s = it.kind == ItemKind::Piece ? std::string(it.keyword)
-                                                   : std::string(kindName(it.kind)) + " " +
-                                                         std::string(it.name);
+    void describe(const Item& it, std::string& s) const {
+        if (it.kind == ItemKind::Piece)
+            s += it.keyword;
+        else
+            ((s += kindName(it.kind)) += ' ') += it.name;
         s += " on layer " + std::string(it.layer) + ", width " + std::string(it.width) + " (" +
              unitName(unit_) + ")";
         if (it.kind != ItemKind::Piece)
             s += ", height " + std::string(it.height);
-        return s;
     }
 
-    void report(const Finding& f) {
-        ++(f.error ? result_.errors : result_.warnings);
-        if (request_.onFinding)
-            request_.onFinding(f);
+    // One finding, whose found text is in finding_ already. Its texts are kept from one finding
+    // to the next, so that a library with many findings is not checked at malloc's pace.
+    void report(std::uint64_t line, ItemKind kind, std::string_view check, bool error,
+                std::string_view allowed) {
+        ++(error ? result_.errors : result_.warnings);
+        if (!request_.onFinding)
+            return;
+        finding_.line = line;
+        finding_.decal.assign(inDecal_ ? std::string_view(decal_) : std::string_view());
+        finding_.kind = kind;
+        finding_.check.assign(check);
+        finding_.error = error;
+        finding_.allowed.assign(allowed);
+        request_.onFinding(finding_);
     }
 
     const CheckRequest& request_;
+    PassEnds ends_;
     LineReader reader_;
     CheckResult result_;
     std::optional<DecalLayout> layout_;
@@ -268,6 +292,8 @@ private:
     std::string decal_;
     std::string held_;
     std::uint64_t heldLine_ = 0;
+    std::vector<std::string> allowed_;  // each check's allowed values, as a finding gives them
+    Finding finding_;
 };
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "engine/fields.h"
+#include "files/plain_run.h"
 
 namespace trelvo {
 
@@ -38,9 +39,11 @@ inline bool isSignatureLine(std::string_view line) {
 // header line, whatever follows.
 inline constexpr std::string_view kPieceKeywordInitials = "OC";
 
-// The first characters of every line the update pass may have to look at on its own: piece
-// header lines, and the TIMESTAMP line after a decal header that no empty line precedes.
-inline constexpr std::string_view kPassStopInitials = "OCT";
+// How every line the update pass may have to look at on its own begins: piece header lines
+// (OPEN, CLOSED, CIRCLE), and the TIMESTAMP line after a decal header that no empty line
+// precedes. Two characters each, so that the bulk copy passes over a decal's terminal lines
+// (T...) and other lines beginning with O or C.
+inline constexpr LineStops kPassStops = LineStops::prefixes({"OP", "CL", "CI", "TI"});
 
 inline bool isPieceHeaderLine(std::string_view line) {
     if (line.size() < 4)

@@ -128,7 +128,8 @@ private:
 
 Survey runSurvey(const SurveyRequest& request) {
     Survey s;
-    LineReader reader(request.input, request.readBlock);
+    PassEnds ends(request.input, nullptr, request.threads, request.readBlock, 0, request.ring);
+    LineReader reader(ends.input(), request.readBlock);
     auto end = [&](Outcome o) {
         s.outcome = o;
         return s;
@@ -163,7 +164,7 @@ Survey runSurvey(const SurveyRequest& request) {
 
     // A header that no empty line precedes shows by the TIMESTAMP line after it. The lines
     // beginning with T are looked at for it, and let go with the bulk skip when they are none.
-    const std::string_view stop = kPassStopInitials;
+    const LineStops& stop = kPassStops;
     const LineReader::KeepLine keep{
         [](void*, std::string_view l) { return l[0] == 'T' && !l.starts_with("TIMESTAMP"); },
         nullptr};

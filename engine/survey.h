@@ -11,6 +11,7 @@
 #include "engine/report.h"
 #include "engine/rules.h"
 #include "files/line_io.h"
+#include "files/pipeline.h"
 
 namespace trelvo {
 
@@ -66,6 +67,8 @@ struct Survey {
 struct SurveyRequest {
     ByteSource& input;
     std::size_t readBlock = kDefaultReadBlock;
+    Threading threads = Threading::Auto;  // read ahead on a thread of its own
+    std::size_t ring = kDefaultRing;
 };
 
 // Surveys the library to its end.

@@ -58,9 +58,12 @@ Decimal inUnit(const Width& w, Unit unit) {
 class UpdatePass {
 public:
     explicit UpdatePass(const UpdateRequest& request)
-        : request_(request), rules_(request.rules), reader_(request.input, request.readBlock) {
-        if (request.output)
-            writer_.emplace(*request.output, request.writeBlock);
+        : request_(request), rules_(request.rules),
+          ends_(request.input, request.output, request.threads, request.readBlock,
+                request.writeBlock, request.ring),
+          reader_(ends_.input(), request.readBlock) {
+        if (ends_.output())
+            writer_.emplace(*ends_.output(), request.writeBlock);
         for (const PieceRule& r : rules_.pieces) {
             PreparedRule p{&r, {}, {}};
             for (Unit u : {Unit::Mils, Unit::Millimetres}) {
@@ -171,7 +174,7 @@ private:
         // this loop would. So are the piece lines the rules leave as they are, and the lines
         // beginning with T other than a TIMESTAMP, without being handed out. The line that holds
         // a run back is handed out next with what was found for it.
-        const std::string_view stop = kPassStopInitials;
+        const LineStops& stop = kPassStops;
         struct KeepContext {
             const UpdatePass* pass;
             const bool* selected;
@@ -282,7 +285,7 @@ private:
         if (itemRules_)
             finishDecal(headerSeen);
         // A full disk often shows only when the last block is written: never call that success.
-        if (writer_ && !writer_->flush())
+        if (writer_ && !writer_->finish())
             throw PassFailure{writer_->failure()};
     }
 
@@ -537,6 +540,7 @@ private:
 
     const UpdateRequest& request_;
     const RuleSet& rules_;
+    PassEnds ends_;
     LineReader reader_;
     std::optional<LineWriter> writer_;
     std::vector<PreparedRule> prepared_;

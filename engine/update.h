@@ -15,6 +15,7 @@
 #include "engine/report.h"
 #include "engine/rules.h"
 #include "files/line_io.h"
+#include "files/pipeline.h"
 
 namespace trelvo {
 
@@ -43,6 +44,10 @@ struct UpdateRequest {
     std::function<void(const PieceRewrite&)> onRewrite = {};
     std::size_t readBlock = kDefaultReadBlock;
     std::size_t writeBlock = kDefaultWriteBlock;
+    // Reading ahead and writing behind on threads of their own; the bytes, counts and outcome
+    // are the same either way.
+    Threading threads = Threading::Auto;
+    std::size_t ring = kDefaultRing;
 };
 
 struct UpdateResult {

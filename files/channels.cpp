@@ -139,7 +139,7 @@ bool FileChannels::WriteLine(int16_t channel, std::string_view line) {
     return false;
 }
 
-bool FileChannels::CopyPlainLines(int16_t in, int16_t out, std::string_view stop,
+bool FileChannels::CopyPlainLines(int16_t in, int16_t out, const LineStops& stop,
                                   std::uint64_t& copied) {
     Channel* src = get(in);
     Channel* dst = get(out);
@@ -152,7 +152,7 @@ bool FileChannels::CopyPlainLines(int16_t in, int16_t out, std::string_view stop
 }
 
 FileChannels::Next FileChannels::CopyToNextLine(int16_t in, int16_t out,
-                                                const std::string_view* stop,
+                                                const LineStops* stop,
                                                 std::string_view& line,
                                                 std::uint64_t& lineNumber, KeepLine keep) {
     Channel* src = get(in);

@@ -64,12 +64,12 @@ public:
     bool WriteLine(int16_t channel, std::string_view line);
 
     // LineReader::copyPlainLines from channel in to channel out.
-    bool CopyPlainLines(int16_t in, int16_t out, std::string_view stop, std::uint64_t& copied);
+    bool CopyPlainLines(int16_t in, int16_t out, const LineStops& stop, std::uint64_t& copied);
 
     using KeepLine = LineReader::KeepLine;
     using Next = LineReader::Next;
     // LineReader::copyToNextLine from channel in to channel out.
-    Next CopyToNextLine(int16_t in, int16_t out, const std::string_view* stop,
+    Next CopyToNextLine(int16_t in, int16_t out, const LineStops* stop,
                         std::string_view& line, std::uint64_t& lineNumber,
                         KeepLine keep = {nullptr, nullptr});
 

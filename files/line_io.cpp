@@ -76,7 +76,7 @@ bool LineWriter::write(const char* data, std::size_t size) {
 bool LineWriter::flush() {
     if (failed_)
         return false;
-    if (end_ > 0 && !sink_.write(buf_.get(), end_))
+    if (end_ > 0 && !sink_.writeBlock(buf_, end_, block_))
         fail();
     end_ = 0;
     return !failed_;
@@ -122,7 +122,7 @@ bool LineReader::fill() {
     if (!crossing_)
         saveCarry(end_);
     for (;;) {
-        const std::int64_t n = source_.read(buf_.get(), block_);
+        const std::int64_t n = source_.readBlock(buf_, block_);
         if (n < 0) {
             failed_ = true;
             return false;
@@ -249,26 +249,19 @@ bool LineReader::readLine(std::string_view& line) {
 }
 
 // The end of the run of plain lines (see copyPlainLines) that starts at pos_.
-std::size_t LineReader::plainRun(std::string_view stop, std::uint64_t& lines) const {
+std::size_t LineReader::plainRun(const LineStops& stop, std::uint64_t& lines) const {
     return plainRunEnd(buf_.get(), pos_, end_, stop, lines);
 }
 
 // The same, letting lines that begin with a stop character go on where keep says so. When
 // keep holds the run back at a line that ends in CR LF in this block, lineEnd is where that
 // line's CR is (otherwise 0): the caller hands it out without looking for its end again.
-std::size_t LineReader::plainRun(std::string_view stop, std::uint64_t& lines,
+std::size_t LineReader::plainRun(const LineStops& stop, std::uint64_t& lines,
                              const KeepLine& keep, std::size_t& lineEnd) const {
     const char* const data = buf_.get();
     lineEnd = 0;
     std::size_t p = plainRunEnd(data, pos_, end_, stop, lines);
-    const auto isStop = [stop](char c) {
-        for (char s : stop) {
-            if (c == s)
-                return true;
-        }
-        return false;
-    };
-    while (p < end_ && isStop(data[p])) {
+    while (p < end_ && stop.at(data + p, data + end_)) {
         const std::size_t q = static_cast<std::size_t>(findLineEnd(data + p, data + end_) - data);
         if (q + 1 >= end_ || data[q] != '\r' || data[q + 1] != '\n')
             break;
@@ -312,7 +305,7 @@ bool LineReader::atEnd() {
     return !fill() && !failed_;
 }
 
-bool LineReader::copyPlainLines(LineWriter* out, std::string_view stop, std::uint64_t& copied) {
+bool LineReader::copyPlainLines(LineWriter* out, const LineStops& stop, std::uint64_t& copied) {
     const std::size_t from = pos_;
     const std::size_t to = plainRun(stop, copied);
     pos_ = to;
@@ -321,7 +314,7 @@ bool LineReader::copyPlainLines(LineWriter* out, std::string_view stop, std::uin
     return !out || out->write(buf_.get() + from, to - from);
 }
 
-LineReader::Next LineReader::copyToNextLine(LineWriter* out, const std::string_view* stop,
+LineReader::Next LineReader::copyToNextLine(LineWriter* out, const LineStops* stop,
                                             std::string_view& line, std::uint64_t& lineNumber,
                                             KeepLine keep) {
     // A run that reaches the end of the block goes on in the next one, so that only the lines

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "files/plain_run.h"
+
 namespace trelvo {
 
 // Where a reader's bytes come from.
@@ -18,8 +20,16 @@ public:
     virtual ~ByteSource() = default;
     // Up to size bytes; 0 at the end, -1 on an error.
     virtual std::int64_t read(char* data, std::size_t size) = 0;
+    // The same into a block of capacity bytes, which a source may exchange for a block of its
+    // own of that capacity that holds the bytes already (a read-ahead source does).
+    virtual std::int64_t readBlock(std::unique_ptr<char[]>& block, std::size_t capacity) {
+        return read(block.get(), capacity);
+    }
     // Why the last read failed, in the system's words.
     virtual std::string failure() const = 0;
+    // Whether the bytes are there to be read without waiting on anyone (a file on disk, not a
+    // pipe or a terminal): only then may a thread read ahead, as it can always be stopped.
+    virtual bool readsWithoutWaiting() const { return false; }
 };
 
 // Where a writer's bytes go.
@@ -27,6 +37,14 @@ class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual bool write(const char* data, std::size_t size) = 0;
+    // The first size bytes of a block of capacity bytes, which a sink may keep, handing back
+    // another of that capacity (a write-behind sink does).
+    virtual bool writeBlock(std::unique_ptr<char[]>& block, std::size_t size, std::size_t capacity) {
+        (void)capacity;
+        return write(block.get(), size);
+    }
+    // Waits until everything written has reached its place; false when any of it failed.
+    virtual bool finish() { return true; }
     virtual std::string failure() const = 0;
 };
 
@@ -36,6 +54,7 @@ public:
     explicit MemorySource(std::string_view bytes) : rest_(bytes) {}
     std::int64_t read(char* data, std::size_t size) override;
     std::string failure() const override { return {}; }
+    bool readsWithoutWaiting() const override { return true; }
 
 private:
     std::string_view rest_;
@@ -74,6 +93,8 @@ public:
     bool write(const char* data, std::size_t size);
     // Hands on what is gathered. False when this or any earlier write failed.
     bool flush();
+    // flush, then waits until the sink has everything in its place.
+    bool finish() { return flush() && (sink_.finish() || fail()); }
     bool failed() const { return failed_; }
     std::string failure() const { return sink_.failure(); }
 
@@ -110,10 +131,10 @@ public:
     std::string failure() const { return source_.failure(); }
 
     // Copies lines to out exactly as readLine and writeLine would, for as long as each line
-    // ends in CR LF, is not empty and begins with none of the characters in stop. Stops before
+    // ends in CR LF, is not empty and begins with no stop (see LineStops). Stops before
     // the first other line and at the end of the data already read. Adds the number of lines
     // copied to copied. False when writing fails. out may be null: the lines are passed over.
-    bool copyPlainLines(LineWriter* out, std::string_view stop, std::uint64_t& copied);
+    bool copyPlainLines(LineWriter* out, const LineStops& stop, std::uint64_t& copied);
 
     // Passes up to count lines, each with its CR LF, to take (null: over them) in runs of whole
     // lines, for as long as each ends in CR LF and begins with one of the characters in
@@ -124,7 +145,7 @@ public:
     std::uint64_t copyLines(std::uint64_t count, std::string_view initials, TakeBytes take = nullptr,
                             void* context = nullptr);
 
-    // Asked about a line that begins with a stop character and ends in CR LF: true lets it go
+    // Asked about a line that begins with a stop and ends in CR LF: true lets it go
     // with the plain lines, copied as it is (the caller would have written it unchanged).
     struct KeepLine {
         bool (*keep)(void* context, std::string_view line);
@@ -135,7 +156,7 @@ public:
     // in one call: the update pass's step from one line it must look at to the next. lineNumber
     // counts the lines copied and read.
     enum class Next { Line, End, Failed };
-    Next copyToNextLine(LineWriter* out, const std::string_view* stop, std::string_view& line,
+    Next copyToNextLine(LineWriter* out, const LineStops* stop, std::string_view& line,
                         std::uint64_t& lineNumber, KeepLine keep = {nullptr, nullptr});
 
 private:
@@ -143,8 +164,8 @@ private:
     void saveCarry(std::size_t limit);
     bool lineEndingAt(std::size_t e, std::string_view& line) const;
     void handOut(std::size_t start);
-    std::size_t plainRun(std::string_view stop, std::uint64_t& lines) const;
-    std::size_t plainRun(std::string_view stop, std::uint64_t& lines, const KeepLine& keep,
+    std::size_t plainRun(const LineStops& stop, std::uint64_t& lines) const;
+    std::size_t plainRun(const LineStops& stop, std::uint64_t& lines, const KeepLine& keep,
                          std::size_t& lineEnd) const;
 
     ByteSource& source_;

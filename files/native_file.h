@@ -53,4 +53,11 @@ bool writeAll(Handle h, const char* data, std::size_t size);
 // False when the system reports that data could not be stored.
 bool close(Handle h);
 
+// Whether h is a file on a disk (not a pipe, a terminal or a device): reading it never waits on
+// another process.
+bool isDiskFile(Handle h);
+
+// The processors this process may run on, at least 1.
+unsigned usableProcessors();
+
 }  // namespace trelvo::native

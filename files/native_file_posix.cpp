@@ -1,6 +1,7 @@
 // Native files on Linux: open/read/write/close on descriptors, identities from st_dev and
 // st_ino, reasons from errno.
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,6 +118,20 @@ bool writeAll(Handle h, const char* data, std::size_t size) {
 
 bool close(Handle h) {
     return ::close(static_cast<int>(h)) == 0;
+}
+
+bool isDiskFile(Handle h) {
+    struct stat st {};
+    return ::fstat(static_cast<int>(h), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+unsigned usableProcessors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) != 0)
+        return 1;
+    const int n = CPU_COUNT(&set);
+    return n > 0 ? static_cast<unsigned>(n) : 1;
 }
 
 }  // namespace trelvo::native

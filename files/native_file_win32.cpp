@@ -146,4 +146,18 @@ bool close(Handle h) {
     return CloseHandle(handleOf(h)) != 0;
 }
 
+bool isDiskFile(Handle h) {
+    return GetFileType(handleOf(h)) == FILE_TYPE_DISK;
+}
+
+unsigned usableProcessors() {
+    DWORD_PTR process = 0, system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0)
+        return 1;
+    unsigned n = 0;
+    for (; process != 0; process &= process - 1)
+        ++n;
+    return n;
+}
+
 }  // namespace trelvo::native

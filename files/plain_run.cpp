@@ -14,14 +14,6 @@ namespace trelvo {
 
 namespace {
 
-bool isOneOf(char c, std::string_view set) {
-    for (char s : set) {
-        if (c == s)
-            return true;
-    }
-    return false;
-}
-
 // The start of the line that holds position i - 1: just after the last LF before i, or p. Lines
 // are short, so a backward look is cheaper than keeping this up while scanning.
 std::size_t afterLastLf(const char* data, std::size_t p, std::size_t i) {
@@ -37,6 +29,23 @@ std::size_t afterLastLf(const char* data, std::size_t p, std::size_t i) {
 // i fixes the end as just after the last LF before it, in both cases. Every LF before it ends a
 // plain line, so the lines are counted by their LFs.
 
+// The stops as the vector paths compare them: up to four prefixes, the unused ones repeating CR
+// (which stops a line anyway) with any second character.
+struct VectorStops {
+    static constexpr int kSize = 4;
+    char first[kSize], second[kSize];
+    bool anySecond[kSize];
+
+    explicit VectorStops(const LineStops& s) {
+        for (int i = 0; i < kSize; ++i) {
+            const bool used = i < s.count();
+            first[i] = used ? s.first(i) : '\r';
+            second[i] = used ? s.second(i) : '\0';
+            anySecond[i] = second[i] == '\0';
+        }
+    }
+};
+
 #if defined(TRELVO_SSE2)
 // Set bits of a 16-bit mask; SSE2 machines may lack a popcount instruction.
 unsigned popcount16(unsigned x) {
@@ -48,12 +57,16 @@ unsigned popcount16(unsigned x) {
 
 // The run that starts at p, whose positions before c have been looked at already.
 std::size_t plainRunSse2(const char* data, std::size_t p, std::size_t c, std::size_t end,
-                         const char stop[3], std::uint64_t& lines) {
+                         const LineStops& stop, std::uint64_t& lines) {
+    const VectorStops vs(stop);
     const __m128i crV = _mm_set1_epi8('\r');
     const __m128i lfV = _mm_set1_epi8('\n');
-    const __m128i s0 = _mm_set1_epi8(stop[0]);
-    const __m128i s1 = _mm_set1_epi8(stop[1]);
-    const __m128i s2 = _mm_set1_epi8(stop[2]);
+    __m128i f[VectorStops::kSize], sec[VectorStops::kSize], any[VectorStops::kSize];
+    for (int i = 0; i < VectorStops::kSize; ++i) {
+        f[i] = _mm_set1_epi8(vs.first[i]);
+        sec[i] = _mm_set1_epi8(vs.second[i]);
+        any[i] = vs.anySecond[i] ? _mm_set1_epi8(-1) : _mm_setzero_si128();
+    }
     // LFs are counted in byte lanes (an LF byte is -1, so subtracting adds one) and summed every
     // 255 chunks and on leaving: no bit count per chunk, which SSE2 lacks.
     const __m128i zero = _mm_setzero_si128();
@@ -66,15 +79,19 @@ std::size_t plainRunSse2(const char* data, std::size_t p, std::size_t c, std::si
         laneCounts = zero;
         chunks = 0;
     };
-    for (; c + 16 <= end; c += 16) {
+    // Each chunk also looks at the byte after it, a stop's second character.
+    for (; c + 17 <= end; c += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c));
         const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c - 1));
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c + 1));
         const __m128i vCr = _mm_cmpeq_epi8(v, crV);
         const __m128i vLf = _mm_cmpeq_epi8(v, lfV);
         const __m128i unpaired = _mm_xor_si128(_mm_cmpeq_epi8(w, crV), vLf);
-        const __m128i stops = _mm_or_si128(
-            _mm_or_si128(vCr, _mm_cmpeq_epi8(v, s0)),
-            _mm_or_si128(_mm_cmpeq_epi8(v, s1), _mm_cmpeq_epi8(v, s2)));
+        __m128i stops = vCr;
+        for (int i = 0; i < VectorStops::kSize; ++i) {
+            stops = _mm_or_si128(stops, _mm_and_si128(_mm_cmpeq_epi8(v, f[i]),
+                                                      _mm_or_si128(_mm_cmpeq_epi8(x, sec[i]), any[i])));
+        }
         const __m128i bad = _mm_or_si128(unpaired, _mm_and_si128(_mm_cmpeq_epi8(w, lfV), stops));
         const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(bad));
         if (mask == 0) {
@@ -94,7 +111,7 @@ std::size_t plainRunSse2(const char* data, std::size_t p, std::size_t c, std::si
         const char cur = data[c];
         if ((prev == '\r') != (cur == '\n'))
             return afterLastLf(data, p, c);
-        if (prev == '\n' && (cur == '\r' || cur == stop[0] || cur == stop[1] || cur == stop[2]))
+        if (prev == '\n' && (cur == '\r' || stop.at(data + c, data + end)))
             return c;
         if (cur == '\n')
             ++lines;
@@ -106,24 +123,32 @@ std::size_t plainRunSse2(const char* data, std::size_t p, std::size_t c, std::si
 #if defined(TRELVO_AVX2)
 __attribute__((target("avx2,popcnt"))) std::size_t plainRunAvx2(const char* data, std::size_t p,
                                                                 std::size_t end,
-                                                                const char stop[3],
+                                                                const LineStops& stop,
                                                                 std::uint64_t& lines) {
+    const VectorStops vs(stop);
     const __m256i crV = _mm256_set1_epi8('\r');
     const __m256i lfV = _mm256_set1_epi8('\n');
-    const __m256i s0 = _mm256_set1_epi8(stop[0]);
-    const __m256i s1 = _mm256_set1_epi8(stop[1]);
-    const __m256i s2 = _mm256_set1_epi8(stop[2]);
+    __m256i f[VectorStops::kSize], sec[VectorStops::kSize], any[VectorStops::kSize];
+    for (int i = 0; i < VectorStops::kSize; ++i) {
+        f[i] = _mm256_set1_epi8(vs.first[i]);
+        sec[i] = _mm256_set1_epi8(vs.second[i]);
+        any[i] = vs.anySecond[i] ? _mm256_set1_epi8(-1) : _mm256_setzero_si256();
+    }
     std::uint64_t counted = 0;
     std::size_t c = p + 1;
-    for (; c + 32 <= end; c += 32) {
+    for (; c + 33 <= end; c += 32) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + c));
         const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + c - 1));
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + c + 1));
         const __m256i vCr = _mm256_cmpeq_epi8(v, crV);
         const __m256i vLf = _mm256_cmpeq_epi8(v, lfV);
         const __m256i unpaired = _mm256_xor_si256(_mm256_cmpeq_epi8(w, crV), vLf);
-        const __m256i stops = _mm256_or_si256(
-            _mm256_or_si256(vCr, _mm256_cmpeq_epi8(v, s0)),
-            _mm256_or_si256(_mm256_cmpeq_epi8(v, s1), _mm256_cmpeq_epi8(v, s2)));
+        __m256i stops = vCr;
+        for (int i = 0; i < VectorStops::kSize; ++i) {
+            stops = _mm256_or_si256(
+                stops, _mm256_and_si256(_mm256_cmpeq_epi8(v, f[i]),
+                                        _mm256_or_si256(_mm256_cmpeq_epi8(x, sec[i]), any[i])));
+        }
         const __m256i bad =
             _mm256_or_si256(unpaired, _mm256_and_si256(_mm256_cmpeq_epi8(w, lfV), stops));
         const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(bad));
@@ -143,8 +168,8 @@ __attribute__((target("avx2,popcnt"))) std::size_t plainRunAvx2(const char* data
 #endif
 
 std::size_t plainRunEndScalar(const char* data, std::size_t p, std::size_t end,
-                              std::string_view stop, std::uint64_t& lines) {
-    while (p < end && data[p] != '\r' && data[p] != '\n' && !isOneOf(data[p], stop)) {
+                              const LineStops& stop, std::uint64_t& lines) {
+    while (p < end && data[p] != '\r' && data[p] != '\n' && !stop.at(data + p, data + end)) {
         std::size_t q = p;
         while (q < end && data[q] != '\r' && data[q] != '\n')
             ++q;
@@ -190,19 +215,16 @@ namespace {
 __attribute__((always_inline))
 #endif
 inline std::size_t runEnd(ScanPath path, const char* data, std::size_t p, std::size_t end,
-                          std::string_view stop, std::uint64_t& lines) {
-    if (p >= end || data[p] == '\r' || data[p] == '\n' || isOneOf(data[p], stop))
+                          const LineStops& stop, std::uint64_t& lines) {
+    if (p >= end || data[p] == '\r' || data[p] == '\n' || stop.at(data + p, data + end))
         return p;
 #if defined(TRELVO_SSE2)
-    if (path != ScanPath::Scalar && stop.size() <= 3) {
-        // Unused places repeat CR, which stops a line anyway.
-        const char set[3] = {stop.size() > 0 ? stop[0] : '\r', stop.size() > 1 ? stop[1] : '\r',
-                             stop.size() > 2 ? stop[2] : '\r'};
+    if (path != ScanPath::Scalar && stop.count() <= VectorStops::kSize) {
 #if defined(TRELVO_AVX2)
         if (path == ScanPath::Avx2 && hasAvx2())
-            return plainRunAvx2(data, p, end, set, lines);
+            return plainRunAvx2(data, p, end, stop, lines);
 #endif
-        return plainRunSse2(data, p, p + 1, end, set, lines);
+        return plainRunSse2(data, p, p + 1, end, stop, lines);
     }
 #endif
     (void)path;
@@ -212,11 +234,11 @@ inline std::size_t runEnd(ScanPath path, const char* data, std::size_t p, std::s
 }  // namespace
 
 std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
-                            std::string_view stop, std::uint64_t& lines) {
+                            const LineStops& stop, std::uint64_t& lines) {
     return runEnd(path, data, p, end, stop, lines);
 }
 
-std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, std::string_view stop,
+std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, const LineStops& stop,
                         std::uint64_t& lines) {
     return runEnd(hasAvx2() ? ScanPath::Avx2 : ScanPath::Sse2, data, p, end, stop, lines);
 }

@@ -3,20 +3,71 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <stdexcept>
 #include <string_view>
 
 namespace trelvo {
 
+// The lines that stop a run of plain lines, besides empty ones: those beginning with one of a
+// few prefixes of one or two characters. A plain string of initials ("OC") makes each of its
+// characters a prefix; prefixes({"OP", "CL"}) looks at the second character too, so that a scan
+// for piece lines passes over other lines beginning with O or C.
+class LineStops {
+public:
+    static constexpr int kMaxPrefixes = 8;
+
+    constexpr LineStops() = default;
+    constexpr LineStops(std::string_view initials) {  // NOLINT: a string of initials is a set
+        for (char c : initials)
+            add(c, '\0');
+    }
+    constexpr LineStops(const char* initials) : LineStops(std::string_view(initials)) {}
+    static constexpr LineStops prefixes(std::initializer_list<std::string_view> list) {
+        LineStops s;
+        for (std::string_view p : list)
+            s.add(p.at(0), p.size() > 1 ? p[1] : '\0');
+        return s;
+    }
+
+    int count() const { return count_; }
+    char first(int i) const { return first_[i]; }
+    char second(int i) const { return second_[i]; }  // '\0': any
+
+    // Whether the line that begins at p, with the data ending at end, begins with a stop. A
+    // second character beyond end cannot be told: such a line stops, as stopping is always safe.
+    bool at(const char* p, const char* end) const {
+        for (int i = 0; i < count_; ++i) {
+            if (*p == first_[i] && (second_[i] == '\0' || p + 1 == end || p[1] == second_[i]))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    constexpr void add(char a, char b) {
+        if (count_ == kMaxPrefixes)
+            throw std::length_error("too many line stops");
+        first_[count_] = a;
+        second_[count_] = b;
+        ++count_;
+    }
+
+    char first_[kMaxPrefixes] = {};
+    char second_[kMaxPrefixes] = {};
+    int count_ = 0;
+};
+
 // A plain line is not empty, ends in CR LF inside data[0, end), and begins with neither CR, LF
-// nor a character of stop. Returns the end of the run of plain lines that starts at p (p itself
-// when the line at p is not plain) and adds the number of lines in the run to lines.
-std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, std::string_view stop,
+// nor a stop. Returns the end of the run of plain lines that starts at p (p itself when the line
+// at p is not plain) and adds the number of lines in the run to lines.
+std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, const LineStops& stop,
                         std::uint64_t& lines);
 
 // The ways plainRunEnd can scan; it takes the fastest this machine has. All give the same.
 enum class ScanPath { Scalar, Sse2, Avx2 };
 bool scanPathAvailable(ScanPath path);
 std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
-                            std::string_view stop, std::uint64_t& lines);
+                            const LineStops& stop, std::uint64_t& lines);
 
 }  // namespace trelvo

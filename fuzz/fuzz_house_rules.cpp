@@ -101,6 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         trelvo::UpdateRequest request{in, &out, rules};
         request.readBlock = kBlocks[flags & 7];
         request.writeBlock = kBlocks[(flags >> 3) & 7];
+        // Two runs in three read ahead and write behind, through rings of 1 to 4 blocks.
+        request.threads = size % 3 ? trelvo::Threading::Pipelined : trelvo::Threading::Single;
+        request.ring = 1 + size / 3 % 4;
         request.onRewrite = [&](const trelvo::PieceRewrite& c) { changes.push_back(c); };
         const trelvo::UpdateResult result = trelvo::runUpdate(request);
 

@@ -430,8 +430,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             return Outcome::WriteError;
         trelvo::MemorySource source(c->library);
         trelvo::StringSink sink(output);
-        const auto result = trelvo::runUpdate(
-            {source, &sink, *rules, {}, {}, c->readBlock, c->writeBlock});
+        trelvo::UpdateRequest request{source, &sink, *rules, {}, {}, c->readBlock, c->writeBlock};
+        // Two runs in three read ahead and write behind, through rings of 1 to 4 blocks.
+        const std::size_t mix = c->library.size();
+        request.threads = mix % 3 ? trelvo::Threading::Pipelined : trelvo::Threading::Single;
+        request.ring = 1 + mix / 3 % 4;
+        const auto result = trelvo::runUpdate(request);
         count = result.decals;
         return result.outcome;
     }();

@@ -128,7 +128,7 @@ TEST(FileChannels, KeptLinesGoWithTheBulkCopy) {
     bytes += "last";
     const std::string expected = copyThrough(bytes, FileChannels::kDefaultReadBlock,
                                              FileChannels::kDefaultWriteBlock);
-    const std::string_view stop = "OC";
+    const LineStops stop = "OC";
     for (std::size_t read : {std::size_t{1}, std::size_t{3}, std::size_t{16}, std::size_t{33},
                              std::size_t{100}, FileChannels::kDefaultReadBlock}) {
         SCOPED_TRACE(read);
