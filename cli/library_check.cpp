@@ -38,18 +38,18 @@ std::string checkUsageError(const Options& o) {
     return {};
 }
 
-std::string findingLine(const std::string& input, const Finding& f) {
-    std::string s = input + ":" + std::to_string(f.line) + ": ";
+void appendFindingLine(std::string& s, const std::string& input, const Finding& f) {
+    (((s += input) += ':') += std::to_string(f.line)) += ": ";
     if (!f.decal.empty())
-        s += f.decal + ": ";
-    s += std::string(f.error ? "error" : "warning") + ": " + f.check + ": ";
+        (s += f.decal) += ": ";
+    ((((s += f.error ? "error" : "warning") += ": ") += f.check) += ": ");
     if (f.allowed.empty() && f.check != "structure")
         s += "forbidden: ";
     s += f.found;
     if (!f.allowed.empty())
-        s += ", allowed " + f.allowed;
-    return s;
+        (s += ", allowed ") += f.allowed;
 }
+
 
 std::string findingCsvHeader() {
     std::string h;
@@ -79,9 +79,17 @@ CheckResult checkFile(const std::string& path, const RuleSet& rules, bool csv, s
         r.outcome = Outcome::FileReadError;
         r.detail = why;
     } else {
+        std::string line;  // one buffer for every finding
         r = runCheck({*input, rules,
                       [&](const Finding& f) {
-                          out << (csv ? findingCsvRow(path, f) : findingLine(path, f) + "\n");
+                          if (csv) {
+                              out << findingCsvRow(path, f);
+                              return;
+                          }
+                          line.clear();
+                          appendFindingLine(line, path, f);
+                          line += '\n';
+                          out.write(line.data(), static_cast<std::streamsize>(line.size()));
                       },
                       structure});
     }

@@ -20,8 +20,8 @@ std::string checkUsageError(const Options& options);
 // Checks every INPUT; returns the exit status (the highest of the INPUTs').
 int runCheckCommand(const Options& options);
 
-// One finding as a line of the table (without its line end), and as a CSV row.
-std::string findingLine(const std::string& input, const Finding& f);
+// One finding as a line of the table (without its line end) appended to line, and as a CSV row.
+void appendFindingLine(std::string& line, const std::string& input, const Finding& f);
 std::string findingCsvRow(const std::string& input, const Finding& f);
 std::string findingCsvHeader();
 
