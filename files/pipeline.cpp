@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "files/native_file.h"
 
@@ -244,9 +245,17 @@ PassEnds::PassEnds(ByteSource& input, ByteSink* output, Threading threading,
     : input_(input), output_(output) {
     if (!pipelines(threading, input))
         return;
-    ahead_.emplace(input, readBlock, ring);
-    if (output)
-        behind_.emplace(*output, writeBlock, ring);
+    try {
+        // The writer first: it takes nothing from the input, so if the reader's thread cannot
+        // be had either, the pass still starts at the first byte.
+        if (output)
+            behind_.emplace(*output, writeBlock, ring);
+        ahead_.emplace(input, readBlock, ring);
+    } catch (const std::system_error&) {
+        // No thread to be had: the pass runs on this one, as on a single processor.
+        behind_.reset();
+        ahead_.reset();
+    }
 }
 
 }  // namespace trelvo
