@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "files/long_path.h"
 #include "files/native_file.h"
-#include "files/utf16.h"
 
 namespace trelvo::native {
 
@@ -40,7 +40,7 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 Handle openRead(const std::string& path, FileId& id) {
     // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS; a file that another
     // program holds with a sharing lock fails at once (ERROR_SHARING_VIOLATION), never waits.
-    HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return kNoFile;
@@ -58,7 +58,7 @@ Handle openWrite(const std::string& path, FileId& id) {
     // OPEN_ALWAYS, and emptying later in truncate, because CREATE_ALWAYS refuses an existing
     // hidden or system file; this way such a file is replaced as any other, keeping its
     // attributes. A named pipe opens at once or fails (no instance free), it never waits.
-    HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return kNoFile;
@@ -85,7 +85,7 @@ bool truncate(Handle h) {
 
 FileId identify(const std::string& path) {
     // No access asked, only the identity: works on a file others hold locked, and on folders.
-    HANDLE h = CreateFileW(widen(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(systemPath(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return {};
@@ -99,7 +99,7 @@ PathKind kindOf(const std::string& path) {
     // pipe's only instance.
     if (path.starts_with("\\\\.\\") || path.starts_with("//./"))
         return PathKind::Other;
-    const std::wstring name = widen(path);
+    const std::wstring name = systemPath(path);
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data)) {
         const DWORD error = GetLastError();
@@ -118,7 +118,7 @@ PathKind kindOf(const std::string& path) {
 }
 
 bool mayWrite(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    const DWORD attributes = GetFileAttributesW(systemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
 }
 

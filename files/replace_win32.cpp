@@ -11,6 +11,7 @@
 #include <random>
 #include <string_view>
 
+#include "files/long_path.h"
 #include "files/replace_system.h"
 #include "files/utf16.h"
 
@@ -74,7 +75,7 @@ bool flushToDisk(const std::wstring& path) {
 namespace detail {
 
 bool armCleanup(const std::string& path) {
-    const std::wstring w = widen(path);
+    const std::wstring w = systemPath(path);
     if (w.size() >= kLongestName)
         return false;
     for (int i = 0; i < kSlots; ++i) {
@@ -88,7 +89,7 @@ bool armCleanup(const std::string& path) {
 }
 
 void disarmCleanup(const std::string& path) {
-    const std::wstring w = widen(path);
+    const std::wstring w = systemPath(path);
     for (int i = 0; i < kSlots; ++i) {
         if (cleanupArmed[i] && w == cleanupPaths[i])
             cleanupArmed[i] = false;
@@ -96,7 +97,7 @@ void disarmCleanup(const std::string& path) {
 }
 
 void removeFile(const std::string& path) {
-    DeleteFileW(widen(path).c_str());
+    DeleteFileW(systemPath(path).c_str());
 }
 
 void releaseLock(std::intptr_t lock) {
@@ -153,8 +154,8 @@ std::optional<TempFile> TempFile::createBeside(const std::string& target, std::s
         std::wstring name = prefix;
         for (int i = 0; i < 6; ++i)
             name += kLetters[random() % (sizeof kLetters / sizeof kLetters[0] - 1)];
-        HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_HIDDEN, nullptr);
+        HANDLE h = CreateFileW(systemPath(narrow(name)).c_str(), GENERIC_WRITE, 0, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             CloseHandle(h);
             return TempFile(narrow(name));
@@ -173,7 +174,7 @@ void installTempCleanup() {
 
 std::optional<KeptAttributes> plainFileAttributes(const std::string& path) {
     // Attributes only: asks for no access a sharing lock could refuse, and follows links.
-    HANDLE h = CreateFileW(widen(path).c_str(), FILE_READ_ATTRIBUTES,
+    HANDLE h = CreateFileW(systemPath(path).c_str(), FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -196,8 +197,8 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
     if (original.attributes & FILE_ATTRIBUTE_READONLY)
         return "cannot replace '" + target + "': the file is read-only";
 
-    const std::wstring tempName = widen(temp.path());
-    const std::wstring targetName = widen(target);
+    const std::wstring tempName = systemPath(temp.path());
+    const std::wstring targetName = systemPath(target);
     if (flush && !flushToDisk(tempName))
         return failureText("cannot flush to disk", temp.path());
     const DWORD kept = original.attributes & kCarriedAttributes;
@@ -209,14 +210,14 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
         // backup name; where links are not supported (FAT, some network shares), a copy does.
         // Made under a temporary name first so that an older backup is replaced in one step.
         const std::string staged = temp.path() + ".orig";
-        const std::wstring stagedName = widen(staged);
+        const std::wstring stagedName = systemPath(staged);
         const bool linked = CreateHardLinkW(stagedName.c_str(), targetName.c_str(), nullptr);
         if (!linked && !CopyFileW(targetName.c_str(), stagedName.c_str(), TRUE))
             return failureText("cannot keep a backup of", target);
         TempFile stagedGuard(staged);
         if (!linked && !flushToDisk(stagedName))
             return failureText("cannot keep a backup of", target);
-        if (!MoveFileExW(stagedName.c_str(), widen(*backupPath).c_str(),
+        if (!MoveFileExW(stagedName.c_str(), systemPath(*backupPath).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             return failureText("cannot keep the backup", *backupPath);
         }
