@@ -9,6 +9,8 @@
 
 namespace trelvo::native {
 
+bool (*testFileStep)(const char* step) = nullptr;
+
 namespace {
 
 HANDLE handleOf(Handle h) {
@@ -40,8 +42,10 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 Handle openRead(const std::string& path, FileId& id) {
     // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS; a file that another
     // program holds with a sharing lock fails at once (ERROR_SHARING_VIOLATION), never waits.
-    HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    fileStep("open");
+    HANDLE h =
+        CreateFileW(systemPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return kNoFile;
     // A console, pipe or device such as CON would wait for input that never comes.
@@ -58,6 +62,7 @@ Handle openWrite(const std::string& path, FileId& id) {
     // OPEN_ALWAYS, and emptying later in truncate, because CREATE_ALWAYS refuses an existing
     // hidden or system file; this way such a file is replaced as any other, keeping its
     // attributes. A named pipe opens at once or fails (no instance free), it never waits.
+    fileStep("open for writing");
     HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -80,6 +85,7 @@ Handle openWrite(const std::string& path, FileId& id) {
 bool truncate(Handle h) {
     if (GetFileType(handleOf(h)) != FILE_TYPE_DISK)
         return true;
+    fileStep("truncate");
     return SetEndOfFile(handleOf(h)) != 0;
 }
 
@@ -123,6 +129,7 @@ bool mayWrite(const std::string& path) {
 }
 
 std::int64_t read(Handle h, char* data, std::size_t size) {
+    fileStep("read");
     DWORD got = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
     if (!ReadFile(handleOf(h), data, want, &got, nullptr))
@@ -131,18 +138,23 @@ std::int64_t read(Handle h, char* data, std::size_t size) {
 }
 
 bool writeAll(Handle h, const char* data, std::size_t size) {
+    // Under the kill tests a block goes in two halves, so that a run can end half-way through.
+    std::size_t part = testFileStep && size > 1 ? size / 2 : size;
     while (size > 0) {
+        fileStep("write");
         DWORD done = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(part, 1u << 30));
         if (!WriteFile(handleOf(h), data, chunk, &done, nullptr) || done == 0)
             return false;
         data += done;
         size -= done;
+        part = size;
     }
     return true;
 }
 
 bool close(Handle h) {
+    fileStep("close");
     return CloseHandle(handleOf(h)) != 0;
 }
 
