@@ -62,9 +62,12 @@ Handle openWrite(const std::string& path, FileId& id) {
     // OPEN_ALWAYS, and emptying later in truncate, because CREATE_ALWAYS refuses an existing
     // hidden or system file; this way such a file is replaced as any other, keeping its
     // attributes. A named pipe opens at once or fails (no instance free), it never waits.
+    // What is opened here is a temporary file (or a device): shared for deletion, so that the
+    // cleanup on Ctrl+C can remove it while the pass still writes it.
     fileStep("open for writing");
-    HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return kNoFile;
     if (GetFileType(h) == FILE_TYPE_DISK) {

@@ -2,7 +2,10 @@
 // stand-in for the Linux fault shim. Each step of the Win32 file edge is counted.
 // TRELVO_TEST_STEP_LOG names a file that gets one line per step ("NUMBER NAME");
 // TRELVO_TEST_KILL_AT=N ends the process with TerminateProcess just before step N, as a power
-// cut would; TRELVO_TEST_NO_LINKS=1 makes hard links fail as on a file system without them.
+// cut would; TRELVO_TEST_HOLD_AT=N stops it there instead, after signalling the event named by
+// TRELVO_TEST_HELD_EVENT, until something else ends it (Ctrl+C is taken, see install);
+// TRELVO_TEST_NO_LINKS=1 makes hard links
+// fail as on a file system without them.
 #include <windows.h>
 
 #include <cstdio>
@@ -35,10 +38,27 @@ bool onStep(const char* step) {
     }
     if (steps == numberFrom("TRELVO_TEST_KILL_AT"))
         TerminateProcess(GetCurrentProcess(), 0xDEAD);
+    if (steps == numberFrom("TRELVO_TEST_HOLD_AT")) {
+        if (const char* name = std::getenv("TRELVO_TEST_HELD_EVENT")) {
+            if (HANDLE e = OpenEventA(EVENT_MODIFY_STATE, FALSE, name))
+                SetEvent(e);
+        }
+        for (;;)
+            Sleep(INFINITE);
+    }
     const char* noLinks = std::getenv("TRELVO_TEST_NO_LINKS");
     return !(noLinks && std::strcmp(step, "link") == 0);
 }
 
-const bool installed = (trelvo::native::testFileStep = onStep, true);
+bool install() {
+    trelvo::native::testFileStep = onStep;
+    // A held run is interrupted with Ctrl+C sent to its own process group, which starts with
+    // Ctrl+C ignored: taken again, as a run in the console's foreground would.
+    if (numberFrom("TRELVO_TEST_HOLD_AT") > 0)
+        SetConsoleCtrlHandler(nullptr, FALSE);
+    return true;
+}
+
+const bool installed = install();
 
 }  // namespace

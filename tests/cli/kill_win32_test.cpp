@@ -2,7 +2,7 @@
 // step of a run, through trelvo-cli-killable.exe (the same program with the file step hook of
 // kill_hook_win32.cpp): the library is always either the original or the complete update, a
 // backup is always the original, whatever temporary file is left is removed by the next run,
-// and that run succeeds. Also: which temporary files a run removes.
+// and that run succeeds. Also: which temporary files a run removes, and an interrupted run.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -65,7 +65,7 @@ public:
     }
     ~Process() {
         if (pi_.hProcess) {
-            // A run that a failed test leaves behind would hold its output.
+            // A run held by the hook that a failed test leaves behind would hold its output.
             TerminateProcess(pi_.hProcess, kKilled);
             CloseHandle(pi_.hThread);
             CloseHandle(pi_.hProcess);
@@ -75,6 +75,7 @@ public:
     Process& operator=(const Process&) = delete;
 
     DWORD pid() const { return pi_.dwProcessId; }
+    HANDLE handle() const { return pi_.hProcess; }
     DWORD wait() const {
         DWORD code = 0;
         if (!pi_.hProcess || WaitForSingleObject(pi_.hProcess, INFINITE) != WAIT_OBJECT_0 ||
@@ -243,6 +244,45 @@ TEST(TrelvoCliInPlaceKillWin32, OnlyAbandonedTemporaryFilesOfTheSameLibraryAreRe
     for (const auto& name : kept) {
         EXPECT_EQ(readFile(work.file(name)), "keep") << name;
     }
+}
+
+// Ctrl+C, sent to the process group of a run held at the first write of its temporary file: the
+// control handler removes the file, and the library is as it was. (Wine 8 delivers Ctrl+C only:
+// Ctrl+Break fails with ERROR_INVALID_HANDLE.)
+TEST(TrelvoCliInPlaceKillWin32, InterruptedRunLeavesNoTemporaryFile) {
+    const Library lib = makeLibrary(std::size_t{600} << 10);
+    TempDir work, logs;
+    const std::vector<Point> points = countSteps(work, logs, lib, {});
+    const auto write = std::find_if(points.begin(), points.end(),
+                                    [](const Point& p) { return p.what == "write"; });
+    ASSERT_NE(write, points.end());
+    writeFile(work.file("a.d"), lib.original);
+    // The console the event goes through. Wine gives a program started from a Linux shell a
+    // console handle that leads nowhere, so a real one is made.
+    if (!GetConsoleWindow()) {
+        FreeConsole();
+        ASSERT_TRUE(AllocConsole()) << GetLastError();
+    }
+    const std::string eventName = "trelvo-test-held-" + std::to_string(GetCurrentProcessId());
+    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+    ASSERT_NE(held, nullptr);
+    const Process run(TRELVO_CLI_KILLABLE, kArgs, work, logs,
+                      {{"TRELVO_TEST_HOLD_AT", std::to_string(write->step)},
+                       {"TRELVO_TEST_HELD_EVENT", eventName}},
+                      CREATE_NEW_PROCESS_GROUP);
+    const HANDLE either[] = {held, run.handle()};
+    const DWORD first = WaitForMultipleObjects(2, either, FALSE, INFINITE);
+    CloseHandle(held);
+    ASSERT_EQ(first, WAIT_OBJECT_0) << "the run ended before it was held: " << run.err();
+    ASSERT_EQ(listDir(work).size(), 2u);  // the library and its temporary file
+
+    ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, run.pid())) << GetLastError();
+    // Windows ends the process with STATUS_CONTROL_C_EXIT once the handlers are done, Wine 8
+    // with 0; never with the code of the test's own TerminateProcess.
+    const DWORD code = run.wait();
+    EXPECT_TRUE(code == static_cast<DWORD>(STATUS_CONTROL_C_EXIT) || code == 0) << code;
+    EXPECT_EQ(listDir(work), std::vector<std::string>{"a.d"});
+    EXPECT_EQ(readFile(work.file("a.d")), lib.original);
 }
 
 }  // namespace
