@@ -60,4 +60,15 @@ bool isDiskFile(Handle h);
 // The processors this process may run on, at least 1.
 unsigned usableProcessors();
 
+#if defined(_WIN32)
+// Called with its name before each file step of the Win32 edge that reads, changes or removes a
+// file. Empty in trelvo-cli; only the kill tests' build of it sets it, to end the process at a
+// chosen step as a power cut would (on Linux a preloaded shim does that from outside). False
+// makes the step fail as unsupported: only "link" asks, which then falls back to a copy.
+extern bool (*testFileStep)(const char* step);
+inline bool fileStep(const char* step) {
+    return !testFileStep || testFileStep(step);
+}
+#endif
+
 }  // namespace trelvo::native

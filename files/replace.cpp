@@ -34,6 +34,28 @@ TempFile::~TempFile() {
     detail::releaseLock(lock_);
 }
 
+namespace detail {
+
+std::uint64_t tempOwner(std::string_view tail, std::size_t maxDigits) {
+    if (tail.ends_with(".orig"))
+        tail.remove_suffix(5);
+    std::size_t digits = 0;
+    std::uint64_t pid = 0;
+    while (digits < tail.size() && digits < maxDigits && tail[digits] >= '0' && tail[digits] <= '9')
+        pid = pid * 10 + static_cast<std::uint64_t>(tail[digits++] - '0');
+    if (digits == 0 || tail.size() != digits + 7 || tail[digits] != '-')
+        return 0;
+    for (char c : tail.substr(digits + 1)) {
+        const bool alnum =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!alnum)
+            return 0;
+    }
+    return pid;
+}
+
+}  // namespace detail
+
 std::string failureText(const std::string& what, const std::string& path) {
     std::string reason = lastErrorText();  // before anything else can change it
     return what + " '" + path + "': " + reason;

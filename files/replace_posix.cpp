@@ -85,25 +85,6 @@ bool copyFile(const std::string& source, const std::string& path, mode_t mode) {
     return ok;
 }
 
-// The process number in a temporary file name's tail "PID-XXXXXX" or "PID-XXXXXX.orig" (what
-// createBeside and replaceFile make after the prefix), or 0 when the tail is not of that form.
-pid_t tempOwner(std::string_view tail) {
-    if (tail.ends_with(".orig"))
-        tail.remove_suffix(5);
-    std::size_t digits = 0;
-    pid_t pid = 0;
-    while (digits < tail.size() && digits < 9 && tail[digits] >= '0' && tail[digits] <= '9')
-        pid = pid * 10 + (tail[digits++] - '0');
-    if (digits == 0 || tail.size() != digits + 7 || tail[digits] != '-')
-        return 0;
-    for (char c : tail.substr(digits + 1)) {
-        const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!alnum)
-            return 0;
-    }
-    return pid;
-}
-
 // Removes the temporary files for one target that runs killed outright left in folder: names
 // made of prefix and a tail as tempOwner reads it, of a process that no longer runs here, and
 // locked by nobody (a process on another machine that shares the folder holds its lock). A
@@ -117,7 +98,7 @@ void removeStaleTemps(const std::string& folder, std::string_view prefix) {
         const std::string_view name = e->d_name;
         if (!name.starts_with(prefix))
             continue;
-        const pid_t owner = tempOwner(name.substr(prefix.size()));
+        const auto owner = static_cast<pid_t>(detail::tempOwner(name.substr(prefix.size()), 9));
         if (owner <= 0 || owner == self)
             continue;
         if (::kill(owner, 0) == 0 || errno != ESRCH)

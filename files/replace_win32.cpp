@@ -1,6 +1,7 @@
 // The Windows half of the replacement: a temporary file made with CreateFileW
 // CREATE_NEW, flushed with FlushFileBuffers, the backup as a hard link (or a copy), the
-// replacement with MoveFileExW, and a console control handler for the cleanup.
+// replacement with MoveFileExW, a console control handler for the cleanup, and the removal of
+// what killed runs left behind.
 #include "files/replace.h"
 
 #include <windows.h>
@@ -11,6 +12,8 @@
 #include <random>
 #include <string_view>
 
+#include "files/long_path.h"
+#include "files/native_file.h"
 #include "files/replace_system.h"
 #include "files/utf16.h"
 
@@ -57,6 +60,7 @@ std::string folderOf(const std::string& path) {
 
 // Write-through: what was written is on the disk, not only in the system's cache.
 bool flushToDisk(const std::wstring& path) {
+    native::fileStep("flush");
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -69,12 +73,60 @@ bool flushToDisk(const std::wstring& path) {
     return ok;
 }
 
+// Whether the process numbered pid has ended. A process whose number nobody holds is gone
+// (ERROR_INVALID_PARAMETER); one that has exited may still be held open by whoever started it,
+// and keeps its number until then. Any other failure (a process of another user) counts as
+// running.
+bool processEnded(DWORD pid) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
+    if (!h)
+        return GetLastError() == ERROR_INVALID_PARAMETER;
+    DWORD code = 0;
+    bool ended = GetExitCodeProcess(h, &code) && code != STILL_ACTIVE;
+    // STILL_ACTIVE is also an exit code a process may end with.
+    if (!ended && code == STILL_ACTIVE)
+        ended = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    return ended;
+}
+
+// Removes the temporary files for one target that runs killed outright (TerminateProcess, a
+// power cut) left beside it: names made of prefix (folder included) and a tail that
+// detail::tempOwner reads, of a process that has ended. Unlike Linux, no lock tells a run of
+// another machine on a shared folder: removing its file makes that run fail, never its
+// library. A staged backup among them is only a second name for the original or a copy of it.
+void removeStaleTemps(const std::wstring& prefix) {
+    const std::size_t folderEnd = nameStart(prefix);
+    const std::wstring folder = prefix.substr(0, folderEnd);
+    const std::string namePrefix = narrow(std::wstring_view(prefix).substr(folderEnd));
+    WIN32_FIND_DATAW found{};
+    native::fileStep("list");
+    HANDLE find = FindFirstFileW(systemPath(narrow(prefix + L"*")).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    const DWORD self = GetCurrentProcessId();
+    do {
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        const std::string name = narrow(found.cFileName);
+        if (!name.starts_with(namePrefix))
+            continue;  // a short 8.3 name matched the pattern, not the name itself
+        const std::uint64_t owner =
+            detail::tempOwner(std::string_view(name).substr(namePrefix.size()), 10);
+        if (owner == 0 || owner > MAXDWORD || owner == self || !processEnded(DWORD(owner)))
+            continue;
+        native::fileStep("remove");
+        DeleteFileW(systemPath(narrow(folder) + name).c_str());
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
 }  // namespace
 
 namespace detail {
 
 bool armCleanup(const std::string& path) {
-    const std::wstring w = widen(path);
+    const std::wstring w = systemPath(path);
     if (w.size() >= kLongestName)
         return false;
     for (int i = 0; i < kSlots; ++i) {
@@ -88,7 +140,7 @@ bool armCleanup(const std::string& path) {
 }
 
 void disarmCleanup(const std::string& path) {
-    const std::wstring w = widen(path);
+    const std::wstring w = systemPath(path);
     for (int i = 0; i < kSlots; ++i) {
         if (cleanupArmed[i] && w == cleanupPaths[i])
             cleanupArmed[i] = false;
@@ -96,7 +148,8 @@ void disarmCleanup(const std::string& path) {
 }
 
 void removeFile(const std::string& path) {
-    DeleteFileW(widen(path).c_str());
+    native::fileStep("remove");
+    DeleteFileW(systemPath(path).c_str());
 }
 
 void releaseLock(std::intptr_t lock) {
@@ -139,6 +192,8 @@ KeptAttributes newFileAttributes() {
 std::optional<TempFile> TempFile::createBeside(const std::string& target, std::string& errorText) {
     // A hidden file with a dotted name, so that neither Explorer nor a pattern over the folder
     // shows it; the name is cut short so that it stays within the longest name a folder takes.
+    // It carries the process number, so that what a killed run left is recognised and removed
+    // here first.
     const std::wstring t = widen(target);
     const std::size_t start = nameStart(t);
     std::size_t keep = std::min<std::size_t>(t.size() - start, 200);
@@ -146,15 +201,18 @@ std::optional<TempFile> TempFile::createBeside(const std::string& target, std::s
         t[start + keep - 1] < 0xDC00)
         --keep;  // never half a surrogate pair
     const std::wstring prefix = t.substr(0, start) + L"." + t.substr(start, keep) + L".trelvo-";
+    removeStaleTemps(prefix);
+    const std::wstring ours = prefix + std::to_wstring(GetCurrentProcessId()) + L"-";
 
     static constexpr wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::wstring name = prefix;
+        std::wstring name = ours;
         for (int i = 0; i < 6; ++i)
             name += kLetters[random() % (sizeof kLetters / sizeof kLetters[0] - 1)];
-        HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_HIDDEN, nullptr);
+        native::fileStep("create");
+        HANDLE h = CreateFileW(systemPath(narrow(name)).c_str(), GENERIC_WRITE, 0, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             CloseHandle(h);
             return TempFile(narrow(name));
@@ -173,7 +231,7 @@ void installTempCleanup() {
 
 std::optional<KeptAttributes> plainFileAttributes(const std::string& path) {
     // Attributes only: asks for no access a sharing lock could refuse, and follows links.
-    HANDLE h = CreateFileW(widen(path).c_str(), FILE_READ_ATTRIBUTES,
+    HANDLE h = CreateFileW(systemPath(path).c_str(), FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -196,11 +254,12 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
     if (original.attributes & FILE_ATTRIBUTE_READONLY)
         return "cannot replace '" + target + "': the file is read-only";
 
-    const std::wstring tempName = widen(temp.path());
-    const std::wstring targetName = widen(target);
+    const std::wstring tempName = systemPath(temp.path());
+    const std::wstring targetName = systemPath(target);
     if (flush && !flushToDisk(tempName))
         return failureText("cannot flush to disk", temp.path());
     const DWORD kept = original.attributes & kCarriedAttributes;
+    native::fileStep("set attributes");
     if (!SetFileAttributesW(tempName.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL))
         return failureText("cannot set the attributes of", temp.path());
 
@@ -209,22 +268,33 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
         // backup name; where links are not supported (FAT, some network shares), a copy does.
         // Made under a temporary name first so that an older backup is replaced in one step.
         const std::string staged = temp.path() + ".orig";
-        const std::wstring stagedName = widen(staged);
-        const bool linked = CreateHardLinkW(stagedName.c_str(), targetName.c_str(), nullptr);
-        if (!linked && !CopyFileW(targetName.c_str(), stagedName.c_str(), TRUE))
-            return failureText("cannot keep a backup of", target);
+        const std::wstring stagedName = systemPath(staged);
+        const bool linked = native::fileStep("link") &&
+                            CreateHardLinkW(stagedName.c_str(), targetName.c_str(), nullptr);
+        if (!linked) {
+            native::fileStep("copy");
+            if (!CopyFileW(targetName.c_str(), stagedName.c_str(), TRUE))
+                return failureText("cannot keep a backup of", target);
+        }
         TempFile stagedGuard(staged);
         if (!linked && !flushToDisk(stagedName))
             return failureText("cannot keep a backup of", target);
-        if (!MoveFileExW(stagedName.c_str(), widen(*backupPath).c_str(),
+        native::fileStep("rename the backup");
+        if (!MoveFileExW(stagedName.c_str(), systemPath(*backupPath).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             return failureText("cannot keep the backup", *backupPath);
         }
-        stagedGuard.forget();
+        // Windows replaces a name by another name of the same file; Wine, renaming as Linux
+        // does, leaves both. So it is when the backup already is a hard link of the target (a
+        // run killed just before its replacement leaves that): the staged name then goes with
+        // its guard, the backup being right as it is.
+        if (GetFileAttributesW(stagedName.c_str()) == INVALID_FILE_ATTRIBUTES)
+            stagedGuard.forget();
     }
 
     // A rename over the target, as on Linux: the hard-linked backup keeps the old file, and
     // readers that have the old file open go on reading it.
+    native::fileStep("rename");
     if (!MoveFileExW(tempName.c_str(), targetName.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return failureText("cannot replace", target);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "cli_run.h"
+#include "kill_library.h"
 #include "test_files.h"
 
 extern char** environ;
@@ -32,7 +33,9 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+using trelvo::test::Library;
 using trelvo::test::listDir;
+using trelvo::test::makeLibrary;
 using trelvo::test::TempDir;
 using trelvo::test::writeFile;
 
@@ -57,32 +60,6 @@ std::string readFile(const std::string& path) {
     }
     ::close(fd);
     return bytes;
-}
-
-// A library of at least size bytes and its update with --layer 26:1, built side by side.
-struct Library {
-    std::string original, updated;
-};
-
-Library makeLibrary(std::size_t size) {
-    Library lib;
-    auto both = [&](const std::string& line) {
-        lib.original += line + "\r\n";
-        lib.updated += line + "\r\n";
-    };
-    both("*PADS-LIBRARY-PCB-DECALS-V9*");
-    for (int i = 0; lib.original.size() < size; ++i) {
-        both("");
-        both("DEC" + std::to_string(i) + (i % 2 ? " M" : " I") + " 0 0 2 2 4 0 8 1 0");
-        lib.original += "OPEN 2 10 26 -1\r\n";
-        lib.updated += "OPEN  2  10  1  -1\r\n";
-        both("-50 0");
-        both("50 0");
-        both("CLOSED 5 8 3 -1");
-        both("0 0");
-        both("T1 0 0 0 0 " + std::to_string(i * 7));
-    }
-    return lib;
 }
 
 struct Child {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -232,6 +233,56 @@ TEST(TrelvoCliWindows, ReadOnlyLibraryIsNotReplaced) {
                          "unchanged\n");
     EXPECT_EQ(readFile(dir.file("a.d")), kLib);
     EXPECT_EQ(trelvo::test::listDir(dir), std::vector<std::string>{"a.d"});
+}
+
+// ---- Long paths ----------------------------------------------------------------------------
+
+// The names in a folder, whatever the length of its path (given in the extended-length form).
+std::vector<std::wstring> listLong(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (found.cFileName != std::wstring(L".") && found.cFileName != std::wstring(L".."))
+            names.push_back(found.cFileName);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(TrelvoCliWindows, LibraryAtAPathOfOver300Characters) {
+    TempDir dir;
+    // Three folders of 100 characters each; the name given to trelvo-cli has forward slashes, as
+    // a user may type it, which the extended-length form does not take.
+    std::wstring folder = L"\\\\?\\" + dir.path().wstring();
+    std::vector<std::wstring> made;
+    for (wchar_t c : {L'a', L'b', L'c'}) {
+        folder += L"\\" + std::wstring(100, c);
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
+        made.insert(made.begin(), folder);
+    }
+    std::string lib = trelvo::test::nameOf(fs::path(folder.substr(4) + L"\\lib.d"));
+    std::replace(lib.begin(), lib.end(), '\\', '/');
+    ASSERT_GE(lib.size(), 300u);
+    writeWide(folder + L"\\lib.d", kLib);
+
+    const auto r = runCli({"--layer", "26:1", lib}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readWide(folder + L"\\lib_new.d"), kLibLayer1);
+    const auto inPlace = runCli({"--layer", "26:1", "--in-place", lib}, dir);
+    EXPECT_EQ(inPlace.status, 0) << inPlace.err;
+    EXPECT_EQ(readWide(folder + L"\\lib.d"), kLibLayer1);
+    EXPECT_EQ(readWide(folder + L"\\lib.d.orig"), kLib);
+    EXPECT_EQ(listLong(folder), (std::vector<std::wstring>{L"lib.d", L"lib.d.orig", L"lib_new.d"}));
+
+    // Deeper than the temporary folder's own removal may reach on Windows.
+    for (const auto& name : listLong(folder))
+        DeleteFileW((folder + L"\\" + name).c_str());
+    for (const auto& f : made)
+        RemoveDirectoryW(f.c_str());
 }
 
 // ---- Sharing locks -------------------------------------------------------------------------
