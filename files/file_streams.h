@@ -23,7 +23,7 @@ public:
 
     std::int64_t read(char* data, std::size_t size) override;
     std::string failure() const override { return failure_; }
-    bool readsWithoutWaiting() const override { return native::isDiskFile(fd_); }
+    bool worthReadingAhead() const override { return native::isDiskFile(fd_); }
     const native::FileId& id() const { return id_; }
 
 private:

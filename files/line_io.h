@@ -27,9 +27,10 @@ public:
     }
     // Why the last read failed, in the system's words.
     virtual std::string failure() const = 0;
-    // Whether the bytes are there to be read without waiting on anyone (a file on disk, not a
-    // pipe or a terminal): only then may a thread read ahead, as it can always be stopped.
-    virtual bool readsWithoutWaiting() const { return false; }
+    // Whether a thread of its own would gain by reading ahead: a file on a disk, whose reads are
+    // system calls that never wait on another process (a pipe or a terminal may wait for ever,
+    // and a thread blocked there could not be stopped).
+    virtual bool worthReadingAhead() const { return false; }
 };
 
 // Where a writer's bytes go.
@@ -54,7 +55,6 @@ public:
     explicit MemorySource(std::string_view bytes) : rest_(bytes) {}
     std::int64_t read(char* data, std::size_t size) override;
     std::string failure() const override { return {}; }
-    bool readsWithoutWaiting() const override { return true; }
 
 private:
     std::string_view rest_;

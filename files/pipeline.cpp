@@ -10,8 +10,23 @@ namespace trelvo {
 
 namespace {
 
-std::unique_ptr<char[]> newBlock(std::size_t size) {
-    return std::make_unique_for_overwrite<char[]>(size);
+// A side's ring: ring blocks (at least one) of block bytes each.
+std::vector<std::unique_ptr<char[]>> ringOf(std::size_t block, std::size_t ring) {
+    std::vector<std::unique_ptr<char[]>> blocks;
+    for (std::size_t i = 0; i < std::max<std::size_t>(ring, 1); ++i)
+        blocks.push_back(std::make_unique_for_overwrite<char[]>(block));
+    return blocks;
+}
+
+// Tells a side's thread to stop, and waits until it has.
+void stopThread(std::mutex& mutex, std::condition_variable& changed, bool& stopping,
+                std::thread& thread) {
+    {
+        const std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    changed.notify_all();
+    thread.join();
 }
 
 }  // namespace
@@ -19,19 +34,12 @@ std::unique_ptr<char[]> newBlock(std::size_t size) {
 // ----- reading ahead -----------------------------------------------------------------------------
 
 ReadAheadSource::ReadAheadSource(ByteSource& inner, std::size_t block, std::size_t ring)
-    : inner_(inner), block_(std::max<std::size_t>(block, 1)) {
-    for (std::size_t i = 0; i < std::max<std::size_t>(ring, 1); ++i)
-        free_.push_back(newBlock(block_));
+    : inner_(inner), block_(std::max<std::size_t>(block, 1)), free_(ringOf(block_, ring)) {
     thread_ = std::thread([this] { run(); });
 }
 
 ReadAheadSource::~ReadAheadSource() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
+    stopThread(mutex_, changed_, stopping_, thread_);
 }
 
 void ReadAheadSource::run() {
@@ -118,19 +126,12 @@ std::string ReadAheadSource::failure() const {
 // ----- writing behind ----------------------------------------------------------------------------
 
 WriteBehindSink::WriteBehindSink(ByteSink& inner, std::size_t block, std::size_t ring)
-    : inner_(inner), block_(std::max<std::size_t>(block, 1)) {
-    for (std::size_t i = 0; i < std::max<std::size_t>(ring, 1); ++i)
-        free_.push_back(newBlock(block_));
+    : inner_(inner), block_(std::max<std::size_t>(block, 1)), free_(ringOf(block_, ring)) {
     thread_ = std::thread([this] { run(); });
 }
 
 WriteBehindSink::~WriteBehindSink() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
+    stopThread(mutex_, changed_, stopping_, thread_);
 }
 
 void WriteBehindSink::run() {
@@ -236,7 +237,7 @@ bool pipelines(Threading threading, const ByteSource& input) {
         case Threading::Single:
             return false;
         default:
-            return input.readsWithoutWaiting() && native::usableProcessors() > 1;
+            return input.worthReadingAhead() && native::usableProcessors() > 1;
     }
 }
 

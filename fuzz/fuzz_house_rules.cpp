@@ -101,9 +101,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         trelvo::UpdateRequest request{in, &out, rules};
         request.readBlock = kBlocks[flags & 7];
         request.writeBlock = kBlocks[(flags >> 3) & 7];
-        // Two runs in three read ahead and write behind, through rings of 1 to 4 blocks.
-        request.threads = size % 3 ? trelvo::Threading::Pipelined : trelvo::Threading::Single;
-        request.ring = 1 + size / 3 % 4;
+        // One run in four reads ahead and writes behind, through a ring of 1 to 4 blocks of at
+        // least 7 bytes: each block changes threads, so tiny ones would hold the rate down.
+        const bool threads = size % 4 == 0 && request.readBlock >= 7 && request.writeBlock >= 7;
+        request.threads = threads ? trelvo::Threading::Pipelined : trelvo::Threading::Single;
+        request.ring = 1 + size / 4 % 4;
         request.onRewrite = [&](const trelvo::PieceRewrite& c) { changes.push_back(c); };
         const trelvo::UpdateResult result = trelvo::runUpdate(request);
 
@@ -113,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             {again, rules, [&](const trelvo::Finding& f) {
                  ++findings;
                  errors += f.error ? 1 : 0;
-             }, true, kBlocks[(flags >> 6) & 3]});
+             }, true, kBlocks[(flags >> 6) & 3], trelvo::Threading::Single});
         check(checked.errors + checked.warnings == findings && checked.errors == errors,
               "findings counted as reported");
         if (result.outcome != trelvo::Outcome::Done)
