@@ -29,22 +29,22 @@ struct Item {
     std::string_view keyword, name, layer, width, height, style;
 };
 
-// An item's width and height read once for every check (nothing: no number).
+// An item's width and height read once for every check.
 struct Values {
-    std::optional<Decimal> width, height;
+    ReadWidth width, height;
 };
 
-bool pieceMatches(const PieceRule& r, const Item& it, const Values& v, Unit unit) {
-    return (!r.style || it.style == *r.style) && (!r.layer || it.layer == *r.layer) &&
+bool pieceMatches(const PieceRule& r, const Item& it, const Values& v) {
+    return (!r.style || sameText(it.style, *r.style)) && (!r.layer || sameText(it.layer, *r.layer)) &&
            (r.keywords == kAnyKeyword || (pieceKeywordOf(it.keyword) & r.keywords) != 0) &&
-           widthPasses(r.width, v.width, unit);
+           widthPasses(r.width, v.width);
 }
 
-bool labelMatches(const LabelRule& r, const Item& it, const Values& v, Unit unit) {
+bool labelMatches(const LabelRule& r, const Item& it, const Values& v) {
     const bool nameOk = !r.name || (it.kind == ItemKind::Label ? it.name == *r.name
                                                                : globMatch(*r.name, it.name));
-    return nameOk && (!r.layer || it.layer == *r.layer) && widthPasses(r.height, it.height, unit) &&
-           widthPasses(r.width, v.width, unit);
+    return nameOk && (!r.layer || sameText(it.layer, *r.layer)) && widthPasses(r.height, v.height) &&
+           widthPasses(r.width, v.width);
 }
 
 std::string unitName(Unit u) {
@@ -62,6 +62,7 @@ public:
                 allowed += (allowed.empty() ? "" : ", ") + a;
             allowed_.push_back(std::move(allowed));
         }
+        selectChecks(nullptr);
     }
 
     CheckResult run() {
@@ -112,10 +113,18 @@ public:
             if (!entered)
                 look(line, n);
             afterBlank = line.empty();
-            // A piece's corners are not looked at: passed over by their count.
+            // A piece's corners and the terminal lines are not looked at: passed over by their
+            // counts.
             if (layout_ && !layout_->broken() && layout_->cornersLeft() > 0) {
                 const auto passed = reader_.copyLines(static_cast<std::uint64_t>(layout_->cornersLeft()), DecalLayout::kCornerInitials);
                 layout_->skipCorners(static_cast<long>(passed));
+                n += passed;
+            } else if (layout_ && !layout_->broken() && layout_->terminalsLeft() > 0) {
+                static constexpr LineStops kTimestamp = LineStops::prefixes({"TI"});
+                const auto passed =
+                    reader_.copyLines(static_cast<std::uint64_t>(layout_->terminalsLeft()),
+                                      DecalLayout::kTerminalInitials, nullptr, nullptr, &kTimestamp);
+                layout_->skipTerminals(static_cast<long>(passed));
                 n += passed;
             }
         }
@@ -146,6 +155,7 @@ private:
         unit_ = *unit;
         decal_.assign(f[1]);
         inDecal_ = true;
+        selectChecks(&decal_);
         layout_.emplace(f);
         if (layout_->broken())
             structure(at, layout_->why());
@@ -161,6 +171,15 @@ private:
             structure(at, layout_->why());
         layout_.reset();
         reported_ = false;
+    }
+
+    // Which checks may match in the decal entered (null: before the first one).
+    void selectChecks(const std::string* decal) {
+        checkOk_.assign(request_.rules.checks.size(), 0);
+        for (std::size_t i = 0; i < checkOk_.size(); ++i) {
+            const Check& c = request_.rules.checks[i];
+            checkOk_[i] = (c.kind == ItemKind::Piece ? c.piece.decals : c.label.decals).accepts(decal);
+        }
     }
 
     void structure(std::uint64_t at, const std::string& why) {
@@ -204,16 +223,14 @@ private:
     }
 
     void apply(const Item& it, std::uint64_t n) {
-        const std::string* decal = inDecal_ ? &decal_ : nullptr;
-        const Values v{Decimal::parse(it.width),
-                       it.kind != ItemKind::Piece ? Decimal::parse(it.height) : std::nullopt};
+        const Values v{{Decimal::parse(it.width), unit_},
+                       {it.kind != ItemKind::Piece ? Decimal::parse(it.height) : std::nullopt, unit_}};
         for (std::size_t i = 0; i < request_.rules.checks.size(); ++i) {
             const Check& c = request_.rules.checks[i];
-            if (c.kind != it.kind)
+            if (c.kind != it.kind || !checkOk_[i])
                 continue;
-            const bool matches = it.kind == ItemKind::Piece
-                                     ? c.piece.decals.accepts(decal) && pieceMatches(c.piece, it, v, unit_)
-                                     : c.label.decals.accepts(decal) && labelMatches(c.label, it, v, unit_);
+            const bool matches = it.kind == ItemKind::Piece ? pieceMatches(c.piece, it, v)
+                                                            : labelMatches(c.label, it, v);
             if (!matches)
                 continue;
             std::string& found = finding_.found;
@@ -240,15 +257,15 @@ private:
 
     static bool contains(const std::vector<std::string>& list, std::string_view v) {
         for (const std::string& s : list) {
-            if (s == v)
+            if (sameText(s, v))
                 return true;
         }
         return false;
     }
 
-    bool passesAny(const std::vector<WidthTest>& tests, const std::optional<Decimal>& v) const {
+    bool passesAny(const std::vector<WidthTest>& tests, const ReadWidth& v) const {
         for (const WidthTest& t : tests) {
-            if (widthPasses(t, v, unit_))
+            if (widthPasses(t, v))
                 return true;
         }
         return false;
@@ -293,6 +310,7 @@ private:
     std::string held_;
     std::uint64_t heldLine_ = 0;
     std::vector<std::string> allowed_;  // each check's allowed values, as a finding gives them
+    std::vector<char> checkOk_;         // the checks whose decal patterns take the current decal
     Finding finding_;
 };
 

@@ -49,6 +49,16 @@ public:
     static constexpr std::string_view kCornerInitials = "0123456789-+. ";
     void skipCorners(long count);
 
+    // The terminal lines the header still counts: a reader may pass over up to that many lines
+    // that begin with T (but not TI, as a TIMESTAMP line does) and tell skipTerminals.
+    long terminalsLeft() const {
+        return phase_ == Phase::Terminals && terminalsSeen_ < counts_.terminals
+                   ? counts_.terminals - terminalsSeen_
+                   : 0;
+    }
+    static constexpr std::string_view kTerminalInitials = "T";
+    void skipTerminals(long count) { terminalsSeen_ += count; }
+
     // Past the last text: the labels, pieces and texts have all been seen.
     bool pastTexts() const { return phase_ >= Phase::Terminals; }
     bool broken() const { return phase_ == Phase::Broken; }

@@ -41,6 +41,18 @@ Fields Str2Ary_All(std::string_view xstr, std::string_view dlm, int16_t ary_lb);
 // chosen path is read as.
 std::string_view trimSpaces(std::string_view text);
 
+// Equal texts, compared in line: the fields compared are a few bytes long, shorter than the call
+// to memcmp that == makes.
+inline bool sameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 // The first fields of Str2Ary_All(xstr, " ", 1), without copying: up to max views into xstr are
 // stored in out. Returns how many fields there are, but at most max + 1 (more than max).
 int SplitAtSpaces(std::string_view xstr, std::string_view* out, int max);

@@ -65,6 +65,14 @@ bool widthPasses(const WidthTest& test, const std::optional<Decimal>& v, Unit de
     }
 }
 
+bool widthPasses(const WidthTest& test, const ReadWidth& w) {
+    if (test.kind != WidthTest::Kind::Range || !w.value)
+        return widthPasses(test, w.value, w.unit);
+    if (!w.mm)
+        w.mm = exactMm(*w.value, w.unit);
+    return test.lowMm <= *w.mm && *w.mm <= test.highMm;
+}
+
 WidthTest equalTest(const Width& value) {
     WidthTest t{WidthTest::Kind::Equal, value, {}};
     t.inOtherUnit = value.unit == Unit::Mils ? value.value.milsToMm() : value.value.mmToMils();

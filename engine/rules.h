@@ -46,6 +46,15 @@ bool widthPasses(const WidthTest& test, std::string_view field, Unit decalUnit);
 // The same for a field already read (nothing: it is no number).
 bool widthPasses(const WidthTest& test, const std::optional<Decimal>& value, Unit decalUnit);
 
+// A field read once for many tests: its number (nothing: it is no number) in a decal of that
+// unit, and its exact value in millimetres, made when a range first asks for it.
+struct ReadWidth {
+    std::optional<Decimal> value;
+    Unit unit = Unit::Mils;
+    mutable std::optional<Decimal> mm = {};
+};
+bool widthPasses(const WidthTest& test, const ReadWidth& width);
+
 // The piece keywords a rule may name.
 enum PieceKeyword : unsigned { kOpen = 1, kClosed = 2, kCircle = 4, kAnyKeyword = 7 };
 // OPEN, CLOSED or CIRCLE as a keyword bit; 0 for any other field 1.

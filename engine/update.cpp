@@ -15,18 +15,6 @@ namespace trelvo {
 
 namespace {
 
-// Equal texts, compared in line: the fields compared are a few bytes long, shorter than the
-// call to memcmp that == makes.
-bool sameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i])
-            return false;
-    }
-    return true;
-}
-
 // Any failure from the start of the pass on leaves through the one "File write error" outcome;
 // why says what failed, for front ends that tell more than the box.
 struct PassFailure {

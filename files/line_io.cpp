@@ -277,19 +277,13 @@ std::size_t LineReader::plainRun(const LineStops& stop, std::uint64_t& lines,
 
 
 std::uint64_t LineReader::copyLines(std::uint64_t count, std::string_view initials, TakeBytes take,
-                                    void* context) {
+                                    void* context, const LineStops* refuse) {
     std::uint64_t copied = 0;
+    const Initials set(initials);
     while (copied < count && fill()) {
         const char* const data = buf_.get();
         const std::size_t from = pos_;
-        std::size_t p = pos_;
-        while (copied < count && p < end_ && initials.find(data[p]) != std::string_view::npos) {
-            const std::size_t q = static_cast<std::size_t>(findLineEnd(data + p, data + end_) - data);
-            if (q + 1 >= end_ || data[q] != '\r' || data[q + 1] != '\n')
-                break;
-            p = q + 2;
-            ++copied;
-        }
+        const std::size_t p = countedRunEnd(data, pos_, end_, count - copied, set, refuse, copied);
         pos_ = p;
         if (p != from)
             seenLine_ = true;

@@ -140,10 +140,11 @@ public:
     // lines, for as long as each ends in CR LF and begins with one of the characters in
     // initials: lines whose number is known, such as a piece's corners, without handing each
     // out. Returns how many were passed (fewer at any other line, at the end, or when take
-    // returns false); the line that stopped the run is readLine's to hand out.
+    // returns false); the line that stopped the run is readLine's to hand out. A line that begins
+    // with one of refuse's prefixes stops the run too.
     using TakeBytes = bool (*)(void* context, std::string_view bytes);
     std::uint64_t copyLines(std::uint64_t count, std::string_view initials, TakeBytes take = nullptr,
-                            void* context = nullptr);
+                            void* context = nullptr, const LineStops* refuse = nullptr);
 
     // Asked about a line that begins with a stop and ends in CR LF: true lets it go
     // with the plain lines, copied as it is (the caller would have written it unchanged).

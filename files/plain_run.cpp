@@ -238,6 +238,94 @@ std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std:
     return runEnd(path, data, p, end, stop, lines);
 }
 
+namespace {
+
+bool startsCountedLine(const char* data, std::size_t s, std::size_t end, const Initials& initials,
+                       const LineStops* refuse) {
+    return data[s] != '\r' && data[s] != '\n' && initials.has(data[s]) &&
+           !(refuse && refuse->at(data + s, data + end));
+}
+
+std::size_t countedRunScalar(const char* data, std::size_t p, std::size_t end, std::uint64_t count,
+                             const Initials& initials, const LineStops* refuse,
+                             std::uint64_t& lines) {
+    std::uint64_t n = 0;
+    while (n < count && p < end && startsCountedLine(data, p, end, initials, refuse)) {
+        std::size_t q = p;
+        while (q < end && data[q] != '\r' && data[q] != '\n')
+            ++q;
+        if (!(q + 1 < end && data[q] == '\r' && data[q + 1] == '\n'))
+            break;
+        p = q + 2;
+        ++n;
+    }
+    lines += n;
+    return p;
+}
+
+#if defined(TRELVO_AVX2)
+// Every line end and every lone CR or LF is found 32 bytes at a time; only line starts are looked
+// at one by one.
+__attribute__((target("avx2,popcnt"))) std::size_t countedRunAvx2(
+    const char* data, std::size_t p, std::size_t end, std::uint64_t count,
+    const Initials& initials, const LineStops* refuse, std::uint64_t& lines) {
+    if (count == 0 || p >= end || !startsCountedLine(data, p, end, initials, refuse))
+        return p;
+    const __m256i crV = _mm256_set1_epi8('\r');
+    const __m256i lfV = _mm256_set1_epi8('\n');
+    std::uint64_t n = 0;
+    std::size_t start = p;  // of the line being looked at
+    std::size_t c = p + 1;
+    for (; c + 32 <= end; c += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + c));
+        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + c - 1));
+        const __m256i vLf = _mm256_cmpeq_epi8(v, lfV);
+        const unsigned bad = static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_xor_si256(_mm256_cmpeq_epi8(w, crV), vLf)));
+        unsigned events = bad | static_cast<unsigned>(_mm256_movemask_epi8(vLf));
+        while (events != 0) {
+            const unsigned b = static_cast<unsigned>(__builtin_ctz(events));
+            events &= events - 1;
+            if (bad >> b & 1) {
+                lines += n;
+                return start;  // a lone CR or LF: the line holding it is none of the run's
+            }
+            const std::size_t next = c + b + 1;
+            ++n;
+            if (n == count || next == end || !startsCountedLine(data, next, end, initials, refuse)) {
+                lines += n;
+                return next;
+            }
+            start = next;
+        }
+    }
+    // The last bytes one by one, from the line being looked at.
+    std::uint64_t rest = 0;
+    const std::size_t e = countedRunScalar(data, start, end, count - n, initials, refuse, rest);
+    lines += n + rest;
+    return e;
+}
+#endif
+
+}  // namespace
+
+std::size_t countedRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
+                              std::uint64_t count, const Initials& initials,
+                              const LineStops* refuse, std::uint64_t& lines) {
+#if defined(TRELVO_AVX2)
+    if (path == ScanPath::Avx2 && hasAvx2())
+        return countedRunAvx2(data, p, end, count, initials, refuse, lines);
+#endif
+    (void)path;
+    return countedRunScalar(data, p, end, count, initials, refuse, lines);
+}
+
+std::size_t countedRunEnd(const char* data, std::size_t p, std::size_t end, std::uint64_t count,
+                          const Initials& initials, const LineStops* refuse, std::uint64_t& lines) {
+    return countedRunEndWith(hasAvx2() ? ScanPath::Avx2 : ScanPath::Scalar, data, p, end, count,
+                             initials, refuse, lines);
+}
+
 std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, const LineStops& stop,
                         std::uint64_t& lines) {
     return runEnd(hasAvx2() ? ScanPath::Avx2 : ScanPath::Sse2, data, p, end, stop, lines);

@@ -70,4 +70,31 @@ bool scanPathAvailable(ScanPath path);
 std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
                             const LineStops& stop, std::uint64_t& lines);
 
+// The characters a counted run's lines may begin with, as a set looked up in one step.
+class Initials {
+public:
+    explicit Initials(std::string_view chars) {
+        for (char c : chars) {
+            const auto u = static_cast<unsigned char>(c);
+            bits_[u >> 6] |= std::uint64_t{1} << (u & 63);
+        }
+    }
+    bool has(char c) const {
+        const auto u = static_cast<unsigned char>(c);
+        return (bits_[u >> 6] >> (u & 63) & 1) != 0;
+    }
+
+private:
+    std::uint64_t bits_[4] = {};
+};
+
+// A counted run from p: at most count lines, each ending in CR LF inside data[0, end), beginning
+// with one of initials and with none of refuse's prefixes (lines whose number is known, such as
+// a piece's corners). Returns its end and adds the number of its lines to lines.
+std::size_t countedRunEnd(const char* data, std::size_t p, std::size_t end, std::uint64_t count,
+                          const Initials& initials, const LineStops* refuse, std::uint64_t& lines);
+std::size_t countedRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
+                              std::uint64_t count, const Initials& initials,
+                              const LineStops* refuse, std::uint64_t& lines);
+
 }  // namespace trelvo

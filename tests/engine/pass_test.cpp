@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/check.h"
 #include "engine/messages.h"
 #include "engine/output_name.h"
 #include "pair_run.h"
@@ -586,6 +587,44 @@ TEST(RealLibraries, UnchangedWhenNothingMatchesAndCountsTheirDecals) {
         EXPECT_GT(changed, 0u);
     }
     EXPECT_GE(seen, 10);
+}
+
+}  // namespace
+}  // namespace trelvo
+
+namespace trelvo {
+namespace {
+
+// The checker's structure check counts a decal's terminal lines (passed over in bulk) against its
+// header, at every block size: too few, too many, or a TIMESTAMP line among them.
+TEST(CheckStructure, TerminalsAgainstTheirCount) {
+    const std::string head = "*PADS-LIBRARY-PCB-DECALS-V9*\r\n\r\nD1 I 0 0 0 0 0 0 3 0 0\r\n"
+                             "TIMESTAMP 2024.1.1.1.1.1\r\n";
+    const std::string tail = "PAD 0 3 P 0\r\n-2 60 R\r\n";
+    const struct {
+        std::string terminals;
+        std::string found;  // the structure finding; empty: none
+    } rows[] = {
+        {"T0 0 0 0 1\r\nT1 0 0 0 2\r\nT2 0 0 0 3\r\n", ""},
+        {"T0 0 0 0 1\r\nT1 0 0 0 2\r\n", "the header counts 3 terminals, 2 follow"},
+        {"T0 0 0 0 1\r\nT1 0 0 0 2\r\nT2 0 0 0 3\r\nT3 0 0 0 4\r\n",
+         "the header counts 3 terminals, 4 follow"},
+        {"T0 0 0 0 1\r\nTIMESTAMP 2024\r\nT2 0 0 0 3\r\n", "the header counts 3 terminals, 1 follow"},
+    };
+    const RuleSet none;
+    for (const auto& row : rows) {
+        for (const std::size_t block : {std::size_t{3}, std::size_t{16}, kDefaultReadBlock}) {
+            SCOPED_TRACE(row.terminals + " block " + std::to_string(block));
+            const std::string lib = head + row.terminals + tail;
+            MemorySource in(lib);
+            std::vector<std::string> found;
+            const CheckResult r = runCheck(
+                {in, none, [&](const Finding& f) { found.push_back(f.found); }, true, block});
+            EXPECT_EQ(r.outcome, Outcome::Done);
+            EXPECT_EQ(found, row.found.empty() ? std::vector<std::string>{}
+                                               : std::vector<std::string>{row.found});
+        }
+    }
 }
 
 }  // namespace

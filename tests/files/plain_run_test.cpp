@@ -97,5 +97,39 @@ TEST(PlainRun, VectorPathsAgreeWithThePlainLoop) {
     }
 }
 
+// Counted runs (a piece's corners, a decal's terminals): the vector path against the plain loop,
+// from every start and with every count, with and without refused prefixes.
+TEST(CountedRun, VectorPathAgreesWithThePlainLoop) {
+    if (!scanPathAvailable(ScanPath::Avx2))
+        GTEST_SKIP() << "no AVX2 here";
+    std::mt19937 rng(99);
+    const Initials corners("0123456789-+. T");
+    const LineStops timestamp = LineStops::prefixes({"TI"});
+    const char alphabet[] = "12 .-xTI\r\n";
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        const std::size_t size = rng() % 200;
+        while (text.size() < size) {
+            if (rng() % 6 == 0)
+                text += alphabet[rng() % (sizeof alphabet - 1)];
+            else
+                text += std::string(rng() % 12, '1' + static_cast<char>(rng() % 3)) + "\r\n";
+        }
+        const LineStops* refuse = round % 2 ? &timestamp : nullptr;
+        for (std::size_t p = 0; p <= text.size(); ++p) {
+            const std::uint64_t count = rng() % 3 ? rng() % 40 : 1;
+            std::uint64_t expectLines = 0, lines = 0;
+            const std::size_t expect = countedRunEndWith(ScanPath::Scalar, text.data(), p,
+                                                         text.size(), count, corners, refuse,
+                                                         expectLines);
+            ASSERT_EQ(countedRunEndWith(ScanPath::Avx2, text.data(), p, text.size(), count,
+                                        corners, refuse, lines),
+                      expect)
+                << "from " << p << " count " << count << " in " << testing::PrintToString(text);
+            ASSERT_EQ(lines, expectLines) << "from " << p;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace trelvo
