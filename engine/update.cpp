@@ -95,7 +95,14 @@ private:
 
     // A failed step from line to line: the input could not be read, or the output written.
     [[noreturn]] void streamFailure() {
-        throw PassFailure{reader_.failed() ? reader_.failure() : writer_->failure()};
+        if (reader_.failed()) {
+            // Writes handed on before the read failed come first on one thread: a writer behind
+            // is waited for, so that its failure, if any, is the one told.
+            if (writer_ && !ends_.output()->finish())
+                throw PassFailure{writer_->failure()};
+            throw PassFailure{reader_.failure()};
+        }
+        throw PassFailure{writer_->failure()};
     }
 
     void copy() {

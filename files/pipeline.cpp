@@ -43,6 +43,18 @@ ReadAheadSource::~ReadAheadSource() {
 }
 
 void ReadAheadSource::run() {
+    try {
+        readAll();
+    } catch (const std::exception& e) {
+        // What cannot even be queued ends the reading as a failed read would.
+        const std::lock_guard lock(mutex_);
+        gone_ = true;
+        failure_ = e.what();
+    }
+    changed_.notify_all();
+}
+
+void ReadAheadSource::readAll() {
     for (;;) {
         std::unique_ptr<char[]> block;
         {
@@ -53,8 +65,15 @@ void ReadAheadSource::run() {
             block = std::move(free_.back());
             free_.pop_back();
         }
-        const std::int64_t n = inner_.read(block.get(), block_);
-        std::string why = n < 0 ? inner_.failure() : std::string();
+        std::int64_t n = -1;
+        std::string why;
+        try {
+            n = inner_.read(block.get(), block_);
+            if (n < 0)
+                why = inner_.failure();
+        } catch (const std::exception& e) {
+            why = e.what();  // a source that throws has failed, as one that says so
+        }
         {
             const std::lock_guard lock(mutex_);
             filled_.push_back({std::move(block), n});
@@ -71,7 +90,11 @@ ReadAheadSource::Filled ReadAheadSource::take() {
     std::unique_lock lock(mutex_);
     if (last_ <= 0)
         return {nullptr, last_};
-    changed_.wait(lock, [this] { return !filled_.empty(); });
+    changed_.wait(lock, [this] { return !filled_.empty() || gone_; });
+    if (filled_.empty()) {
+        last_ = -1;
+        return {nullptr, -1};
+    }
     Filled f = std::move(filled_.front());
     filled_.pop_front();
     if (f.size <= 0) {
@@ -144,8 +167,15 @@ void WriteBehindSink::run() {
         queued_.pop_front();
         writing_ = true;
         lock.unlock();
-        const bool ok = inner_.write(q.data.get(), q.size);
-        std::string why = ok ? std::string() : inner_.failure();
+        bool ok = false;
+        std::string why;
+        try {
+            ok = inner_.write(q.data.get(), q.size);
+            if (!ok)
+                why = inner_.failure();
+        } catch (const std::exception& e) {
+            why = e.what();  // a sink that throws has failed, as one that says so
+        }
         lock.lock();
         writing_ = false;
         free_.push_back(std::move(q.data));

@@ -40,6 +40,7 @@ private:
         std::int64_t size;  // 0: the end; -1: inner failed
     };
     void run();
+    void readAll();
     Filled take();
 
     ByteSource& inner_;
@@ -49,6 +50,7 @@ private:
     std::deque<Filled> filled_;
     std::vector<std::unique_ptr<char[]>> free_;
     bool stopping_ = false;
+    bool gone_ = false;       // the thread ended on an exception, with nothing more queued
     std::int64_t last_ = 1;   // the end or failure, once the reader has had it
     std::string failure_;
     // A block read() has handed out part of.

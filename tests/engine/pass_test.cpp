@@ -11,6 +11,8 @@
 
 #include "engine/check.h"
 #include "engine/messages.h"
+#include "engine/update.h"
+#include "flaky_streams.h"
 #include "engine/output_name.h"
 #include "pair_run.h"
 #include "test_files.h"
@@ -624,6 +626,54 @@ TEST(CheckStructure, TerminalsAgainstTheirCount) {
             EXPECT_EQ(found, row.found.empty() ? std::vector<std::string>{}
                                                : std::vector<std::string>{row.found});
         }
+    }
+}
+
+}  // namespace
+}  // namespace trelvo
+
+namespace trelvo {
+namespace {
+
+// A pass whose input or output fails part way (or throws) ends the same on threads as on one:
+// the same outcome, the same reason (a write that failed before a later read did comes first),
+// and the same bytes written before it.
+TEST(UpdatePassFailures, TheSameOnThreadsAsOnOne) {
+    const std::string lib = readFile(std::string(TRELVO_TEST_DATA) + "/house.d");
+    ASSERT_FALSE(lib.empty());
+    std::string why;
+    const auto rules = compilePairs({true, false, "26", "1", "", ""}, why);
+    ASSERT_TRUE(rules) << why;
+    const struct {
+        int readFails, writeFails;
+        bool readThrows = false;
+        // On threads, the failing write waits until the read has failed: the pass meets the
+        // read's failure first, yet must tell the write's, as one thread would.
+        bool writeWaitsForRead = false;
+    } rows[] = {{0, 0},       {5, 0},        {0, 3},       {15, 1, false, true},
+                {30, 2},      {4, 0, true},  {1, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "read " << row.readFails << " write " << row.writeFails
+                                        << (row.readThrows ? " throws" : ""));
+        UpdateResult results[2];
+        std::string outputs[2];
+        for (int threaded = 0; threaded < 2; ++threaded) {
+            std::latch readFailed(1);
+            std::latch* latch = threaded && row.writeWaitsForRead ? &readFailed : nullptr;
+            test::FlakySource in(lib, row.readFails, row.readThrows, latch);
+            test::FlakySink out(outputs[threaded], row.writeFails, latch);
+            UpdateRequest request{in, &out, *rules};
+            request.readBlock = 64;
+            request.writeBlock = 48;
+            request.threads = threaded ? Threading::Pipelined : Threading::Single;
+            request.ring = 8;  // room for the blocks written before the read fails
+            results[threaded] = runUpdate(request);
+        }
+        EXPECT_EQ(results[1].outcome, results[0].outcome);
+        EXPECT_EQ(results[1].detail, results[0].detail);
+        EXPECT_EQ(outputs[1], outputs[0]);
+        EXPECT_EQ(results[0].outcome, row.readFails || row.writeFails ? Outcome::WriteError
+                                                                      : Outcome::Done);
     }
 }
 

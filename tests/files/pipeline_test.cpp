@@ -10,45 +10,13 @@
 
 #include "files/line_io.h"
 #include "files/pipeline.h"
+#include "flaky_streams.h"
 
 namespace trelvo {
 namespace {
 
-// Memory that fails at its failAt-th read (0: never), giving short reads on the way.
-class FlakySource final : public ByteSource {
-public:
-    FlakySource(std::string_view bytes, int failAt) : rest_(bytes), failAt_(failAt) {}
-    std::int64_t read(char* data, std::size_t size) override {
-        if (++reads_ == failAt_)
-            return -1;
-        const std::size_t n = std::min({size, rest_.size(), std::size_t(1 + reads_ % 97)});
-        std::copy_n(rest_.data(), n, data);
-        rest_.remove_prefix(n);
-        return static_cast<std::int64_t>(n);
-    }
-    std::string failure() const override { return "read " + std::to_string(reads_) + " failed"; }
-
-private:
-    std::string_view rest_;
-    int failAt_, reads_ = 0;
-};
-
-// Appends to a string, failing at its failAt-th write (0: never).
-class FlakySink final : public ByteSink {
-public:
-    FlakySink(std::string& out, int failAt) : out_(out), failAt_(failAt) {}
-    bool write(const char* data, std::size_t size) override {
-        if (++writes_ == failAt_)
-            return false;
-        out_.append(data, size);
-        return true;
-    }
-    std::string failure() const override { return "write " + std::to_string(writes_) + " failed"; }
-
-private:
-    std::string& out_;
-    int failAt_, writes_ = 0;
-};
+using test::FlakySink;
+using test::FlakySource;
 
 struct Copy {
     std::vector<std::string> lines;
