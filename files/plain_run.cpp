@@ -167,15 +167,21 @@ __attribute__((target("avx2,popcnt"))) std::size_t plainRunAvx2(const char* data
 }
 #endif
 
+// Just past the CR LF that ends the line at p inside data[0, end); 0 when its first CR or LF is
+// no CR LF there.
+std::size_t afterCrLf(const char* data, std::size_t p, std::size_t end) {
+    while (p < end && data[p] != '\r' && data[p] != '\n')
+        ++p;
+    return p + 1 < end && data[p] == '\r' && data[p + 1] == '\n' ? p + 2 : 0;
+}
+
 std::size_t plainRunEndScalar(const char* data, std::size_t p, std::size_t end,
                               const LineStops& stop, std::uint64_t& lines) {
     while (p < end && data[p] != '\r' && data[p] != '\n' && !stop.at(data + p, data + end)) {
-        std::size_t q = p;
-        while (q < end && data[q] != '\r' && data[q] != '\n')
-            ++q;
-        if (!(q + 1 < end && data[q] == '\r' && data[q + 1] == '\n'))
+        const std::size_t next = afterCrLf(data, p, end);
+        if (next == 0)
             break;
-        p = q + 2;
+        p = next;
         ++lines;
     }
     return p;
@@ -251,12 +257,10 @@ std::size_t countedRunScalar(const char* data, std::size_t p, std::size_t end, s
                              std::uint64_t& lines) {
     std::uint64_t n = 0;
     while (n < count && p < end && startsCountedLine(data, p, end, initials, refuse)) {
-        std::size_t q = p;
-        while (q < end && data[q] != '\r' && data[q] != '\n')
-            ++q;
-        if (!(q + 1 < end && data[q] == '\r' && data[q + 1] == '\n'))
+        const std::size_t next = afterCrLf(data, p, end);
+        if (next == 0)
             break;
-        p = q + 2;
+        p = next;
         ++n;
     }
     lines += n;
