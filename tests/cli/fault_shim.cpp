@@ -15,6 +15,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -67,25 +68,27 @@ bool fdInKillDir(int fd) {
     return std::strncmp(target, dir, len) == 0 && (target[len] == '/' || target[len] == '\0');
 }
 
-long steps = 0;
+// The pass reads ahead and writes behind on threads of their own: each step must get a number
+// of its own, or a kill point could be passed over.
+std::atomic<long> steps{0};
 
 // Counts one step; true when the process is to die at it (see the file comment).
 bool killStep(const char* name) {
     if (!std::getenv("TRELVO_TEST_KILL_DIR"))
         return false;
-    ++steps;
+    const long step = ++steps;
     if (const char* log = std::getenv("TRELVO_TEST_STEP_LOG")) {
         const int fd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (fd >= 0) {
             char line[128];
-            const int n = std::snprintf(line, sizeof line, "%ld %s\n", steps, name);
+            const int n = std::snprintf(line, sizeof line, "%ld %s\n", step, name);
             next<ssize_t (*)(int, const void*, size_t)>("write")(fd, line,
                                                                static_cast<std::size_t>(n));
             ::close(fd);
         }
     }
     const char* at = std::getenv("TRELVO_TEST_KILL_AT");
-    return at && std::strtol(at, nullptr, 10) == steps;
+    return at && std::strtol(at, nullptr, 10) == step;
 }
 
 [[noreturn]] void die() {

@@ -8,6 +8,7 @@
 // fail as on a file system without them.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +17,8 @@
 
 namespace {
 
-long steps = 0;
+// Steps come from the read-ahead and write-behind threads as well: each gets a number of its own.
+std::atomic<long> steps{0};
 
 long numberFrom(const char* name) {
     const char* v = std::getenv(name);
@@ -24,21 +26,21 @@ long numberFrom(const char* name) {
 }
 
 bool onStep(const char* step) {
-    ++steps;
+    const long number = ++steps;
     if (const char* log = std::getenv("TRELVO_TEST_STEP_LOG")) {
         HANDLE h = CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             char line[128];
-            const int n = std::snprintf(line, sizeof line, "%ld %s\n", steps, step);
+            const int n = std::snprintf(line, sizeof line, "%ld %s\n", number, step);
             DWORD done = 0;
             WriteFile(h, line, static_cast<DWORD>(n), &done, nullptr);
             CloseHandle(h);
         }
     }
-    if (steps == numberFrom("TRELVO_TEST_KILL_AT"))
+    if (number == numberFrom("TRELVO_TEST_KILL_AT"))
         TerminateProcess(GetCurrentProcess(), 0xDEAD);
-    if (steps == numberFrom("TRELVO_TEST_HOLD_AT")) {
+    if (number == numberFrom("TRELVO_TEST_HOLD_AT")) {
         if (const char* name = std::getenv("TRELVO_TEST_HELD_EVENT")) {
             if (HANDLE e = OpenEventA(EVENT_MODIFY_STATE, FALSE, name))
                 SetEvent(e);
