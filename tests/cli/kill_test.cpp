@@ -202,19 +202,28 @@ TEST(TrelvoCliInPlaceKill, LibraryIsOriginalOrUpdatedAfterAKillAtAnyStep) {
         << readFile(logs.file("stderr"));
     ASSERT_EQ(readFile(input), lib.updated);
     ASSERT_EQ(readFile(backup), lib.original);
+    // TRELVO_TEST_KILL_EVERY=N (the sanitizer runs, where each run is slow) keeps every Nth
+    // read and write and every other step: the creation, sync and replacement steps, where the
+    // outcomes change.
+    const char* every = std::getenv("TRELVO_TEST_KILL_EVERY");
+    const long stride = every ? std::max(1L, std::atol(every)) : 1;
     std::vector<Point> points;
+    long blockSteps = 0;
     {
         std::istringstream in(readFile(log));
         long step = 0;
         std::string name;
         while (in >> step >> name) {
+            const bool block = name == "read" || name == "write";
+            if (block && blockSteps++ % stride != 0)
+                continue;
             points.push_back({step, false, name});
             if (name == "write")
                 points.push_back({step, true, "half write"});
         }
     }
     // Each of the 8 blocks read, written and read back, and the steps of the replacement.
-    ASSERT_GE(points.size(), 50u);
+    ASSERT_GE(blockSteps, 50);
 
     int sameAsOriginal = 0, originalWithBackup = 0, updated = 0;
     for (const Point& p : points) {
