@@ -20,9 +20,9 @@ std::string checkUsageError(const Options& options);
 // Checks every INPUT; returns the exit status (the highest of the INPUTs').
 int runCheckCommand(const Options& options);
 
-// One finding as a line of the table (without its line end) appended to line, and as a CSV row.
+// One finding appended as a line of the table (without its line end), or as a CSV row.
 void appendFindingLine(std::string& line, const std::string& input, const Finding& f);
-std::string findingCsvRow(const std::string& input, const Finding& f);
+void appendFindingCsvRow(std::string& rows, const std::string& input, const Finding& f);
 std::string findingCsvHeader();
 
 // "INPUT: N error(s), M warning(s)".
