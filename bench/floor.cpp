@@ -60,11 +60,11 @@ int copyThroughRings(const char* from, const char* to) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--rings") == 0)
+        return copyThroughRings(argv[2], argv[3]);
     // The pass's own stops: OPEN, CLOSED, CIRCLE and TIMESTAMP lines by their first two
     // characters.
     trelvo::LineStops stop = trelvo::LineStops::prefixes({"OP", "CL", "CI", "TI"});
-    if (argc == 4 && std::strcmp(argv[1], "--rings") == 0)
-        return copyThroughRings(argv[2], argv[3]);
     int i = 1;
     if (argc > 2 && std::strcmp(argv[1], "--stop") == 0) {
         if (std::strlen(argv[2]) > trelvo::LineStops::kMaxPrefixes) {

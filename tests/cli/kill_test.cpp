@@ -203,8 +203,8 @@ TEST(TrelvoCliInPlaceKill, LibraryIsOriginalOrUpdatedAfterAKillAtAnyStep) {
     ASSERT_EQ(readFile(input), lib.updated);
     ASSERT_EQ(readFile(backup), lib.original);
     // TRELVO_TEST_KILL_EVERY=N (the sanitizer runs, where each run is slow) keeps every Nth
-    // read and write and every other step: the creation, sync and replacement steps, where the
-    // outcomes change.
+    // read and write, and all the steps of the other kinds: the creation, sync and replacement
+    // steps, where the outcomes change.
     const char* every = std::getenv("TRELVO_TEST_KILL_EVERY");
     const long stride = every ? std::max(1L, std::atol(every)) : 1;
     std::vector<Point> points;
