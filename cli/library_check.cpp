@@ -1,6 +1,7 @@
 #include "cli/library_check.h"
 
 #include <algorithm>
+#include <charconv>
 #include <iostream>
 
 #include "cli/console.h"
@@ -39,7 +40,9 @@ std::string checkUsageError(const Options& o) {
 }
 
 void appendFindingLine(std::string& s, const std::string& input, const Finding& f) {
-    (((s += input) += ':') += std::to_string(f.line)) += ": ";
+    char number[24];
+    const auto end = std::to_chars(number, number + sizeof number, f.line).ptr;
+    ((s += input) += ':').append(number, end) += ": ";
     if (!f.decal.empty())
         (s += f.decal) += ": ";
     ((((s += f.error ? "error" : "warning") += ": ") += f.check) += ": ");

@@ -1,6 +1,8 @@
 #include "engine/check.h"
 
+#include <cstring>
 #include <optional>
+#include <vector>
 
 #include "engine/decal_format.h"
 #include "engine/decal_layout.h"
@@ -57,6 +59,8 @@ public:
         : request_(r), ends_(r.input, nullptr, r.threads, r.readBlock, 0, r.ring),
           reader_(ends_.input(), r.readBlock) {
         for (const Check& c : r.rules.checks) {
+            if (c.kind != ItemKind::Piece && c.label.name)
+                (c.kind == ItemKind::Label ? labelsNamed_ : textsNamed_) = true;
             std::string allowed;
             for (const std::string& a : c.allowedText)
                 allowed += (allowed.empty() ? "" : ", ") + a;
@@ -176,9 +180,12 @@ private:
     // Which checks may match in the decal entered (null: before the first one).
     void selectChecks(const std::string* decal) {
         checkOk_.assign(request_.rules.checks.size(), 0);
+        checkMask_ = 0;
         for (std::size_t i = 0; i < checkOk_.size(); ++i) {
             const Check& c = request_.rules.checks[i];
             checkOk_[i] = (c.kind == ItemKind::Piece ? c.piece.decals : c.label.decals).accepts(decal);
+            if (checkOk_[i] && i < 64)
+                checkMask_ |= std::uint64_t{1} << i;
         }
     }
 
@@ -186,8 +193,7 @@ private:
         if (!request_.structure || reported_)
             return;
         reported_ = true;
-        finding_.found = why;
-        report(at, ItemKind::Piece, "structure", true, {});
+        report(at, ItemKind::Piece, "structure", true, why, {});
     }
 
     void look(std::string_view line, std::uint64_t n) {
@@ -222,7 +228,74 @@ private:
             apply(Item{ItemKind::Piece, p[1], p[1], p[4], p[3], {}, p[5]}, n);
     }
 
+    // Every check's verdict on an item depends only on the fields in its key, the decal's unit
+    // and which checks take the decal. A library has few distinct items, so each is judged once
+    // and its verdict kept in a slot of a small table, found again by the key's hash. Nothing when
+    // the item cannot be keyed (a long field, a text named by a glob, too many checks to mask).
+    std::string_view keyOf(const Item& it) {
+        if (request_.rules.checks.size() > 64 || (it.kind == ItemKind::Text && textsNamed_))
+            return {};
+        char* k = key_;
+        *k++ = static_cast<char>(it.kind);
+        *k++ = static_cast<char>(unit_);
+        std::memcpy(k, &checkMask_, sizeof checkMask_);
+        k += sizeof checkMask_;
+        const std::string_view name =
+            it.kind == ItemKind::Label && labelsNamed_ ? it.name : std::string_view();
+        for (const std::string_view field : {it.keyword, it.layer, it.width, it.height, it.style, name}) {
+            if (field.size() > kMaxKeyField)
+                return {};
+            *k++ = static_cast<char>(field.size());
+            std::memcpy(k, field.data(), field.size());
+            k += field.size();
+        }
+        return {key_, static_cast<std::size_t>(k - key_)};
+    }
+
+    static std::size_t hashOf(std::string_view key) {
+        std::uint64_t h = key.size();
+        std::size_t i = 0;
+        for (std::uint64_t word; i + 8 <= key.size(); i += 8) {
+            std::memcpy(&word, key.data() + i, 8);
+            h = (h ^ word) * 0x9E3779B97F4A7C15ull;
+        }
+        for (; i < key.size(); ++i)
+            h = (h ^ static_cast<unsigned char>(key[i])) * 0x9E3779B97F4A7C15ull;
+        // Products carry a byte's bits only upwards: mix the high ones back down to the slot's.
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+        return static_cast<std::size_t>(h);
+    }
+
     void apply(const Item& it, std::uint64_t n) {
+        const std::string_view key = keyOf(it);
+        if (key.empty()) {
+            judge(it, scratch_);
+            return report(it, scratch_, n);
+        }
+        Verdict& slot = verdicts_[hashOf(key) % kVerdicts];
+        if (slot.key != key) {
+            slot.key.assign(key);
+            judge(it, slot.hits);
+        }
+        report(it, slot.hits, n);
+    }
+
+    // A check an item fails, with what was found; forbidden items are described when reported.
+    struct Hit {
+        std::size_t check;
+        std::string found;
+        bool forbidden = false;
+    };
+    struct Verdict {
+        std::string key;  // empty: a slot not yet used
+        std::vector<Hit> hits;
+    };
+    static constexpr std::size_t kVerdicts = 1024, kMaxKeyField = 255;
+
+    void judge(const Item& it, std::vector<Hit>& hits) const {
+        hits.clear();
         const Values v{{Decimal::parse(it.width), unit_},
                        {it.kind != ItemKind::Piece ? Decimal::parse(it.height) : std::nullopt, unit_}};
         for (std::size_t i = 0; i < request_.rules.checks.size(); ++i) {
@@ -233,13 +306,11 @@ private:
                                                             : labelMatches(c.label, it, v);
             if (!matches)
                 continue;
-            std::string& found = finding_.found;
-            found.clear();
             if (c.forbid) {
-                describe(it, found);
-                report(n, it.kind, c.name, c.error, {});
+                hits.push_back({i, {}, true});
                 continue;
             }
+            std::string found;
             const auto valueIn = [&](std::string_view what, std::string_view value) {
                 ((found += what) += value) += unit_ == Unit::Millimetres ? " (mm)" : " (mil)";
             };
@@ -249,9 +320,21 @@ private:
                 valueIn("width ", it.width);
             else if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, v.height))
                 valueIn("height ", it.height);
-            if (found.empty())
-                continue;
-            report(n, it.kind, c.name, c.error, allowed_[i]);
+            if (!found.empty())
+                hits.push_back({i, std::move(found), false});
+        }
+    }
+
+    void report(const Item& it, const std::vector<Hit>& hits, std::uint64_t n) {
+        for (const Hit& h : hits) {
+            const Check& c = request_.rules.checks[h.check];
+            if (h.forbidden) {
+                described_.clear();
+                describe(it, described_);
+                report(n, it.kind, c.name, c.error, described_, {});
+            } else {
+                report(n, it.kind, c.name, c.error, h.found, allowed_[h.check]);
+            }
         }
     }
 
@@ -282,20 +365,13 @@ private:
             s += ", height " + std::string(it.height);
     }
 
-    // One finding, whose found text is in finding_ already. Its texts are kept from one finding
-    // to the next, so that a library with many findings is not checked at malloc's pace.
     void report(std::uint64_t line, ItemKind kind, std::string_view check, bool error,
-                std::string_view allowed) {
+                std::string_view found, std::string_view allowed) {
         ++(error ? result_.errors : result_.warnings);
         if (!request_.onFinding)
             return;
-        finding_.line = line;
-        finding_.decal.assign(inDecal_ ? std::string_view(decal_) : std::string_view());
-        finding_.kind = kind;
-        finding_.check.assign(check);
-        finding_.error = error;
-        finding_.allowed.assign(allowed);
-        request_.onFinding(finding_);
+        request_.onFinding(Finding{line, inDecal_ ? std::string_view(decal_) : std::string_view(),
+                                   kind, check, error, found, allowed});
     }
 
     const CheckRequest& request_;
@@ -311,7 +387,12 @@ private:
     std::uint64_t heldLine_ = 0;
     std::vector<std::string> allowed_;  // each check's allowed values, as a finding gives them
     std::vector<char> checkOk_;         // the checks whose decal patterns take the current decal
-    Finding finding_;
+    std::uint64_t checkMask_ = 0;       // the same as bits, for the verdicts' keys
+    bool labelsNamed_ = false, textsNamed_ = false;  // a check looks at names or texts
+    char key_[2 + sizeof(std::uint64_t) + 6 * (1 + kMaxKeyField)];
+    std::vector<Verdict> verdicts_ = std::vector<Verdict>(kVerdicts);
+    std::vector<Hit> scratch_;
+    std::string described_;  // a forbidden item, as its finding tells it
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "engine/report.h"
 #include "engine/rules.h"
@@ -15,14 +16,16 @@
 
 namespace trelvo {
 
+// A finding as onFinding hears of it: its texts are views, valid until the call returns (a
+// library far from its rules has hundreds of thousands of findings, each told without a copy).
 struct Finding {
-    std::uint64_t line = 0;   // 1-based
-    std::string decal;        // empty before the first decal header
+    std::uint64_t line = 0;        // 1-based
+    std::string_view decal;        // empty before the first decal header
     ItemKind kind = ItemKind::Piece;
-    std::string check;        // the check's name, or "structure"
-    bool error = true;        // else a warning
-    std::string found;        // "width 10 (mil)", "layer 26", the structure fault
-    std::string allowed;      // "5mil, 0.127mm"; empty for forbidden items and structure
+    std::string_view check;        // the check's name, or "structure"
+    bool error = true;             // else a warning
+    std::string_view found;        // "width 10 (mil)", "layer 26", the structure fault
+    std::string_view allowed;      // "5mil, 0.127mm"; empty for forbidden items and structure
 };
 
 struct CheckRequest {

@@ -241,6 +241,11 @@ class TrelvoCliCheck : public testing::TestWithParam<CheckRow> {};
 TEST_P(TrelvoCliCheck, FindingsAndStatus) {
     TempDir dir;
     writeFile(dir.file("checks.toml"), kChecks);
+    writeFile(dir.file("globs.toml"),
+              "[[check]]\nname = \"SO silk\"\ndecal = [\"SO*\"]\nlayer = \"26\"\n"
+              "allow = { width = [\"5mil\"] }\n"
+              "[[check]]\nname = \"thin\"\nallow = { width = [\"0mil..9mil\"] }\n"
+              "severity = \"warning\"\n");
     writeFile(dir.file("house.d"), kHouse);
     writeFile(dir.file("notlib.d"), "not a library\r\n");
     const auto r = runCli(GetParam().args, dir);
@@ -280,6 +285,21 @@ INSTANTIATE_TEST_SUITE_P(
                  "trelvo-cli: notlib.d: File format error: Error in Decal Lib (*.d) "
                  "format...exiting. (the first line does not begin with "
                  "*PADS-LIBRARY-PCB-DECALS)\n"},
+        // The same piece line in decals a check's glob takes and in one it does not, and
+        // before the first decal: each judged apart.
+        CheckRow{"DecalGlobsJudgedPerDecal",
+                 {"--check", "globs.toml", "house.d"},
+                 1,
+                 "house.d:2: warning: thin: width 10 (mil), allowed 0mil..9mil\n"
+                 "house.d:13: SOIC8: error: SO silk: width 10 (mil), allowed 5mil\n"
+                 "house.d:13: SOIC8: warning: thin: width 10 (mil), allowed 0mil..9mil\n"
+                 "house.d:22: SOIC8: error: SO silk: width 6 (mil), allowed 5mil\n"
+                 "house.d:41: R0805: warning: thin: width 0.254 (mm), allowed 0mil..9mil\n"
+                 "house.d:58: BROKEN1: error: structure: the header counts 1 piece, but piece 1 "
+                 "is no piece header line\n"
+                 "house.d:60: BROKEN1: warning: thin: width 10 (mil), allowed 0mil..9mil\n"
+                 "house.d: 3 error(s), 4 warning(s)\n",
+                 ""},
         CheckRow{"RulesFileIsAnInput",
                  {"--check", "house.d", "house.d"},
                  2,

@@ -621,7 +621,7 @@ TEST(CheckStructure, TerminalsAgainstTheirCount) {
             MemorySource in(lib);
             std::vector<std::string> found;
             const CheckResult r = runCheck(
-                {in, none, [&](const Finding& f) { found.push_back(f.found); }, true, block});
+                {in, none, [&](const Finding& f) { found.emplace_back(f.found); }, true, block});
             EXPECT_EQ(r.outcome, Outcome::Done);
             EXPECT_EQ(found, row.found.empty() ? std::vector<std::string>{}
                                                : std::vector<std::string>{row.found});
