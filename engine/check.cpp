@@ -1,6 +1,5 @@
 #include "engine/check.h"
 
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "engine/decimal.h"
 #include "engine/fields.h"
 #include "engine/glob.h"
+#include "engine/verdict_cache.h"
 
 namespace trelvo {
 
@@ -59,6 +59,7 @@ public:
         : request_(r), ends_(r.input, nullptr, r.threads, r.readBlock, 0, r.ring),
           reader_(ends_.input(), r.readBlock) {
         for (const Check& c : r.rules.checks) {
+            decalPatterns_ |= !(c.kind == ItemKind::Piece ? c.piece.decals : c.label.decals).patterns.empty();
             if (c.kind != ItemKind::Piece && c.label.name)
                 (c.kind == ItemKind::Label ? labelsNamed_ : textsNamed_) = true;
             std::string allowed;
@@ -179,6 +180,8 @@ private:
 
     // Which checks may match in the decal entered (null: before the first one).
     void selectChecks(const std::string* decal) {
+        if (!checkOk_.empty() && !decalPatterns_)
+            return;  // every check takes every decal
         checkOk_.assign(request_.rules.checks.size(), 0);
         checkMask_ = 0;
         for (std::size_t i = 0; i < checkOk_.size(); ++i) {
@@ -228,44 +231,16 @@ private:
             apply(Item{ItemKind::Piece, p[1], p[1], p[4], p[3], {}, p[5]}, n);
     }
 
-    // Every check's verdict on an item depends only on the fields in its key, the decal's unit
-    // and which checks take the decal. A library has few distinct items, so each is judged once
-    // and its verdict kept in a slot of a small table, found again by the key's hash. Nothing when
-    // the item cannot be keyed (a long field, a text named by a glob, too many checks to mask).
+    // The item's key for the verdicts kept; empty when it has none (a text named by a glob,
+    // too many checks to mask).
     std::string_view keyOf(const Item& it) {
         if (request_.rules.checks.size() > 64 || (it.kind == ItemKind::Text && textsNamed_))
             return {};
-        char* k = key_;
-        *k++ = static_cast<char>(it.kind);
-        *k++ = static_cast<char>(unit_);
-        std::memcpy(k, &checkMask_, sizeof checkMask_);
-        k += sizeof checkMask_;
-        const std::string_view name =
-            it.kind == ItemKind::Label && labelsNamed_ ? it.name : std::string_view();
-        for (const std::string_view field : {it.keyword, it.layer, it.width, it.height, it.style, name}) {
-            if (field.size() > kMaxKeyField)
-                return {};
-            *k++ = static_cast<char>(field.size());
-            std::memcpy(k, field.data(), field.size());
-            k += field.size();
-        }
-        return {key_, static_cast<std::size_t>(k - key_)};
-    }
-
-    static std::size_t hashOf(std::string_view key) {
-        std::uint64_t h = key.size();
-        std::size_t i = 0;
-        for (std::uint64_t word; i + 8 <= key.size(); i += 8) {
-            std::memcpy(&word, key.data() + i, 8);
-            h = (h ^ word) * 0x9E3779B97F4A7C15ull;
-        }
-        for (; i < key.size(); ++i)
-            h = (h ^ static_cast<unsigned char>(key[i])) * 0x9E3779B97F4A7C15ull;
-        // Products carry a byte's bits only upwards: mix the high ones back down to the slot's.
-        h ^= h >> 33;
-        h *= 0xFF51AFD7ED558CCDull;
-        h ^= h >> 33;
-        return static_cast<std::size_t>(h);
+        key_.start(static_cast<char>(it.kind), static_cast<char>(unit_), checkMask_);
+        for (const std::string_view field : {it.keyword, it.layer, it.width, it.height, it.style})
+            key_.add(field);
+        key_.add(it.kind == ItemKind::Label && labelsNamed_ ? it.name : std::string_view());
+        return key_.view();
     }
 
     void apply(const Item& it, std::uint64_t n) {
@@ -274,12 +249,11 @@ private:
             judge(it, scratch_);
             return report(it, scratch_, n);
         }
-        Verdict& slot = verdicts_[hashOf(key) % kVerdicts];
-        if (slot.key != key) {
-            slot.key.assign(key);
-            judge(it, slot.hits);
-        }
-        report(it, slot.hits, n);
+        bool known = false;
+        std::vector<Hit>& hits = verdicts_.at(key, known);
+        if (!known)
+            judge(it, hits);
+        report(it, hits, n);
     }
 
     // A check an item fails, with what was found; forbidden items are described when reported.
@@ -288,11 +262,6 @@ private:
         std::string found;
         bool forbidden = false;
     };
-    struct Verdict {
-        std::string key;  // empty: a slot not yet used
-        std::vector<Hit> hits;
-    };
-    static constexpr std::size_t kVerdicts = 1024, kMaxKeyField = 255;
 
     void judge(const Item& it, std::vector<Hit>& hits) const {
         hits.clear();
@@ -387,10 +356,11 @@ private:
     std::uint64_t heldLine_ = 0;
     std::vector<std::string> allowed_;  // each check's allowed values, as a finding gives them
     std::vector<char> checkOk_;         // the checks whose decal patterns take the current decal
+    bool decalPatterns_ = false;        // a check names decals
     std::uint64_t checkMask_ = 0;       // the same as bits, for the verdicts' keys
     bool labelsNamed_ = false, textsNamed_ = false;  // a check looks at names or texts
-    char key_[2 + sizeof(std::uint64_t) + 6 * (1 + kMaxKeyField)];
-    std::vector<Verdict> verdicts_ = std::vector<Verdict>(kVerdicts);
+    ItemKey key_;
+    VerdictCache<std::vector<Hit>> verdicts_;
     std::vector<Hit> scratch_;
     std::string described_;  // a forbidden item, as its finding tells it
 };

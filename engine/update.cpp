@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "engine/decimal.h"
 #include "engine/fields.h"
 #include "engine/glob.h"
+#include "engine/verdict_cache.h"
 
 namespace trelvo {
 
@@ -66,6 +68,15 @@ public:
             prepared_.push_back(std::move(p));
         }
         itemRules_ = !rules_.labels.empty() || !rules_.texts.empty();
+        for (const auto* rules : {&rules_.labels, &rules_.texts}) {
+            for (const LabelRule& r : *rules) {
+                decalPatterns_ |= !r.decals.patterns.empty();
+                if (r.name)
+                    (rules == &rules_.labels ? labelsNamed_ : textsNamed_) = true;
+            }
+        }
+        for (const PieceRule& r : rules_.pieces)
+            decalPatterns_ |= !r.decals.patterns.empty();
         selectRules(nullptr);
     }
 
@@ -171,7 +182,7 @@ private:
         // a run back is handed out next with what was found for it.
         const LineStops& stop = kPassStops;
         struct KeepContext {
-            const UpdatePass* pass;
+            UpdatePass* pass;
             const bool* selected;
             const Unit* unit;
             const char* decided = nullptr;  // the line held back, if it is a rule piece
@@ -246,7 +257,7 @@ private:
                 line = rebuilt;
                 rewritten = true;
                 ++result_.rewrittenLines;
-                if (layout_ && lineNumber >= layoutFrom_)
+                if (request_.onRewrite && layout_ && lineNumber >= layoutFrom_)
                     holdRewrite(change);
                 else if (request_.onRewrite)
                     request_.onRewrite(change);
@@ -304,7 +315,39 @@ private:
 
     // f[1] to f[5]: the fields of a piece header line. Throws nothing, so that it can also
     // decide which lines the bulk copy may pass on; BadWidth fails the run.
-    PieceResult rewritePiece(const std::string_view* f, Unit decalUnit, Piece& piece) const {
+    PieceResult rewritePiece(const std::string_view* f, Unit decalUnit, Piece& piece) {
+        PieceVerdict v;
+        std::string_view key;
+        if (prepared_.size() <= 64) {
+            key_.start('P', static_cast<char>(decalUnit), pieceMask_);
+            for (int i : {1, 3, 4, 5})
+                key_.add(f[i]);
+            key = key_.view();
+        }
+        if (key.empty()) {
+            v = judgePiece(f, decalUnit);
+        } else {
+            bool known = false;
+            PieceVerdict& kept = verdicts_.at(key, known);
+            if (!known)
+                kept = judgePiece(f, decalUnit);
+            v = kept;
+        }
+        if (v.result == PieceResult::Rewritten) {
+            const PreparedRule& p = prepared_[static_cast<std::size_t>(v.rule)];
+            piece.layer = p.rule->setLayer ? std::string_view(*p.rule->setLayer) : f[4];
+            piece.width = p.rule->setWidth ? std::string_view(p.written[unitIndex(decalUnit)]) : f[3];
+            piece.rule = v.rule;
+        }
+        return v.result;
+    }
+
+    // What the rules decide for a piece line: the first rule that matches it, if any.
+    struct PieceVerdict {
+        PieceResult result = PieceResult::Unchanged;
+        int rule = 0;
+    };
+    PieceVerdict judgePiece(const std::string_view* f, Unit decalUnit) const {
         const int u = unitIndex(decalUnit);
         std::optional<Decimal> width;
         bool widthRead = false;
@@ -326,7 +369,7 @@ private:
                 }
                 if (!width) {
                     if (rules_.widthMustBeNumber)
-                        return PieceResult::BadWidth;
+                        return {PieceResult::BadWidth, 0};
                     continue;
                 }
                 if (r.width.kind == WidthTest::Kind::Equal && !(*width == p.compare[u]))
@@ -334,19 +377,23 @@ private:
                 if (r.width.kind == WidthTest::Kind::Range && !widthPasses(r.width, f[3], decalUnit))
                     continue;
             }
-            piece.layer = r.setLayer ? std::string_view(*r.setLayer) : f[4];
-            piece.width = r.setWidth ? std::string_view(p.written[u]) : f[3];
-            piece.rule = static_cast<int>(i);
-            return PieceResult::Rewritten;
+            return {PieceResult::Rewritten, static_cast<int>(i)};
         }
-        return PieceResult::Unchanged;
+        return {};
     }
 
     // Which rules may match in the decal entered (decalName null: before the first one).
     void selectRules(const std::string* decalName) {
+        if (selected_ && !decalPatterns_)
+            return;  // every rule takes every decal
+        selected_ = true;
         pieceOk_.assign(rules_.pieces.size(), 0);
-        for (std::size_t i = 0; i < rules_.pieces.size(); ++i)
+        pieceMask_ = 0;
+        for (std::size_t i = 0; i < rules_.pieces.size(); ++i) {
             pieceOk_[i] = rules_.pieces[i].decals.accepts(decalName);
+            if (pieceOk_[i] && i < 64)
+                pieceMask_ |= std::uint64_t{1} << i;
+        }
         const auto select = [decalName](const std::vector<LabelRule>& rules, std::vector<char>& ok) {
             ok.assign(rules.size(), 0);
             for (std::size_t i = 0; i < rules.size(); ++i)
@@ -354,6 +401,14 @@ private:
         };
         select(rules_.labels, labelOk_);
         select(rules_.texts, textOk_);
+        const auto bits = [](const std::vector<char>& ok) {
+            std::uint64_t mask = 0;
+            for (std::size_t i = 0; i < ok.size() && i < 64; ++i)
+                mask |= std::uint64_t{ok[i] != 0} << i;
+            return mask;
+        };
+        labelMask_ = bits(labelOk_);
+        textMask_ = bits(textOk_);
     }
 
     void countDecal(bool& headerSeen) {
@@ -476,14 +531,21 @@ private:
         return std::string_view(held_).substr(heldLines_[i].offset, heldLines_[i].size);
     }
 
-    // The new value of a height or width field, in the decal's unit and its shortest form.
-    std::string written(const Width& w) const {
-        if (w.unit == heldUnit_)
-            return w.value.toString();
-        const auto c = w.unit == Unit::Mils ? w.value.milsToMm() : w.value.mmToMils();
-        if (!c)
-            throw PassFailure{"the width '" + w.text + "' has too many digits"};
-        return c->toString();
+    // The new value of a height or width field, in the decal's unit and its shortest form; made
+    // once for each value and unit.
+    std::string_view written(const Width& w) {
+        std::optional<std::string>& kept = writtenIn_[{&w, unitIndex(heldUnit_)}];
+        if (!kept) {
+            if (w.unit == heldUnit_) {
+                kept = w.value.toString();
+            } else {
+                const auto c = w.unit == Unit::Mils ? w.value.milsToMm() : w.value.mmToMils();
+                if (!c)
+                    throw PassFailure{"the width '" + w.text + "' has too many digits"};
+                kept = c->toString();
+            }
+        }
+        return *kept;
     }
 
     // Held line i, a label or text line, with the first rule that matches it applied; false
@@ -496,34 +558,72 @@ private:
         const int layerAt = label ? kLabelLayerField : kTextLayerField;
         const int heightAt = label ? kLabelHeightField : kTextHeightField;
         const int widthAt = label ? kLabelWidthField : kTextWidthField;
-        const auto& rules = label ? rules_.labels : rules_.texts;
-        const auto& ok = label ? labelOk_ : textOk_;
-        for (std::size_t r = 0; r < rules.size(); ++r) {
-            const LabelRule& rule = rules[r];
-            if (!ok[r] || (rule.name && !(label ? name == *rule.name : globMatch(*rule.name, name))) ||
-                (rule.layer && f[layerAt] != *rule.layer) ||
-                !widthPasses(rule.height, f[heightAt], heldUnit_) ||
-                !widthPasses(rule.width, f[widthAt], heldUnit_))
-                continue;
-            // Only the changed fields' texts are replaced; every other byte stays.
-            const std::string height = rule.setHeight ? written(*rule.setHeight) : std::string();
-            const std::string width = rule.setWidth ? written(*rule.setWidth) : std::string();
-            out = withItemFields(line, label, rule.setLayer ? std::string_view(*rule.setLayer) : "",
-                                 height, width);
-            if (out == line) {
-                out.clear();
-                return false;
-            }
+        const Item item{label, name, f[layerAt], f[heightAt], f[widthAt]};
+        const int r = itemRule(item);
+        if (r < 0)
+            return false;
+        const LabelRule& rule = (label ? rules_.labels : rules_.texts)[static_cast<std::size_t>(r)];
+        // Only the changed fields' texts are replaced; every other byte stays.
+        out = withItemFields(line, label, rule.setLayer ? std::string_view(*rule.setLayer) : "",
+                             rule.setHeight ? written(*rule.setHeight) : std::string_view(),
+                             rule.setWidth ? written(*rule.setWidth) : std::string_view());
+        if (out == line) {
+            out.clear();
+            return false;
+        }
+        if (request_.onRewrite) {
             std::string_view nf[kTextWidthField + 2];
             SplitAtSpaces(out, nf + 1, kLabelLayerField);
             const PieceRewrite c{heldDecal_, heldLines_[i].number, {}, f[layerAt], nf[layerAt],
                                  f[widthAt],  nf[widthAt], heldUnit_,
                                  label ? ItemKind::Label : ItemKind::Text, name,
-                                 static_cast<int>(r) + 1, f[heightAt], nf[heightAt]};
+                                 r + 1, f[heightAt], nf[heightAt]};
             itemChanges_.push_back(HeldRewrite::of(c));
-            return true;
         }
-        return false;
+        return true;
+    }
+
+    // A label or text as its rules see it.
+    struct Item {
+        bool label;
+        std::string_view name, layer, height, width;
+    };
+
+    // The index of the first rule that matches the item, -1 for none; judged once per distinct
+    // item, as pieces are.
+    int itemRule(const Item& it) {
+        const bool named = it.label ? labelsNamed_ : textsNamed_;
+        const auto& rules = it.label ? rules_.labels : rules_.texts;
+        if (rules.size() > 64 || (!it.label && named))
+            return judgeItem(it);
+        key_.start(it.label ? 'L' : 'X', static_cast<char>(heldUnit_), it.label ? labelMask_ : textMask_);
+        for (const std::string_view field : {it.layer, it.height, it.width})
+            key_.add(field);
+        key_.add(named ? it.name : std::string_view());
+        const std::string_view key = key_.view();
+        if (key.empty())
+            return judgeItem(it);
+        bool known = false;
+        int& kept = itemVerdicts_.at(key, known);
+        if (!known)
+            kept = judgeItem(it);
+        return kept;
+    }
+
+    int judgeItem(const Item& it) const {
+        const auto& rules = it.label ? rules_.labels : rules_.texts;
+        const auto& ok = it.label ? labelOk_ : textOk_;
+        for (std::size_t r = 0; r < rules.size(); ++r) {
+            const LabelRule& rule = rules[r];
+            if (!ok[r] ||
+                (rule.name && !(it.label ? it.name == *rule.name : globMatch(*rule.name, it.name))) ||
+                (rule.layer && it.layer != *rule.layer) ||
+                !widthPasses(rule.height, it.height, heldUnit_) ||
+                !widthPasses(rule.width, it.width, heldUnit_))
+                continue;
+            return static_cast<int>(r);
+        }
+        return -1;
     }
 
     void warn(std::string text) {
@@ -540,6 +640,14 @@ private:
     std::optional<LineWriter> writer_;
     std::vector<PreparedRule> prepared_;
     std::vector<char> pieceOk_, labelOk_, textOk_;
+    bool decalPatterns_ = false;  // a rule names decals
+    bool selected_ = false;
+    std::uint64_t pieceMask_ = 0, labelMask_ = 0, textMask_ = 0;  // the Ok lists as bits, for keys
+    bool labelsNamed_ = false, textsNamed_ = false;  // a rule looks at names or texts
+    ItemKey key_;
+    VerdictCache<PieceVerdict> verdicts_;
+    VerdictCache<int> itemVerdicts_;
+    std::map<std::pair<const Width*, int>, std::optional<std::string>> writtenIn_;
     bool itemRules_ = false;
     std::optional<DecalLayout> layout_;
     std::uint64_t layoutFrom_ = 0;

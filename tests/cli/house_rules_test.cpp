@@ -43,13 +43,13 @@ struct Pass {
     trelvo::UpdateResult result;
 };
 
-Pass runRules(const std::string& toml) {
+Pass runRules(const std::string& toml, const std::string& library = kHouse) {
     std::string why;
     const auto file = trelvo::cli::parseRulesFile(toml, "house.toml", why);
     EXPECT_TRUE(file) << why;
     if (!file)
         return {};
-    trelvo::MemorySource in(kHouse);
+    trelvo::MemorySource in(library);
     Pass p;
     trelvo::StringSink out(p.output);
     p.result = trelvo::runUpdate({in, &out, file->rules});
@@ -63,15 +63,18 @@ struct RulesRow {
     std::string toml;
     std::map<int, std::string> changed;
     std::size_t warnings = 0;
+    std::map<int, std::string> input = {};  // lines of kHouse replaced before the run
 };
 
 class HouseRules : public testing::TestWithParam<RulesRow> {};
 
 TEST_P(HouseRules, ChangeExactlyTheirLines) {
     const RulesRow& row = GetParam();
-    const Pass p = runRules(row.toml);
+    const Pass p = runRules(row.toml, houseWith(row.input));
     EXPECT_EQ(p.result.outcome, trelvo::Outcome::Done) << p.result.detail;
-    EXPECT_EQ(p.output, houseWith(row.changed));
+    std::map<int, std::string> expected = row.changed;
+    expected.insert(row.input.begin(), row.input.end());
+    EXPECT_EQ(p.output, houseWith(expected));
     EXPECT_EQ(p.result.rewrittenLines, row.changed.size());
     EXPECT_EQ(p.result.warnings.size(), row.warnings);
 }
@@ -104,6 +107,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {41, "OPEN  2  0.127  26  -1"},
                   {60, "OPEN  2  5  26  -1"}}},
         // 6 mil is 0.1524 mm, 8 mil 0.2032 mm, 10 mil exactly 0.254 mm: both ends are included.
+        // The same piece line in an I decal and in an M one, where its 10 is 10 mm.
+        RulesRow{"UnitIsPartOfTheMatch",
+                 "[[piece]]\nwidth = \"10mil\"\nset = { layer = \"3\" }\n",
+                 {{2, "OPEN  2  10  3  -1"}, {13, "OPEN  2  10  3  -1"}, {60, "OPEN  2  10  3  -1"}},
+                 0,
+                 {{41, "OPEN 2 10 26 -1"}}},
         RulesRow{"MillimetreRangeEndsIncluded",
                  "[[piece]]\nwidth = \"0.2mm..0.254mm\"\nset = { layer = \"3\" }\n",
                  {{2, "OPEN  2  10  3  -1"},
@@ -135,6 +144,12 @@ INSTANTIATE_TEST_SUITE_P(
                  {{9, "0     100   0     0 39.37    5.906     26 0 34" + kFont},
                   {39, "-1 1 0 0 1 0.15 26 0 34" + kFont}},
                  1},
+        // Two labels alike but for their names.
+        RulesRow{"LabelByName",
+                 "[[label]]\nname = \"PART-TYPE\"\nset = { height = \"60mil\" }\n",
+                 {{11, "0 0 0 0 60 5 26 0 33" + kFont}},
+                 1,
+                 {{11, "0 0 0 0 50 5 26 0 33" + kFont}}},
         RulesRow{"LabelByLayerAndHeight",
                  "[[label]]\nlayer = \"1\"\nheight = \"50mil\"\nset = { layer = \"21\" }\n",
                  {{11, "0 0 0 0 50 5 21 0 33" + kFont}},
