@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <iostream>
 
 #include "cli/console.h"
@@ -42,17 +43,32 @@ std::string checkUsageError(const Options& o) {
 void appendFindingLine(std::string& s, const std::string& input, const Finding& f) {
     char number[24];
     const auto end = std::to_chars(number, number + sizeof number, f.line).ptr;
-    ((s += input) += ':').append(number, end) += ": ";
-    if (!f.decal.empty())
-        (s += f.decal) += ": ";
-    ((((s += f.error ? "error" : "warning") += ": ") += f.check) += ": ");
-    if (f.allowed.empty() && f.check != "structure")
-        s += "forbidden: ";
-    s += f.found;
-    if (!f.allowed.empty())
-        (s += ", allowed ") += f.allowed;
+    const bool forbidden = f.allowed.empty() && f.check != "structure";
+    // Sized once and copied into: a library far from its rules prints hundreds of thousands.
+    const std::string_view parts[] = {input,
+                                      ":",
+                                      {number, static_cast<std::size_t>(end - number)},
+                                      ": ",
+                                      f.decal,
+                                      f.decal.empty() ? "" : ": ",
+                                      f.error ? "error: " : "warning: ",
+                                      f.check,
+                                      ": ",
+                                      forbidden ? "forbidden: " : "",
+                                      f.found,
+                                      f.allowed.empty() ? "" : ", allowed ",
+                                      f.allowed};
+    std::size_t size = 0;
+    for (const std::string_view p : parts)
+        size += p.size();
+    std::size_t at = s.size();
+    s.resize(at + size);
+    for (const std::string_view p : parts) {
+        if (!p.empty())
+            std::memcpy(s.data() + at, p.data(), p.size());
+        at += p.size();
+    }
 }
-
 
 std::string findingCsvHeader() {
     std::string h;

@@ -35,7 +35,8 @@ public:
         }
         ++fields_;
         buf_[size_++] = static_cast<char>(field.size());
-        std::memcpy(buf_ + size_, field.data(), field.size());
+        if (!field.empty())
+            std::memcpy(buf_ + size_, field.data(), field.size());
         size_ += field.size();
     }
     // Empty when there is no key.
