@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "engine/decal_layout.h"
 #include "engine/report.h"
 #include "engine/rules.h"
 #include "files/line_io.h"
@@ -46,6 +48,31 @@ struct CheckResult {
 };
 
 CheckResult runCheck(const CheckRequest& request);
+
+// The checks of a rules file applied to a library's lines one at a time, in line order: what the
+// checker does with every line it looks at, and what an update does with every line it writes.
+// Pieces are found by their header lines anywhere; labels and texts only through their decal's
+// layout, which the caller follows. Structure findings are the caller's, told through report.
+class ItemChecks {
+public:
+    ItemChecks(const RuleSet& rules, std::function<void(const Finding&)> onFinding);
+    ~ItemChecks();
+    ItemChecks(const ItemChecks&) = delete;
+    ItemChecks& operator=(const ItemChecks&) = delete;
+
+    // A decal header: the checks whose decal patterns take it apply to the lines that follow.
+    void enterDecal(std::string_view name, Unit unit);
+    // Line n, of the kind its decal's layout gives it (Rest outside a decal's counted lines).
+    void line(std::string_view line, std::uint64_t n, DecalLayout::Line kind);
+    void report(std::uint64_t line, ItemKind kind, std::string_view check, bool error,
+                std::string_view found, std::string_view allowed);
+    std::uint64_t errors() const;
+    std::uint64_t warnings() const;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 // "piece", "label", "text".
 const char* kindName(ItemKind kind);
