@@ -318,7 +318,14 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
             }
         };
     }
+    if (!plan.dryRun && !plan.rules->checks.empty()) {
+        // Checked as it is written; the findings name the file where it ends up.
+        r.findings = std::make_shared<FindingSpool>(plan.inPlace ? job.input : job.output);
+        request.onFinding = [&r](const Finding& f) { r.findings->add(f); };
+    }
     const UpdateResult result = runUpdate(request);
+    r.checkErrors = result.checkErrors;
+    r.checkWarnings = result.checkWarnings;
     input.reset();  // closed before anything replaces it: Windows replaces no open file
     r.count = result.decals;
     r.stats = {result.decalHeaders, result.rewrittenLines, result.rewrittenLabels,

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/console.h"
+#include "cli/library_check.h"
 #include "cli/options.h"
 #include "engine/report.h"
 #include "engine/rules.h"
@@ -64,6 +66,9 @@ struct FileResult {
     std::string rows;       // CSV rows of the rewritten lines
     PassStats stats;        // when Done
     std::vector<bool> decalsMatched;  // per --decal pattern: it matched a decal of this INPUT
+    // The rules file's checks of the written output, made as it was written.
+    std::shared_ptr<FindingSpool> findings;
+    std::uint64_t checkErrors = 0, checkWarnings = 0;
 };
 
 class HtmlReport;

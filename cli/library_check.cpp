@@ -91,6 +91,41 @@ namespace {
 constexpr std::size_t kFindingBlock = 64 << 10;
 }
 
+FindingSpool::~FindingSpool() {
+    if (spill_)
+        std::fclose(spill_);
+}
+
+void FindingSpool::add(const Finding& f) {
+    if (failed_)
+        return;
+    appendFindingLine(text_, path_, f);
+    text_ += '\n';
+    if (text_.size() < kInMemory)
+        return;
+    if (!spill_)
+        spill_ = std::tmpfile();
+    if (!spill_ || std::fwrite(text_.data(), 1, text_.size(), spill_) != text_.size())
+        failed_ = true;
+    text_.clear();
+}
+
+bool FindingSpool::writeTo(std::ostream& out, std::uint64_t errors, std::uint64_t warnings) {
+    if (failed_ || (spill_ && (std::fflush(spill_) != 0 || std::fseek(spill_, 0, SEEK_SET) != 0)))
+        return false;
+    if (spill_) {
+        std::string block(kFindingBlock, '\0');
+        for (std::size_t got; (got = std::fread(block.data(), 1, block.size(), spill_)) > 0;)
+            out.write(block.data(), static_cast<std::streamsize>(got));
+    }
+    out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+    CheckResult r;
+    r.errors = errors;
+    r.warnings = warnings;
+    out << checkSummary(path_, r) << '\n';
+    return true;
+}
+
 CheckResult checkFile(const std::string& path, const RuleSet& rules, bool csv, std::ostream& out,
                       bool structure) {
     CheckResult r;

@@ -3,6 +3,8 @@
 // printed as "INPUT:LINE: DECAL: error: CHECK: FOUND, allowed ALLOWED" or as CSV rows.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <iosfwd>
 #include <string>
 
@@ -27,6 +29,31 @@ std::string findingCsvHeader();
 
 // "INPUT: N error(s), M warning(s)".
 std::string checkSummary(const std::string& input, const CheckResult& r);
+
+// The findings of a run's written output, made while it is written and printed after the run's
+// own lines: kept in memory up to a bound and past it in a temporary file, which is gone when the
+// spool is. If no temporary file can be had, ok() is false and the output is checked again
+// instead.
+class FindingSpool {
+public:
+    explicit FindingSpool(std::string path) : path_(std::move(path)) {}
+    ~FindingSpool();
+    FindingSpool(const FindingSpool&) = delete;
+    FindingSpool& operator=(const FindingSpool&) = delete;
+
+    void add(const Finding& f);
+    bool ok() const { return !failed_; }
+    // The findings, then "PATH: N error(s), M warning(s)"; false, with nothing written, when the
+    // temporary file cannot be read back.
+    bool writeTo(std::ostream& out, std::uint64_t errors, std::uint64_t warnings);
+
+private:
+    static constexpr std::size_t kInMemory = 256 << 10;
+    std::string path_;  // the written file, as the findings name it
+    std::string text_;
+    std::FILE* spill_ = nullptr;
+    bool failed_ = false;
+};
 
 // Checks the library at path against rules, printing its findings and summary to out; the
 // outcome says whether it could be read. Failures are printed to standard error.

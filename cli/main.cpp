@@ -167,11 +167,16 @@ int run(int argc, const char* const* argv) {
         if (result.outcome == trelvo::Outcome::Done && !result.writtenTo.empty() &&
             !plan.rules->checks.empty()) {
             console.clearProgress();
-            const trelvo::CheckResult c = checkFile(result.writtenTo, *plan.rules, false,
-                                                    reportOnStdout ? std::cerr : std::cout, false);
-            worst = std::max(worst, c.outcome != trelvo::Outcome::Done ? static_cast<int>(c.outcome)
-                                    : c.errors > 0                     ? kCheckFailed
-                                                                       : 0);
+            std::ostream& out = reportOnStdout ? std::cerr : std::cout;
+            if (result.findings && result.findings->writeTo(out, result.checkErrors, result.checkWarnings)) {
+                worst = std::max(worst, result.checkErrors > 0 ? kCheckFailed : 0);
+            } else {
+                // The findings could not be kept: the written output is read again for them.
+                const trelvo::CheckResult c = checkFile(result.writtenTo, *plan.rules, false, out, false);
+                worst = std::max(worst, c.outcome != trelvo::Outcome::Done ? static_cast<int>(c.outcome)
+                                        : c.errors > 0                     ? kCheckFailed
+                                                                           : 0);
+            }
         }
         if (several)
             summary += summaryLine(job, plan, result) + '\n';

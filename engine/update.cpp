@@ -54,6 +54,8 @@ public:
           reader_(ends_.input(), request.readBlock) {
         if (ends_.output())
             writer_.emplace(*ends_.output(), request.writeBlock);
+        if (writer_ && request.onFinding && !rules_.checks.empty())
+            checks_.emplace(rules_, request.onFinding);
         for (const PieceRule& r : rules_.pieces) {
             PreparedRule p{&r, {}, {}};
             for (Unit u : {Unit::Mils, Unit::Millimetres}) {
@@ -87,6 +89,10 @@ public:
             fail(Outcome::WriteError, f.why);
         } catch (const std::exception& e) {
             fail(Outcome::WriteError, e.what());
+        }
+        if (checks_) {
+            result_.checkErrors = checks_->errors();
+            result_.checkWarnings = checks_->warnings();
         }
         return result_;
     }
@@ -147,8 +153,7 @@ private:
             const auto unit = unitFromLetter(f[2]);
             if (!unit)
                 return false;
-            if (itemRules_)
-                finishDecal(headerSeen);
+            finishDecal(headerSeen);
             decalUnit = *unit;
             heldUnit_ = *unit;
             headerSeen = true;
@@ -158,12 +163,16 @@ private:
                 decalName.assign(f[1]);
             if (request_.decalFilter)
                 inSelectedDecal = request_.decalFilter(decalName);
-            if (itemRules_) {
-                if (inSelectedDecal) {
-                    layout_.emplace(f);
-                    layoutFrom_ = at + 1;
+            if (checks_)
+                checks_->enterDecal(f[1], *unit);
+            // The decal's lines are followed through its counts where labels and texts may
+            // change (and held until they are seen to follow them), or are checked.
+            holding_ = itemRules_ && inSelectedDecal;
+            if (holding_ || checks_) {
+                layout_.emplace(f);
+                layoutFrom_ = at + 1;
+                if (holding_)
                     heldDecal_.assign(f[1]);
-                }
             }
             const std::string name(f[1]);
             selectRules(&name);
@@ -195,11 +204,12 @@ private:
                 auto& k = *static_cast<KeepContext*>(context);
                 if (l[0] == 'T')
                     return !isTimestampLine(l);
+                // Piece lines to be checked are handed out, with their numbers.
                 if (!isRulePiece(l, *k.selected, k.f))
-                    return true;
+                    return !(k.pass->checks_ && isPieceHeaderLine(l));
                 k.result = k.pass->rewritePiece(k.f, *k.unit, k.piece);
                 if (k.result == PieceResult::Unchanged)
-                    return true;
+                    return !k.pass->checks_;
                 k.decided = l.data();
                 return false;
             },
@@ -207,8 +217,8 @@ private:
 
         for (;;) {
             keepContext.decided = nullptr;
-            const bool holding = layout_.has_value();
-            const auto next = reader_.copyToNextLine(out(), afterBlank || holding ? nullptr : &stop,
+            const bool walking = layout_.has_value();
+            const auto next = reader_.copyToNextLine(out(), afterBlank || walking ? nullptr : &stop,
                                                      line, lineNumber, keep);
             if (next == LineReader::Next::End)
                 break;
@@ -257,39 +267,52 @@ private:
                 line = rebuilt;
                 rewritten = true;
                 ++result_.rewrittenLines;
-                if (request_.onRewrite && layout_ && lineNumber >= layoutFrom_)
+                if (request_.onRewrite && holding_ && layout_ && lineNumber >= layoutFrom_)
                     holdRewrite(change);
                 else if (request_.onRewrite)
                     request_.onRewrite(change);
             }
             if (layout_ && lineNumber >= layoutFrom_) {
                 const auto kind = layout_->next(original);
-                hold(line, lineNumber, kind);
+                if (holding_) {
+                    hold(line, lineNumber, kind);
+                } else {
+                    write(line);
+                    if (checks_)
+                        checks_->line(line, lineNumber, kind);
+                }
                 if (kind == DecalLayout::Line::Terminal || kind == DecalLayout::Line::Rest ||
                     kind == DecalLayout::Line::Broken || held_.size() > kMaxHeld) {
                     finishDecal(headerSeen);
                 } else if (layout_->cornersLeft() > 0) {
-                    // The corners go into the hold by their count, in runs, as no rule looks at
-                    // them.
+                    // The corners go by their count, in runs, as no rule or check looks at them:
+                    // into the hold, or out.
                     const auto passed = reader_.copyLines(
                         static_cast<std::uint64_t>(layout_->cornersLeft()), DecalLayout::kCornerInitials,
                         [](void* self, std::string_view bytes) {
-                            static_cast<UpdatePass*>(self)->holdRaw(bytes);
+                            auto& pass = *static_cast<UpdatePass*>(self);
+                            if (pass.holding_)
+                                pass.holdRaw(bytes);
+                            else if (pass.writer_)
+                                return pass.writer_->write(bytes.data(), bytes.size());
                             return true;
                         },
                         this);
+                    if (writer_ && writer_->failed())
+                        throw PassFailure{writer_->failure()};
                     layout_->skipCorners(static_cast<long>(passed));
                     lineNumber += passed;
                 }
             } else {
                 write(line);
+                if (checks_)
+                    checks_->line(line, lineNumber, DecalLayout::Line::Rest);
             }
 
             if (rewritten && headerSeen)
                 countDecal(headerSeen);
         }
-        if (itemRules_)
-            finishDecal(headerSeen);
+        finishDecal(headerSeen);
         // A full disk often shows only when the last block is written: never call that success.
         if (writer_ && !writer_->finish())
             throw PassFailure{writer_->failure()};
@@ -318,7 +341,8 @@ private:
     PieceResult rewritePiece(const std::string_view* f, Unit decalUnit, Piece& piece) {
         PieceVerdict v;
         std::string_view key;
-        if (prepared_.size() <= 64) {
+        // A few rules are judged faster than a verdict is found again.
+        if (prepared_.size() > 4 && prepared_.size() <= 64) {
             key_.start('P', static_cast<char>(decalUnit), pieceMask_);
             for (int i : {1, 3, 4, 5})
                 key_.add(f[i]);
@@ -476,6 +500,11 @@ private:
     void finishDecal(bool& headerSeen) {
         if (!layout_)
             return;
+        if (!holding_) {  // followed for the checks only
+            layout_.reset();
+            return;
+        }
+        const bool overflow = held_.size() > kMaxHeld;
         const bool broken = layout_->broken() || !layout_->pastTexts() || held_.size() > kMaxHeld;
         if (broken) {
             std::string why = layout_->broken() ? layout_->why()
@@ -510,8 +539,12 @@ private:
                     throw PassFailure{writer_->failure()};
                 continue;
             }
-            write(!replaced[i].empty() ? std::string_view(replaced[i])
-                                        : std::string_view(held_).substr(h.offset, h.size));
+            const std::string_view text = !replaced[i].empty()
+                                              ? std::string_view(replaced[i])
+                                              : std::string_view(held_).substr(h.offset, h.size);
+            write(text);
+            if (checks_)
+                checks_->line(text, h.number, h.kind);
             if (!request_.onRewrite)
                 continue;
             if (h.rewrite >= 0)
@@ -520,7 +553,11 @@ private:
                      itemChanges_[nextItemChange].line == h.number)
                 request_.onRewrite(itemChanges_[nextItemChange++].view());
         }
-        layout_.reset();
+        // A decal too long to hold is still followed to its end for the checks.
+        if (overflow && checks_)
+            holding_ = false;
+        else
+            layout_.reset();
         held_.clear();
         heldLines_.clear();
         heldRewrites_.clear();
@@ -649,7 +686,9 @@ private:
     VerdictCache<int> itemVerdicts_;
     std::map<std::pair<const Width*, int>, std::optional<std::string>> writtenIn_;
     bool itemRules_ = false;
-    std::optional<DecalLayout> layout_;
+    std::optional<ItemChecks> checks_;
+    std::optional<DecalLayout> layout_;  // the decal's lines followed through its counts
+    bool holding_ = false;               // and held, for its labels and texts
     std::uint64_t layoutFrom_ = 0;
     Unit heldUnit_ = Unit::Mils;
     std::string heldDecal_;

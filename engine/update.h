@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/check.h"
 #include "engine/decal_format.h"
 #include "engine/report.h"
 #include "engine/rules.h"
@@ -48,6 +49,10 @@ struct UpdateRequest {
     // are the same either way.
     Threading threads = Threading::Auto;
     std::size_t ring = kDefaultRing;
+    // When set, and the rules have checks and there is an output, every line is checked against
+    // them as it is written (pieces, labels and texts, not the decals' structure) and each
+    // finding told here in line order: what checking the written output afterwards would find.
+    std::function<void(const Finding&)> onFinding = {};
 };
 
 struct UpdateResult {
@@ -57,6 +62,7 @@ struct UpdateResult {
     std::uint64_t decalHeaders = 0;   // decal headers recognised
     std::uint64_t rewrittenLines = 0;   // of every kind
     std::uint64_t rewrittenLabels = 0, rewrittenTexts = 0;
+    std::uint64_t checkErrors = 0, checkWarnings = 0;  // of the findings told to onFinding
     // Decals whose labels and texts were left alone because their lines do not follow their
     // counts (at most kMaxWarnings; moreWarnings counts the rest).
     std::vector<std::string> warnings;

@@ -107,7 +107,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         request.threads = threads ? trelvo::Threading::Pipelined : trelvo::Threading::Single;
         request.ring = 1 + size / 4 % 4;
         request.onRewrite = [&](const trelvo::PieceRewrite& c) { changes.push_back(c); };
+        const auto text = [](const trelvo::Finding& f) {
+            return std::to_string(f.line) + '|' + std::string(f.decal) + '|' +
+                   std::string(f.check) + '|' + std::string(f.found) + '|' + std::string(f.allowed);
+        };
+        std::vector<std::string> whileWriting;
+        request.onFinding = [&](const trelvo::Finding& f) { whileWriting.push_back(text(f)); };
         const trelvo::UpdateResult result = trelvo::runUpdate(request);
+        if (result.outcome == trelvo::Outcome::Done) {
+            trelvo::MemorySource written(output);
+            std::vector<std::string> afterwards;
+            trelvo::runCheck({written, rules,
+                              [&](const trelvo::Finding& f) { afterwards.push_back(text(f)); },
+                              false, kBlocks[(flags >> 6) & 3], trelvo::Threading::Single});
+            check(whileWriting == afterwards, "the checks made while writing are the output's");
+        }
 
         trelvo::MemorySource again(library);
         std::uint64_t findings = 0, errors = 0;

@@ -12,6 +12,7 @@
 
 #include "cli/rules_file.h"
 #include "cli_run.h"
+#include "engine/check.h"
 #include "engine/update.h"
 #include "files/line_io.h"
 #include "test_files.h"
@@ -425,6 +426,90 @@ TEST(TrelvoCliRules, OneRuleIsThePairOptionOnTheRealLibraries) {
         EXPECT_EQ(check.status, 0) << check.out;
     }
     EXPECT_EQ(libs, 13);
+}
+
+// One decal too long to hold (a run holds a decal's lines until its labels may change), whose
+// text comes after 5 MB of pieces.
+std::string longDecalLibrary() {
+    std::string lib = "*PADS-LIBRARY-PCB-DECALS-V9*\r\n\r\nBIG I 0 0 0 1 200000 1 0 0 0\r\n"
+                      "0 0 0 0 50 5 26 0 34" + kFont + "\r\nREF-DES\r\n";
+    for (int i = 0; i < 200000; ++i)
+        lib += "OPEN 2 10 26 -1\r\n0 0\r\n1 1\r\n";
+    return lib + "0 0 0 26 40 4 0 0 0" + kFont + "\r\nLAST\r\n";
+}
+
+// A run's checks with more findings than are kept in memory print what --check prints of the
+// written output, after the run's own lines.
+TEST(TrelvoCliRules, ManyFindingsAsTheCheckerPrintsThem) {
+    TempDir dir;
+    writeFile(dir.file("long.d"), longDecalLibrary());
+    writeFile(dir.file("r.toml"), "[[piece]]\nlayer = \"27\"\nset = { layer = \"26\" }\n"
+                                  "[[check]]\nname = \"10 mil\"\nwidth = \"10mil\"\nforbid = true\n");
+    const auto run = runCli({"--rules", "r.toml", "-o", "out.d", "long.d"}, dir);
+    const auto check = runCli({"--check", "r.toml", "out.d"}, dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(check.status, 1);
+    const std::string head = "Processing complete.\n0 Decal(s) updated.\nUpdated decal file written to: out.d\n";
+    EXPECT_EQ(run.out.substr(0, head.size()), head);
+    EXPECT_EQ(run.out.substr(head.size()), check.out);
+    EXPECT_GT(check.out.size(), std::size_t{1} << 20);
+}
+
+// The checks a run makes while it writes its output find exactly what checking the written output
+// finds, whether the run holds decals for their labels, only rewrites pieces, or is kept to some
+// decals: on house.d and on every real library.
+TEST(HouseRulesChecks, MadeWhileWritingAreThoseOfTheWrittenOutput) {
+    const std::string checks =
+        "[[check]]\nname = \"silk\"\nlayer = \"26\"\nallow = { width = [\"10mil\", \"0.2mm\"] }\n"
+        "[[check]]\nname = \"labels\"\nkind = \"label\"\nallow = { height = [\"1mm\"] }\n"
+        "[[check]]\nname = \"texts\"\nkind = \"text\"\nforbid = true\nseverity = \"warning\"\n"
+        "[[check]]\nname = \"10 mil\"\nwidth = \"10mil\"\nforbid = true\n";
+    const std::string changes[] = {
+        "[[piece]]\nlayer = \"26\"\nset = { width = \"0.2mm\" }\n",
+        "[[piece]]\nlayer = \"26\"\nset = { width = \"0.2mm\" }\n[[label]]\nname = \"REF-DES\"\n"
+        "set = { height = \"1mm\" }\n[[text]]\nset = { layer = \"1\" }\n"};
+    std::vector<std::string> libraries{kHouse, longDecalLibrary()};
+    const std::filesystem::path real(TRELVO_REAL_LIBRARIES);
+    if (std::filesystem::is_directory(real)) {
+        for (const auto& entry : std::filesystem::directory_iterator(real)) {
+            if (entry.path().extension() == ".d")
+                libraries.push_back(readFile(entry.path().string()));
+        }
+    }
+    const auto text = [](const trelvo::Finding& f) {
+        return std::to_string(f.line) + "|" + std::string(f.decal) + "|" + trelvo::kindName(f.kind) +
+               "|" + std::string(f.check) + "|" + (f.error ? "E" : "W") + "|" +
+               std::string(f.found) + "|" + std::string(f.allowed);
+    };
+    std::size_t findings = 0;
+    for (const std::string& library : libraries) {
+        for (const std::string& change : changes) {
+            for (const bool someDecals : {false, true}) {
+                std::string why;
+                const auto file = trelvo::cli::parseRulesFile(change + checks, "house.toml", why);
+                ASSERT_TRUE(file) << why;
+                trelvo::MemorySource in(library);
+                std::string output;
+                trelvo::StringSink out(output);
+                std::vector<std::string> whileWriting, afterwards;
+                trelvo::UpdateRequest request{in, &out, file->rules};
+                if (someDecals)
+                    request.decalFilter = [](std::string_view name) { return name < "M"; };
+                request.onFinding = [&](const trelvo::Finding& f) { whileWriting.push_back(text(f)); };
+                const trelvo::UpdateResult run = trelvo::runUpdate(request);
+                ASSERT_EQ(run.outcome, trelvo::Outcome::Done) << run.detail;
+                trelvo::MemorySource written(output);
+                const trelvo::CheckResult check = trelvo::runCheck(
+                    {written, file->rules, [&](const trelvo::Finding& f) { afterwards.push_back(text(f)); },
+                     false});
+                EXPECT_EQ(whileWriting, afterwards) << change << someDecals;
+                EXPECT_EQ(run.checkErrors, check.errors);
+                EXPECT_EQ(run.checkWarnings, check.warnings);
+                findings += afterwards.size();
+            }
+        }
+    }
+    EXPECT_GT(findings, 1000u);
 }
 
 // Lines ended by LF or CR LF; fields split at spaces.
