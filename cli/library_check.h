@@ -48,7 +48,7 @@ public:
     bool writeTo(std::ostream& out, std::uint64_t errors, std::uint64_t warnings);
 
 private:
-    static constexpr std::size_t kInMemory = 256 << 10;
+    static constexpr std::size_t kInMemory = 64 << 10;
     std::string path_;  // the written file, as the findings name it
     std::string text_;
     std::FILE* spill_ = nullptr;
