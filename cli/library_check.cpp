@@ -11,6 +11,7 @@
 #include "engine/messages.h"
 #include "files/file_key.h"
 #include "files/file_streams.h"
+#include "files/scratch_file.h"
 
 namespace trelvo::cli {
 
@@ -104,26 +105,29 @@ void FindingSpool::add(const Finding& f) {
     if (text_.size() < kInMemory)
         return;
     if (!spill_)
-        spill_ = std::tmpfile();
+        spill_ = openScratchFile();
     if (!spill_ || std::fwrite(text_.data(), 1, text_.size(), spill_) != text_.size())
         failed_ = true;
     text_.clear();
 }
 
-bool FindingSpool::writeTo(std::ostream& out, std::uint64_t errors, std::uint64_t warnings) {
+FindingSpool::Told FindingSpool::writeTo(std::ostream& out, std::uint64_t errors,
+                                         std::uint64_t warnings) {
     if (failed_ || (spill_ && (std::fflush(spill_) != 0 || std::fseek(spill_, 0, SEEK_SET) != 0)))
-        return false;
+        return Told::Nothing;
     if (spill_) {
         std::string block(kFindingBlock, '\0');
         for (std::size_t got; (got = std::fread(block.data(), 1, block.size(), spill_)) > 0;)
             out.write(block.data(), static_cast<std::streamsize>(got));
+        if (std::ferror(spill_))
+            return Told::Part;
     }
     out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
     CheckResult r;
     r.errors = errors;
     r.warnings = warnings;
     out << checkSummary(path_, r) << '\n';
-    return true;
+    return Told::All;
 }
 
 CheckResult checkFile(const std::string& path, const RuleSet& rules, bool csv, std::ostream& out,

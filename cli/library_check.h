@@ -32,8 +32,7 @@ std::string checkSummary(const std::string& input, const CheckResult& r);
 
 // The findings of a run's written output, made while it is written and printed after the run's
 // own lines: kept in memory up to a bound and past it in a temporary file, which is gone when the
-// spool is. If no temporary file can be had, ok() is false and the output is checked again
-// instead.
+// spool is. If no temporary file can be had, the output is checked again instead.
 class FindingSpool {
 public:
     explicit FindingSpool(std::string path) : path_(std::move(path)) {}
@@ -42,10 +41,11 @@ public:
     FindingSpool& operator=(const FindingSpool&) = delete;
 
     void add(const Finding& f);
-    bool ok() const { return !failed_; }
-    // The findings, then "PATH: N error(s), M warning(s)"; false, with nothing written, when the
-    // temporary file cannot be read back.
-    bool writeTo(std::ostream& out, std::uint64_t errors, std::uint64_t warnings);
+    // The findings, then "PATH: N error(s), M warning(s)": all of them; nothing, when they were
+    // not all kept or the temporary file cannot be read from its start; or only a part, when
+    // reading it back failed on the way.
+    enum class Told { All, Nothing, Part };
+    Told writeTo(std::ostream& out, std::uint64_t errors, std::uint64_t warnings);
 
 private:
     static constexpr std::size_t kInMemory = 64 << 10;

@@ -168,8 +168,17 @@ int run(int argc, const char* const* argv) {
             !plan.rules->checks.empty()) {
             console.clearProgress();
             std::ostream& out = reportOnStdout ? std::cerr : std::cout;
-            if (result.findings && result.findings->writeTo(out, result.checkErrors, result.checkWarnings)) {
+            const auto told = result.findings ? result.findings->writeTo(out, result.checkErrors,
+                                                                         result.checkWarnings)
+                                              : FindingSpool::Told::Nothing;
+            if (told == FindingSpool::Told::All) {
                 worst = std::max(worst, result.checkErrors > 0 ? kCheckFailed : 0);
+            } else if (told == FindingSpool::Told::Part) {
+                out.flush();
+                std::cerr << "trelvo-cli: " << result.writtenTo
+                          << ": the findings could not all be read back from their temporary file;"
+                             " trelvo-cli --check tells them all\n";
+                worst = std::max(worst, static_cast<int>(trelvo::Outcome::FileReadError));
             } else {
                 // The findings could not be kept: the written output is read again for them.
                 const trelvo::CheckResult c = checkFile(result.writtenTo, *plan.rules, false, out, false);
