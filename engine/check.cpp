@@ -119,13 +119,11 @@ private:
         if (!checkOk_.empty() && !decalPatterns_)
             return;  // every check takes every decal
         checkOk_.assign(rules_.checks.size(), 0);
-        checkMask_ = 0;
         for (std::size_t i = 0; i < checkOk_.size(); ++i) {
             const Check& c = rules_.checks[i];
             checkOk_[i] = (c.kind == ItemKind::Piece ? c.piece.decals : c.label.decals).accepts(decal);
-            if (checkOk_[i] && i < 64)
-                checkMask_ |= std::uint64_t{1} << i;
         }
+        checkMask_ = maskOf(checkOk_);
     }
 
     // The item's key for the verdicts kept; empty when it has none (a text named by a glob,

@@ -411,28 +411,15 @@ private:
         if (selected_ && !decalPatterns_)
             return;  // every rule takes every decal
         selected_ = true;
-        pieceOk_.assign(rules_.pieces.size(), 0);
-        pieceMask_ = 0;
-        for (std::size_t i = 0; i < rules_.pieces.size(); ++i) {
-            pieceOk_[i] = rules_.pieces[i].decals.accepts(decalName);
-            if (pieceOk_[i] && i < 64)
-                pieceMask_ |= std::uint64_t{1} << i;
-        }
-        const auto select = [decalName](const std::vector<LabelRule>& rules, std::vector<char>& ok) {
+        const auto select = [decalName](const auto& rules, std::vector<char>& ok) {
             ok.assign(rules.size(), 0);
             for (std::size_t i = 0; i < rules.size(); ++i)
                 ok[i] = rules[i].decals.accepts(decalName);
+            return maskOf(ok);
         };
-        select(rules_.labels, labelOk_);
-        select(rules_.texts, textOk_);
-        const auto bits = [](const std::vector<char>& ok) {
-            std::uint64_t mask = 0;
-            for (std::size_t i = 0; i < ok.size() && i < 64; ++i)
-                mask |= std::uint64_t{ok[i] != 0} << i;
-            return mask;
-        };
-        labelMask_ = bits(labelOk_);
-        textMask_ = bits(textOk_);
+        pieceMask_ = select(rules_.pieces, pieceOk_);
+        labelMask_ = select(rules_.labels, labelOk_);
+        textMask_ = select(rules_.texts, textOk_);
     }
 
     void countDecal(bool& headerSeen) {

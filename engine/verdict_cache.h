@@ -13,6 +13,14 @@
 
 namespace trelvo {
 
+// Which of the first 64 rules take a decal, as bits: the part of a key that says so.
+inline std::uint64_t maskOf(const std::vector<char>& ok) {
+    std::uint64_t mask = 0;
+    for (std::size_t i = 0; i < ok.size() && i < 64; ++i)
+        mask |= std::uint64_t{ok[i] != 0} << i;
+    return mask;
+}
+
 // An item's key: a few bytes, a mask of the rules that take its decal, then its fields each with
 // its length. Fields longer than kMaxField make no key (the item is judged every time).
 class ItemKey {
