@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/decal_format.h"
+#include "engine/decal_reader.h"
 #include "engine/decimal.h"
 #include "engine/fields.h"
 
@@ -76,15 +76,6 @@ void BM_IsPieceHeaderLine(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * std::size(lines)));
 }
 BENCHMARK(BM_IsPieceHeaderLine);
-
-void BM_IsEligiblePiece(benchmark::State& state) {
-    trelvo::Fields fields;
-    trelvo::Str2Ary_All(kPieceLine, " ", 1, fields);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(trelvo::isEligiblePiece(fields));
-    }
-}
-BENCHMARK(BM_IsEligiblePiece);
 
 void BM_DecimalParse(benchmark::State& state) {
     const std::string_view widths[] = {"10", "0.254", "7.874", "10.000", "0.3048"};

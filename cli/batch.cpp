@@ -11,7 +11,7 @@
 #include "cli/in_place.h"
 #include "cli/rules_file.h"
 #include "engine/check.h"
-#include "engine/decal_format.h"
+#include "engine/decal_reader.h"
 #include "engine/messages.h"
 #include "engine/output_name.h"
 #include "engine/update.h"
@@ -297,7 +297,7 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
         };
     }
     if (plan.wantRows || replacing || html) {
-        request.onRewrite = [&](const PieceRewrite& p) {
+        request.onRewrite = [&](const Rewrite& p) {
             if (html)
                 html->noteRewrite(p);
             if (plan.wantRows && plan.rulesMode) {

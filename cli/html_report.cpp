@@ -7,6 +7,7 @@
 #include <numbers>
 #include <optional>
 
+#include "engine/fields.h"
 #include "engine/geometry.h"
 #include "files/channels.h"
 
@@ -127,7 +128,7 @@ HtmlReport::HtmlReport(std::ostream& out, const Plan& plan) : out_(out), plan_(p
          << "; small circles are terminals.</p>\n";
 }
 
-void HtmlReport::noteRewrite(const PieceRewrite& p) {
+void HtmlReport::noteRewrite(const trelvo::Rewrite& p) {
     if (p.decal_name != lastDecalName_ || decalsNoted_ == 0) {
         lastDecalName_.assign(p.decal_name);
         ++decalsNoted_;
@@ -273,13 +274,13 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
 
         // The two sides of every piece.
         std::vector<Drawn> before, afterSide;
-        std::map<std::uint64_t, const Rewrite*> byLine;
+        std::map<std::uint64_t, const Mark*> byLine;
         for (std::size_t k = first; k < next; ++k)
             byLine[rewrites_[k].line] = &rewrites_[k];
         double maxWidth = 0;
         // The side the file does not show takes the values of the rewrite: the old ones after
         // an in-place run, else the new ones.
-        const auto otherSide = [&](auto& before, auto& after, const Rewrite& rw) {
+        const auto otherSide = [&](auto& before, auto& after, const Mark& rw) {
             auto& other = fileIsAfter ? before : after;
             other.layer = fileIsAfter ? rw.oldLayer : rw.newLayer;
             other.width =
@@ -309,7 +310,7 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             DrawnText b{&t, t.height, t.width, t.layer, it != byLine.end()};
             DrawnText a = b;
             if (it != byLine.end()) {
-                const Rewrite& rw = *it->second;
+                const Mark& rw = *it->second;
                 DrawnText* other = otherSide(b, a, rw);
                 other->height =
                     ReadGeometryNumber(fileIsAfter ? rw.oldHeight : rw.newHeight).value_or(t.height);
@@ -421,7 +422,7 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
         ++lineNumber;
         if (afterBlank) {
             Str2Ary_All(line, " ", 1, fields);
-            if (isDecalHeader(fields) && !startDecal(lineNumber))
+            if (fields.count() == kDecalHeaderFields && !startDecal(lineNumber))
                 break;
             afterBlank = false;
         }
@@ -431,7 +432,7 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
         // held as the last line of the decal before.
         std::string_view previous;
         if (line.starts_with("TIMESTAMP") && lineNumber > 2 && heldFrom + 1 != lineNumber &&
-            files.PreviousLine(in, previous) && isDecalHeader(Str2Ary_All(previous, " ", 1))) {
+            files.PreviousLine(in, previous) && Str2Ary_All(previous, " ", 1).count() == kDecalHeaderFields) {
             std::string header(previous);
             if (heldLines > 0) {
                 --heldLines;

@@ -24,14 +24,14 @@ public:
     HtmlReport(std::ostream& out, const Plan& plan);
 
     // For the INPUT being run: one rewritten piece line (from the pass's hook).
-    void noteRewrite(const PieceRewrite& rewrite);
+    void noteRewrite(const trelvo::Rewrite& rewrite);
     // After the INPUT's run: its outcome, and the drawings of the decals it updated.
     void endInput(const Job& job, const FileResult& result);
     // Closes the page.
     void finish();
 
 private:
-    struct Rewrite {
+    struct Mark {
         std::uint64_t line;
         std::string oldLayer, newLayer, oldWidth, newWidth, oldHeight, newHeight;
     };
@@ -39,7 +39,7 @@ private:
 
     std::ostream& out_;
     const Plan& plan_;
-    std::vector<Rewrite> rewrites_;  // of the INPUT being run, for decals that will be drawn
+    std::vector<Mark> rewrites_;  // of the INPUT being run, for decals that will be drawn
     std::string lastDecalName_;
     std::size_t decalsNoted_ = 0;  // decals the rewrites of this INPUT fall in (by name runs)
     std::size_t drawn_ = 0;        // on the whole page

@@ -2,8 +2,7 @@
 
 #include <string_view>
 
-#include "engine/decal_format.h"
-#include "engine/decal_layout.h"
+#include "engine/decal_reader.h"
 #include "engine/fields.h"
 #include "files/channels.h"
 #include "files/replace.h"

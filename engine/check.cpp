@@ -3,11 +3,8 @@
 #include <optional>
 #include <vector>
 
-#include "engine/decal_format.h"
-#include "engine/decal_layout.h"
 #include "engine/decimal.h"
 #include "engine/fields.h"
-#include "engine/glob.h"
 #include "engine/verdict_cache.h"
 
 namespace trelvo {
@@ -24,30 +21,6 @@ const char* kindName(ItemKind kind) {
 }
 
 namespace {
-
-// An item as the checks see it: its kind, name and the texts of its fields.
-struct Item {
-    ItemKind kind;
-    std::string_view keyword, name, layer, width, height, style;
-};
-
-// An item's width and height read once for every check.
-struct Values {
-    ReadWidth width, height;
-};
-
-bool pieceMatches(const PieceRule& r, const Item& it, const Values& v) {
-    return (!r.style || sameText(it.style, *r.style)) && (!r.layer || sameText(it.layer, *r.layer)) &&
-           (r.keywords == kAnyKeyword || (pieceKeywordOf(it.keyword) & r.keywords) != 0) &&
-           widthPasses(r.width, v.width);
-}
-
-bool labelMatches(const LabelRule& r, const Item& it, const Values& v) {
-    const bool nameOk = !r.name || (it.kind == ItemKind::Label ? it.name == *r.name
-                                                               : globMatch(*r.name, it.name));
-    return nameOk && (!r.layer || sameText(it.layer, *r.layer)) && widthPasses(r.height, v.height) &&
-           widthPasses(r.width, v.width);
-}
 
 std::string unitName(Unit u) {
     return u == Unit::Millimetres ? "mm" : "mil";
@@ -78,28 +51,28 @@ public:
         selectChecks(&decal_);
     }
 
-    void line(std::string_view line, std::uint64_t n, DecalLayout::Line kind) {
+    void line(std::string_view line, std::uint64_t n, Place place) {
         if (rules_.checks.empty())
             return;
-        if (kind == DecalLayout::Line::Label || kind == DecalLayout::Line::Text) {
+        if (place == Place::Label || place == Place::Text) {
             held_.assign(line);
             heldLine_ = n;
             return;
         }
-        if (kind == DecalLayout::Line::LabelName || kind == DecalLayout::Line::TextString) {
-            const bool label = kind == DecalLayout::Line::LabelName;
+        if (place == Place::LabelName || place == Place::TextString) {
+            const bool label = place == Place::LabelName;
             std::string_view f[kLabelLayerField + 1];
             SplitAtSpaces(held_, f + 1, kLabelLayerField);
-            Item it{label ? ItemKind::Label : ItemKind::Text, {}, label ? trimSpaces(line) : line,
-                    f[label ? kLabelLayerField : kTextLayerField],
-                    f[label ? kLabelWidthField : kTextWidthField],
-                    f[label ? kLabelHeightField : kTextHeightField], {}};
+            const Item it{label ? ItemKind::Label : ItemKind::Text, {}, label ? trimSpaces(line) : line,
+                          f[label ? kLabelLayerField : kTextLayerField], {},
+                          {f[label ? kLabelWidthField : kTextWidthField], unit_},
+                          {f[label ? kLabelHeightField : kTextHeightField], unit_}};
             apply(it, heldLine_);
             return;
         }
         std::string_view p[kPieceFields + 1];
-        if (isPieceHeaderLine(line) && SplitAtSpaces(line, p + 1, kPieceFields) == kPieceFields)
-            apply(Item{ItemKind::Piece, p[1], p[1], p[4], p[3], {}, p[5]}, n);
+        if (place == Place::Piece && SplitAtSpaces(line, p + 1, kPieceFields) == kPieceFields)
+            apply(Item{ItemKind::Piece, p[1], p[1], p[4], p[5], {p[3], unit_}, {{}, unit_}}, n);
     }
 
     void report(std::uint64_t line, ItemKind kind, std::string_view check, bool error,
@@ -132,7 +105,7 @@ private:
         if (rules_.checks.size() > 64 || (it.kind == ItemKind::Text && textsNamed_))
             return {};
         key_.start(static_cast<char>(it.kind), static_cast<char>(unit_), checkMask_);
-        for (const std::string_view field : {it.keyword, it.layer, it.width, it.height, it.style})
+        for (const std::string_view field : {it.keyword, it.layer, it.width.text(), it.height.text(), it.style})
             key_.add(field);
         key_.add(it.kind == ItemKind::Label && labelsNamed_ ? it.name : std::string_view());
         return key_.view();
@@ -160,15 +133,11 @@ private:
 
     void judge(const Item& it, std::vector<Hit>& hits) const {
         hits.clear();
-        const Values v{{Decimal::parse(it.width), unit_},
-                       {it.kind != ItemKind::Piece ? Decimal::parse(it.height) : std::nullopt, unit_}};
         for (std::size_t i = 0; i < rules_.checks.size(); ++i) {
             const Check& c = rules_.checks[i];
             if (c.kind != it.kind || !checkOk_[i])
                 continue;
-            const bool matches = it.kind == ItemKind::Piece ? pieceMatches(c.piece, it, v)
-                                                            : labelMatches(c.label, it, v);
-            if (!matches)
+            if (!(it.kind == ItemKind::Piece ? matches(c.piece, it) : matches(c.label, it)))
                 continue;
             if (c.forbid) {
                 hits.push_back({i, {}, true});
@@ -180,10 +149,10 @@ private:
             };
             if (!c.allowedLayers.empty() && !contains(c.allowedLayers, it.layer))
                 (found += "layer ") += it.layer;
-            else if (!c.allowedWidths.empty() && !passesAny(c.allowedWidths, v.width))
-                valueIn("width ", it.width);
-            else if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, v.height))
-                valueIn("height ", it.height);
+            else if (!c.allowedWidths.empty() && !passesAny(c.allowedWidths, it.width))
+                valueIn("width ", it.width.text());
+            else if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, it.height))
+                valueIn("height ", it.height.text());
             if (!found.empty())
                 hits.push_back({i, std::move(found), false});
         }
@@ -223,10 +192,10 @@ private:
             s += it.keyword;
         else
             ((s += kindName(it.kind)) += ' ') += it.name;
-        s += " on layer " + std::string(it.layer) + ", width " + std::string(it.width) + " (" +
-             unitName(unit_) + ")";
+        s += " on layer " + std::string(it.layer) + ", width " + std::string(it.width.text()) +
+             " (" + unitName(unit_) + ")";
         if (it.kind != ItemKind::Piece)
-            s += ", height " + std::string(it.height);
+            s += ", height " + std::string(it.height.text());
     }
 
     const RuleSet& rules_;
@@ -251,8 +220,8 @@ ItemChecks::ItemChecks(const RuleSet& rules, std::function<void(const Finding&)>
     : impl_(std::make_unique<Impl>(rules, std::move(onFinding))) {}
 ItemChecks::~ItemChecks() = default;
 void ItemChecks::enterDecal(std::string_view name, Unit unit) { impl_->enterDecal(name, unit); }
-void ItemChecks::line(std::string_view line, std::uint64_t n, DecalLayout::Line kind) {
-    impl_->line(line, n, kind);
+void ItemChecks::line(std::string_view line, std::uint64_t n, Place place) {
+    impl_->line(line, n, place);
 }
 void ItemChecks::report(std::uint64_t line, ItemKind kind, std::string_view check, bool error,
                         std::string_view found, std::string_view allowed) {
@@ -271,112 +240,42 @@ public:
 
     CheckResult run() {
         std::string_view line;
-        if (!reader_.readLine(line)) {
-            fail(Outcome::WriteError,  // as a run ends on an empty or unreadable library
-                 reader_.failed() ? reader_.failure() : "the file is empty");
-            return result_;
-        }
-        if (!isSignatureLine(line)) {
-            fail(Outcome::FormatError,
-                 line.starts_with("\xEF\xBB\xBF") ? "the file starts with a UTF-8 byte order mark"
-                                                  : "the first line does not begin with " +
-                                                        std::string(kSignature));
-            return result_;
-        }
-        std::uint64_t n = 1;  // the number of the line in hand
-        bool afterBlank = false;
-        std::uint64_t headerLine = 0;
-        std::string_view f[kDecalHeaderFields + 1];
-        // Outside a decal's counted lines only piece header lines, empty lines and TIMESTAMP
-        // lines are looked at; the rest go by in bulk, as in the survey.
-        const LineStops& stop = kPassStops;
-        const LineReader::KeepLine keep{
-            [](void*, std::string_view l) { return l[0] == 'T' && !l.starts_with("TIMESTAMP"); },
-            nullptr};
-        for (;;) {
-            const bool counted = layout_ && !layout_->broken();
-            const auto next = reader_.copyToNextLine(nullptr, afterBlank || counted ? nullptr : &stop,
-                                                     line, n, keep);
-            if (next != LineReader::Next::Line)
-                break;
-            bool entered = false;
-            if (afterBlank && SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields) {
-                if (!enter(f, n))
-                    return withCounts();
-                headerLine = n;
-                entered = true;
-            } else if (line.starts_with("TIMESTAMP") && n > 2 && headerLine + 1 != n) {
-                std::string_view previous;
-                if (reader_.previousLine(previous) &&
-                    SplitAtSpaces(previous, f + 1, kDecalHeaderFields) == kDecalHeaderFields) {
-                    if (!enter(f, n - 1))
-                        return withCounts();
-                    headerLine = n - 1;
-                }
+        auto step = reader_.start(line);
+        while (step == DecalReader::Step::Line) {
+            const std::uint64_t n = reader_.lineNumber();
+            if (reader_.entered()) {
+                endDecal(reader_.decal().header);
+                items_.enterDecal(reader_.decal().name, reader_.decal().unit);
+                if (reader_.layout().broken())
+                    structure(reader_.decal().header, reader_.layout().why());
             }
-            if (!entered)
-                look(line, n);
-            afterBlank = line.empty();
-            // A piece's corners and the terminal lines are not looked at: passed over by their
-            // counts.
-            if (layout_ && !layout_->broken() && layout_->cornersLeft() > 0) {
-                const auto passed = reader_.copyLines(static_cast<std::uint64_t>(layout_->cornersLeft()), DecalLayout::kCornerInitials);
-                layout_->skipCorners(static_cast<long>(passed));
-                n += passed;
-            } else if (layout_ && !layout_->broken() && layout_->terminalsLeft() > 0) {
-                static constexpr LineStops kTimestamp = LineStops::prefixes({"TI"});
-                const auto passed =
-                    reader_.copyLines(static_cast<std::uint64_t>(layout_->terminalsLeft()),
-                                      DecalLayout::kTerminalInitials, nullptr, nullptr, &kTimestamp);
-                layout_->skipTerminals(static_cast<long>(passed));
-                n += passed;
-            }
+            if (reader_.broke())
+                structure(n, reader_.layout().why());
+            if (reader_.place() != Place::Header)
+                items_.line(line, n, reader_.place());
+            step = reader_.next(DecalReader::Sight::Items, {}, line);
         }
-        if (reader_.failed()) {
-            fail(Outcome::WriteError, reader_.failure());
-            return withCounts();
+        if (step == DecalReader::Step::End) {
+            endDecal(reader_.lineNumber());
+        } else {
+            // An empty or unreadable library fails as a run of it does.
+            result_.outcome = step == DecalReader::Step::FormatError ? Outcome::FormatError
+                                                                     : Outcome::WriteError;
+            result_.detail = step == DecalReader::Step::Failed && reader_.readFailed()
+                                 ? reader_.readFailure()
+                                 : reader_.detail();
         }
-        endDecal(n);
-        return withCounts();
-    }
-
-private:
-    CheckResult& withCounts() {
+        result_.decalHeaders = reader_.decals();
         result_.errors = items_.errors();
         result_.warnings = items_.warnings();
         return result_;
     }
 
-    void fail(Outcome o, std::string why) {
-        result_.outcome = o;
-        result_.detail = std::move(why);
-    }
-
-    bool enter(const std::string_view* f, std::uint64_t at) {
-        const auto unit = unitFromLetter(f[2]);
-        if (!unit) {
-            fail(Outcome::FormatError, "line " + std::to_string(at) + ": the unit letter '" +
-                                           std::string(f[2]) + "' of decal '" + std::string(f[1]) +
-                                           "' is neither M nor I");
-            return false;
-        }
-        endDecal(at);
-        ++result_.decalHeaders;
-        items_.enterDecal(f[1], *unit);
-        layout_.emplace(f);
-        if (layout_->broken())
-            structure(at, layout_->why());
-        return true;
-    }
-
+private:
+    // The decal left (at the next header, or the end) is told if it did not meet its counts.
     void endDecal(std::uint64_t at) {
-        if (layout_ && !layout_->broken() && !layout_->pastTexts())
-            structure(at, "its lines end before its header's counts do");
-        else if (layout_ && !layout_->broken() && layout_->counts().terminals > 0)
-            layout_->next("");  // the terminals are counted when the next line is no terminal
-        if (layout_ && layout_->broken() && !reported_)
-            structure(at, layout_->why());
-        layout_.reset();
+        if (reader_.ended().broken())
+            structure(at, reader_.ended().why());
         reported_ = false;
     }
 
@@ -387,23 +286,10 @@ private:
         items_.report(at, ItemKind::Piece, "structure", true, why, {});
     }
 
-    void look(std::string_view line, std::uint64_t n) {
-        DecalLayout::Line kind = DecalLayout::Line::Rest;
-        if (layout_ && !layout_->broken()) {
-            kind = layout_->next(line);
-            if (kind == DecalLayout::Line::Broken)
-                structure(n, layout_->why());
-            if (kind == DecalLayout::Line::Rest)
-                layout_.reset();
-        }
-        items_.line(line, n, kind);
-    }
-
     const CheckRequest& request_;
     PassEnds ends_;
-    LineReader reader_;
+    DecalReader reader_;
     CheckResult result_;
-    std::optional<DecalLayout> layout_;
     bool reported_ = false;  // the current decal's structure fault is reported
     ItemChecks items_;
 };

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/decal_layout.h"
+#include "engine/decal_reader.h"
 #include "engine/report.h"
 #include "engine/rules.h"
 #include "files/line_io.h"
@@ -62,8 +62,8 @@ public:
 
     // A decal header: the checks whose decal patterns take it apply to the lines that follow.
     void enterDecal(std::string_view name, Unit unit);
-    // Line n, of the kind its decal's layout gives it (Rest outside a decal's counted lines).
-    void line(std::string_view line, std::uint64_t n, DecalLayout::Line kind);
+    // Line n, at its place in the library.
+    void line(std::string_view line, std::uint64_t n, Place place);
     void report(std::uint64_t line, ItemKind kind, std::string_view check, bool error,
                 std::string_view found, std::string_view allowed);
     std::uint64_t errors() const;

@@ -89,10 +89,10 @@ DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std:
         return d;
     Fields f;
     Str2Ary_All(lines[first], " ", 1, f);
-    if (!isDecalHeader(f))
+    if (f.count() != kDecalHeaderFields)
         return d;
     d.name = f[1];
-    d.unit = unitFromLetter(f[2]).value_or(Unit::Mils);
+    d.unit = f[2] == "M" ? Unit::Millimetres : Unit::Mils;
     const long long attrs = count(f[5]).value_or(0), labels = count(f[6]).value_or(0);
     const long long pieces = count(f[7]).value_or(0), texts = count(f[8]).value_or(0);
     const long long terminals = count(f[9]).value_or(0), stacks = count(f[10]).value_or(0);

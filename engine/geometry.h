@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/decal_format.h"
+#include "engine/decal_reader.h"
 
 namespace trelvo {
 

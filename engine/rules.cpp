@@ -65,12 +65,42 @@ bool widthPasses(const WidthTest& test, const std::optional<Decimal>& v, Unit de
     }
 }
 
+const std::optional<Decimal>& ReadWidth::number() const {
+    if (!read_) {
+        value_ = Decimal::parse(text_);
+        read_ = true;
+    }
+    return value_;
+}
+
+const Decimal& ReadWidth::mm() const {
+    if (!mm_)
+        mm_ = exactMm(*number(), unit_);
+    return *mm_;
+}
+
 bool widthPasses(const WidthTest& test, const ReadWidth& w) {
-    if (test.kind != WidthTest::Kind::Range || !w.value)
-        return widthPasses(test, w.value, w.unit);
-    if (!w.mm)
-        w.mm = exactMm(*w.value, w.unit);
-    return test.lowMm <= *w.mm && *w.mm <= test.highMm;
+    if (test.kind == WidthTest::Kind::Any)
+        return true;
+    if (test.kind != WidthTest::Kind::Range || !w.number())
+        return widthPasses(test, w.number(), w.unit());
+    return test.lowMm <= w.mm() && w.mm() <= test.highMm;
+}
+
+bool matchesExceptWidth(const PieceRule& r, const Item& it) {
+    return (!r.style || sameText(it.style, *r.style)) && (!r.layer || sameText(it.layer, *r.layer)) &&
+           (r.keywords == kAnyKeyword || (pieceKeywordOf(it.keyword) & r.keywords) != 0);
+}
+
+bool matches(const PieceRule& r, const Item& it) {
+    return matchesExceptWidth(r, it) && widthPasses(r.width, it.width);
+}
+
+bool matches(const LabelRule& r, const Item& it) {
+    const bool nameOk = !r.name || (it.kind == ItemKind::Label ? it.name == *r.name
+                                                               : globMatch(*r.name, it.name));
+    return nameOk && (!r.layer || sameText(it.layer, *r.layer)) && widthPasses(r.height, it.height) &&
+           widthPasses(r.width, it.width);
 }
 
 WidthTest equalTest(const Width& value) {

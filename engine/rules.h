@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/decal_format.h"
+#include "engine/decal_reader.h"
 #include "engine/decimal.h"
 
 namespace trelvo {
@@ -46,12 +46,21 @@ bool widthPasses(const WidthTest& test, std::string_view field, Unit decalUnit);
 // The same for a field already read (nothing: it is no number).
 bool widthPasses(const WidthTest& test, const std::optional<Decimal>& value, Unit decalUnit);
 
-// A field read once for many tests: its number (nothing: it is no number) in a decal of that
-// unit, and its exact value in millimetres, made when a range first asks for it.
-struct ReadWidth {
-    std::optional<Decimal> value;
-    Unit unit = Unit::Mils;
-    mutable std::optional<Decimal> mm = {};
+// A field read once for many tests, when a test first asks: its number (nothing: it is no
+// number) in a decal of that unit, and its exact value in millimetres.
+class ReadWidth {
+public:
+    ReadWidth(std::string_view text, Unit unit) : text_(text), unit_(unit) {}
+    std::string_view text() const { return text_; }
+    Unit unit() const { return unit_; }
+    const std::optional<Decimal>& number() const;
+    const Decimal& mm() const;  // only for a number
+
+private:
+    std::string_view text_;
+    Unit unit_;
+    mutable bool read_ = false;
+    mutable std::optional<Decimal> value_, mm_;
 };
 bool widthPasses(const WidthTest& test, const ReadWidth& width);
 
@@ -90,6 +99,20 @@ struct LabelRule {
 };
 
 enum class ItemKind { Piece, Label, Text };
+
+// An outline piece, label or text as rules and checks see it: the texts of its fields, its width
+// and height read when first asked for, in the unit of its decal.
+struct Item {
+    ItemKind kind = ItemKind::Piece;
+    std::string_view keyword, name, layer, style;  // a piece's keyword and style; an item's name
+    ReadWidth width, height;
+};
+
+// Whether a rule (or a check's match keys) takes an item. One matcher for what is changed and
+// what is checked.
+bool matchesExceptWidth(const PieceRule& rule, const Item& piece);
+bool matches(const PieceRule& rule, const Item& piece);
+bool matches(const LabelRule& rule, const Item& item);
 
 // What every item a check matches must have; forbid: every match is a finding.
 struct Check {

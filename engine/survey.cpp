@@ -4,7 +4,7 @@
 #include <optional>
 #include <tuple>
 
-#include "engine/decal_layout.h"
+#include "engine/decal_reader.h"
 
 #include <algorithm>
 #include <charconv>
@@ -129,49 +129,27 @@ private:
 Survey runSurvey(const SurveyRequest& request) {
     Survey s;
     PassEnds ends(request.input, nullptr, request.threads, request.readBlock, 0, request.ring);
-    LineReader reader(ends.input(), request.readBlock);
+    DecalReader reader(ends.input(), request.readBlock);
     auto end = [&](Outcome o) {
         s.outcome = o;
         return s;
     };
 
     std::string_view line;
-    if (!reader.readLine(line)) {
-        // A run fails the same way on a file without lines.
-        s.detail = reader.failed() ? reader.failure() : "the file is empty";
-        return end(Outcome::WriteError);
-    }
-    if (!isSignatureLine(line)) {
-        s.detail = line.starts_with("\xEF\xBB\xBF")
-                       ? "the file starts with a UTF-8 byte order mark"
-                       : "the first line does not begin with " + std::string(kSignature);
-        return end(Outcome::FormatError);
-    }
-
-    std::uint64_t lineNumber = 1;
+    auto step = reader.start(line);
     std::uint64_t decal = 0;         // ordinal of the current decal, 0 before the first
-    std::uint64_t headerLine = 0;    // line of the last recognised header
     std::uint64_t lastCountedEligible = 0;
-    bool afterBlank = false;
     Unit decalUnit = Unit::Mils;
-    // Fields 1 to 11 of the line being looked at (f[1] is field 1), as views into it.
-    std::string_view f[kDecalHeaderFields + 1];
+    // Fields 1 to 5 of a piece line (f[1] is field 1), as views into it.
+    std::string_view f[kPieceFields + 1];
     Fields fields;  // the whole split, for counting the fields of a long piece line
     std::string longKey;
     TallyIndex tallies;                                  // by the fields as read
     std::unordered_map<std::string, std::size_t> rowOf;  // by the fields as grouped
     std::vector<std::uint64_t> lastDecalOfRow;  // ordinal of the last decal counted for a row
 
-    // A header that no empty line precedes shows by the TIMESTAMP line after it. The lines
-    // beginning with T are looked at for it, and let go with the bulk skip when they are none.
-    const LineStops& stop = kPassStops;
-    const LineReader::KeepLine keep{
-        [](void*, std::string_view l) { return l[0] == 'T' && !l.starts_with("TIMESTAMP"); },
-        nullptr};
     // The labels and texts of the current decal, found through its counts; they are tallied
     // when its lines have been seen to follow them.
-    std::optional<DecalLayout> layout;
-    std::uint64_t layoutFrom = 0;
     std::vector<std::size_t> held;   // the rows of the decal's labels and texts, one each
     // Rows by the fields as read, so that a style met before is found without reading its
     // numbers again; only a new one is grouped by the numbers' shortest forms.
@@ -186,10 +164,11 @@ Survey runSurvey(const SurveyRequest& request) {
         const auto d = Decimal::parse(v);
         return d ? d->toString() : std::string(v);
     };
-    const auto endLayout = [&] {
-        if (!layout)
+    // The decal left: its labels and texts are tallied if its lines followed its counts.
+    const auto endDecal = [&](const DecalLayout& layout) {
+        if (decal == 0)
             return;
-        if (layout->broken() || !layout->pastTexts()) {
+        if (!layout.pastTexts()) {
             ++s.decalsOffCount;
         } else {
             for (const std::size_t r : held) {
@@ -202,15 +181,12 @@ Survey runSurvey(const SurveyRequest& request) {
             }
         }
         held.clear();
-        layout.reset();
     };
-    const auto lookAtItem = [&](std::string_view l) {
-        const auto kind = layout->next(l);
-        using Line = DecalLayout::Line;
-        if (kind == Line::Label || kind == Line::Text) {
+    const auto lookAtItem = [&](std::string_view l, Place kind) {
+        if (kind == Place::Label || kind == Place::Text) {
             heldItem.assign(l);
-        } else if (kind == Line::LabelName || kind == Line::TextString) {
-            const bool label = kind == Line::LabelName;
+        } else if (kind == Place::LabelName || kind == Place::TextString) {
+            const bool label = kind == Place::LabelName;
             std::string_view g[kLabelLayerField + 1];
             SplitAtSpaces(heldItem, g + 1, kLabelLayerField);
             const std::string_view name = label ? trimSpaces(l) : std::string_view();
@@ -239,66 +215,21 @@ Survey runSurvey(const SurveyRequest& request) {
                 found = itemRowOfRaw.emplace(rawKey, g2->second).first;
             }
             held.push_back(found->second);
-        } else if (kind == Line::Terminal || kind == Line::Rest || kind == Line::Broken) {
-            endLayout();
         }
     };
-    // A decal header: fields 1 to 11 in f.
-    const auto enterDecal = [&](std::uint64_t at) {
-        const auto unit = unitFromLetter(f[2]);
-        if (!unit) {
-            s.errorLine = at;
-            s.detail = "line " + std::to_string(at) + ": the unit letter '" + std::string(f[2]) +
-                       "' of decal '" + std::string(f[1]) + "' is neither M nor I";
-            return false;
+    for (; step == DecalReader::Step::Line; step = reader.next(DecalReader::Sight::Items, {}, line)) {
+        if (reader.entered()) {
+            endDecal(reader.ended());
+            decalUnit = reader.decal().unit;
+            ++decal;
+            ++s.decals;
+            ++(decalUnit == Unit::Millimetres ? s.decalsMm : s.decalsMils);
         }
-        decalUnit = *unit;
-        endLayout();
-        layout.emplace(f);
-        layoutFrom = at + 1;
-        ++decal;
-        ++s.decals;
-        ++(decalUnit == Unit::Millimetres ? s.decalsMm : s.decalsMils);
-        headerLine = at;
-        return true;
-    };
-    for (;;) {
-        const bool holding = layout.has_value();
-        const auto next = reader.copyToNextLine(nullptr, afterBlank || holding ? nullptr : &stop,
-                                                line, lineNumber, keep);
-        if (next == LineReader::Next::End)
-            break;
-        if (next == LineReader::Next::Failed) {
-            s.detail = reader.failure();
-            return end(Outcome::WriteError);
-        }
-
-        if (afterBlank) {
-            if (SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields &&
-                !enterDecal(lineNumber))
-                return end(Outcome::FormatError);
-            afterBlank = false;
-        }
-        if (line.empty())
-            afterBlank = true;
-        if (line.starts_with("TIMESTAMP") && lineNumber > 2 && headerLine + 1 != lineNumber) {
-            std::string_view previous;
-            if (reader.previousLine(previous) &&
-                SplitAtSpaces(previous, f + 1, kDecalHeaderFields) == kDecalHeaderFields &&
-                !enterDecal(lineNumber - 1))
-                return end(Outcome::FormatError);
-        }
-        if (layout && lineNumber >= layoutFrom) {
-            lookAtItem(line);
-            // A piece's corners are not looked at: passed over by their count.
-            if (layout && layout->cornersLeft() > 0) {
-                const auto passed = reader.copyLines(static_cast<std::uint64_t>(layout->cornersLeft()), DecalLayout::kCornerInitials);
-                layout->skipCorners(static_cast<long>(passed));
-                lineNumber += passed;
-            }
-        }
-        if (!isPieceHeaderLine(line))
+        const Place place = reader.place();
+        if (place != Place::Piece) {
+            lookAtItem(line, place);
             continue;
+        }
 
         // The first five fields as views; the exact count of a longer line (rare) from the
         // full split.
@@ -397,8 +328,14 @@ Survey runSurvey(const SurveyRequest& request) {
             ++s.rows[r].decals;
         }
     }
-    endLayout();
-    s.lines = lineNumber;
+    if (step != DecalReader::Step::End) {
+        s.errorLine = reader.errorLine();
+        s.detail = step == DecalReader::Step::Failed && reader.readFailed() ? reader.readFailure()
+                                                                            : reader.detail();
+        return end(step == DecalReader::Step::FormatError ? Outcome::FormatError : Outcome::WriteError);
+    }
+    endDecal(reader.ended());
+    s.lines = reader.lineNumber();
     std::sort(s.rows.begin(), s.rows.end(), rowLess);
     // Styles met only in decals whose lines were off are no rows.
     std::erase_if(s.itemRows, [](const ItemStyleRow& r) { return r.count == 0; });

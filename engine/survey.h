@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/decal_format.h"
+#include "engine/decal_reader.h"
 #include "engine/report.h"
 #include "engine/rules.h"
 #include "files/line_io.h"

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "engine/decal_layout.h"
+#include "engine/decal_reader.h"
 #include "engine/decimal.h"
 #include "engine/fields.h"
 #include "engine/glob.h"
@@ -23,12 +23,9 @@ struct PassFailure {
     std::string why;
 };
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-// A rule as the pass applies it: its width test and the width it sets, in both decal units.
+// A rule as the pass applies it: the width it sets, in both decal units.
 struct PreparedRule {
     const PieceRule* rule;
-    Decimal compare[2];        // Equal: the value in a decal of each unit
     std::string written[2];    // the width written into a decal of each unit
 };
 
@@ -57,10 +54,11 @@ public:
         if (writer_ && request.onFinding && !rules_.checks.empty())
             checks_.emplace(rules_, request.onFinding);
         for (const PieceRule& r : rules_.pieces) {
-            PreparedRule p{&r, {}, {}};
+            PreparedRule p{&r, {}};
+            // A width that cannot be had in the other unit could never be compared there.
+            if (r.width.kind == WidthTest::Kind::Equal && !r.width.inOtherUnit)
+                throw PassFailure{"the width '" + r.width.value.text + "' has too many digits"};
             for (Unit u : {Unit::Mils, Unit::Millimetres}) {
-                if (r.width.kind == WidthTest::Kind::Equal)
-                    p.compare[unitIndex(u)] = inUnit(r.width.value, u);
                 if (r.setWidth) {
                     p.written[unitIndex(u)] = r.setWidth->unit == u
                                                   ? r.setWidth->text
@@ -112,136 +110,91 @@ private:
 
     // A failed step from line to line: the input could not be read, or the output written.
     [[noreturn]] void streamFailure() {
-        if (reader_.failed()) {
+        if (reader_.readFailed()) {
             // Writes handed on before the read failed come first on one thread: a writer behind
             // is waited for, so that its failure, if any, is the one told.
             if (writer_ && !ends_.output()->finish())
                 throw PassFailure{writer_->failure()};
-            throw PassFailure{reader_.failure()};
+            throw PassFailure{reader_.readFailure()};
         }
         throw PassFailure{writer_->failure()};
     }
 
     void copy() {
         std::string_view line;
-        if (!reader_.readLine(line)) {
-            if (!reader_.failed())
-                throw PassFailure{"the file is empty"};  // no line at all
-            streamFailure();
-        }
-        if (!isSignatureLine(line)) {
-            return fail(Outcome::FormatError,
-                        line.starts_with(kByteOrderMark)
-                            ? "the file starts with a UTF-8 byte order mark"
-                            : "the first line does not begin with " + std::string(kSignature));
+        auto step = reader_.start(line);
+        if (step == DecalReader::Step::FormatError)
+            return fail(Outcome::FormatError, reader_.detail());
+        if (step == DecalReader::Step::Failed) {
+            if (reader_.readFailed())
+                streamFailure();
+            throw PassFailure{reader_.detail()};  // no line at all
         }
         write(line);
 
-        std::uint64_t lineNumber = 1;
-        std::uint64_t headerLine = 0;  // the last recognised decal header
-        Unit decalUnit = Unit::Mils;
-        bool afterBlank = false;
         bool headerSeen = false;
         bool inSelectedDecal = !request_.decalFilter;
-        std::string decalName;
-        // Fields 1 to 11 of the line being looked at (f[1] is field 1), as views into it.
-        std::string_view f[kDecalHeaderFields + 1];
+        // Fields 1 to 5 of the piece line being looked at (f[1] is field 1), as views into it.
+        std::string_view f[kPieceFields + 1];
         std::string rebuilt;
 
-        // A decal header: fields 1 to 11 in f. Nothing when its unit letter is not M or I.
-        const auto enterDecal = [&](std::uint64_t at) {
-            const auto unit = unitFromLetter(f[2]);
-            if (!unit)
-                return false;
-            finishDecal(headerSeen);
-            decalUnit = *unit;
-            heldUnit_ = *unit;
-            headerSeen = true;
-            headerLine = at;
-            ++result_.decalHeaders;
-            if (request_.decalFilter || request_.onRewrite)
-                decalName.assign(f[1]);
-            if (request_.decalFilter)
-                inSelectedDecal = request_.decalFilter(decalName);
-            if (checks_)
-                checks_->enterDecal(f[1], *unit);
-            // The decal's lines are followed through its counts where labels and texts may
-            // change (and held until they are seen to follow them), or are checked.
-            holding_ = itemRules_ && inSelectedDecal;
-            if (holding_ || checks_) {
-                layout_.emplace(f);
-                layoutFrom_ = at + 1;
-                if (holding_)
-                    heldDecal_.assign(f[1]);
-            }
-            const std::string name(f[1]);
-            selectRules(&name);
-            return true;
-        };
-        const auto badUnit = [&](std::uint64_t at) {
-            fail(Outcome::FormatError, "line " + std::to_string(at) + ": the unit letter '" +
-                                           std::string(f[2]) + "' of decal '" + std::string(f[1]) +
-                                           "' is neither M nor I");
-        };
-
-        // Runs of lines that no rule below looks at (not after an empty line, not empty, not
-        // beginning like a piece keyword or a TIMESTAMP) are copied in bulk, byte for byte as
-        // this loop would. So are the piece lines the rules leave as they are, and the lines
-        // beginning with T other than a TIMESTAMP, without being handed out. The line that holds
-        // a run back is handed out next with what was found for it.
-        const LineStops& stop = kPassStops;
+        // Piece lines the rules leave as they are go with the bulk copy, without being handed
+        // out, unless checks look at them. The line handed out next comes with what was found.
         struct KeepContext {
             UpdatePass* pass;
             const bool* selected;
-            const Unit* unit;
             const char* decided = nullptr;  // the line held back, if it is a rule piece
             std::string_view f[kPieceFields + 1];
             PieceResult result = PieceResult::Unchanged;
             Piece piece;
-        } keepContext{this, &inSelectedDecal, &decalUnit, nullptr, {}, {}, {}};
+        } keepContext{this, &inSelectedDecal, nullptr, {}, {}, {}};
         const LineReader::KeepLine keep{
             [](void* context, std::string_view l) {
                 auto& k = *static_cast<KeepContext*>(context);
-                if (l[0] == 'T')
-                    return !isTimestampLine(l);
-                // Piece lines to be checked are handed out, with their numbers.
                 if (!isRulePiece(l, *k.selected, k.f))
-                    return !(k.pass->checks_ && isPieceHeaderLine(l));
-                k.result = k.pass->rewritePiece(k.f, *k.unit, k.piece);
+                    return !k.pass->checks_;
+                k.result = k.pass->rewritePiece(k.f, k.pass->reader_.decal().unit, k.piece);
                 if (k.result == PieceResult::Unchanged)
                     return !k.pass->checks_;
                 k.decided = l.data();
                 return false;
             },
             &keepContext};
+        // While a decal is held, its runs of counted lines (corners) go into the hold.
+        const LineReader::TakeBytes intoHold = [](void* self, std::string_view bytes) {
+            static_cast<UpdatePass*>(self)->holdRaw(bytes);
+            return true;
+        };
 
         for (;;) {
             keepContext.decided = nullptr;
-            const bool walking = layout_.has_value();
-            const auto next = reader_.copyToNextLine(out(), afterBlank || walking ? nullptr : &stop,
-                                                     line, lineNumber, keep);
-            if (next == LineReader::Next::End)
+            const auto sight = holding_ ? DecalReader::Sight::Lines
+                               : checks_ ? DecalReader::Sight::Items
+                                         : DecalReader::Sight::Pieces;
+            step = reader_.next(sight, {out(), holding_ ? intoHold : nullptr, this, keep}, line);
+            if (step == DecalReader::Step::End)
                 break;
-            if (next == LineReader::Next::Failed)
+            if (step == DecalReader::Step::Failed)
                 streamFailure();
+            if (step == DecalReader::Step::FormatError)
+                return fail(Outcome::FormatError, reader_.detail());
+            const std::uint64_t lineNumber = reader_.lineNumber();
+            const Place place = reader_.place();
+            const Unit decalUnit = reader_.decal().unit;
 
-            if (afterBlank) {
-                if (SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields &&
-                    !enterDecal(lineNumber))
-                    return badUnit(lineNumber);
-                afterBlank = false;
-            }
-            if (line.empty())
-                afterBlank = true;
-            // A library written without empty lines between decals: its headers show by the
-            // TIMESTAMP line that follows each.
-            // (The signature line is never one.)
-            if (isTimestampLine(line) && lineNumber > 2 && headerLine + 1 != lineNumber) {
-                std::string_view previous;
-                if (reader_.previousLine(previous) &&
-                    SplitAtSpaces(previous, f + 1, kDecalHeaderFields) == kDecalHeaderFields &&
-                    !enterDecal(lineNumber - 1))
-                    return badUnit(lineNumber - 1);
+            if (reader_.entered()) {
+                finishDecal(reader_.ended(), headerSeen);
+                headerSeen = true;
+                ++result_.decalHeaders;
+                const std::string& name = reader_.decal().name;
+                if (request_.decalFilter)
+                    inSelectedDecal = request_.decalFilter(name);
+                if (checks_)
+                    checks_->enterDecal(name, decalUnit);
+                // The decal's lines are held until they are seen to follow its counts where
+                // its labels and texts may change.
+                holding_ = itemRules_ && inSelectedDecal;
+                selectRules(&name);
             }
 
             bool rewritten = false;
@@ -251,81 +204,50 @@ private:
                 std::copy(keepContext.f + 1, keepContext.f + kPieceFields + 1, f + 1);
                 result = keepContext.result;
                 piece = keepContext.piece;
-            } else if (isRulePiece(line, inSelectedDecal, f)) {
+            } else if (place == Place::Piece && isRulePiece(line, inSelectedDecal, f)) {
                 result = rewritePiece(f, decalUnit, piece);
             }
             if (result == PieceResult::BadWidth) {
                 throw PassFailure{"line " + std::to_string(lineNumber) + ": the width '" +
                                   std::string(f[3]) + "' is not a number"};
             }
-            const std::string_view original = line;
             if (result == PieceResult::Rewritten) {
                 rebuildPieceLine(f[1], f[2], piece.width, piece.layer, f[5], rebuilt);
-                PieceRewrite change{decalName, lineNumber, f[1], f[4], piece.layer, f[3],
-                                    piece.width, decalUnit, ItemKind::Piece, {}, 0, {}, {}};
-                change.rule = piece.rule + 1;
+                const Rewrite change{reader_.decal().name, lineNumber, f[1], f[4], piece.layer,
+                                     f[3], piece.width, decalUnit, ItemKind::Piece, {},
+                                     piece.rule + 1, {}, {}};
                 line = rebuilt;
                 rewritten = true;
                 ++result_.rewrittenLines;
-                if (request_.onRewrite && holding_ && layout_ && lineNumber >= layoutFrom_)
+                if (request_.onRewrite && holding_ && place != Place::Header)
                     holdRewrite(change);
                 else if (request_.onRewrite)
                     request_.onRewrite(change);
             }
-            if (layout_ && lineNumber >= layoutFrom_) {
-                const auto kind = layout_->next(original);
-                if (holding_) {
-                    hold(line, lineNumber, kind);
-                } else {
-                    write(line);
-                    if (checks_)
-                        checks_->line(line, lineNumber, kind);
-                }
-                if (kind == DecalLayout::Line::Terminal || kind == DecalLayout::Line::Rest ||
-                    kind == DecalLayout::Line::Broken || held_.size() > kMaxHeld) {
-                    finishDecal(headerSeen);
-                } else if (layout_->cornersLeft() > 0) {
-                    // The corners go by their count, in runs, as no rule or check looks at them:
-                    // into the hold, or out.
-                    const auto passed = reader_.copyLines(
-                        static_cast<std::uint64_t>(layout_->cornersLeft()), DecalLayout::kCornerInitials,
-                        [](void* self, std::string_view bytes) {
-                            auto& pass = *static_cast<UpdatePass*>(self);
-                            if (pass.holding_)
-                                pass.holdRaw(bytes);
-                            else if (pass.writer_)
-                                return pass.writer_->write(bytes.data(), bytes.size());
-                            return true;
-                        },
-                        this);
-                    if (writer_ && writer_->failed())
-                        throw PassFailure{writer_->failure()};
-                    layout_->skipCorners(static_cast<long>(passed));
-                    lineNumber += passed;
-                }
+            if (holding_ && place != Place::Header) {
+                hold(line, lineNumber, place);
+                const DecalLayout& layout = reader_.layout();
+                if (layout.pastTexts() || layout.broken() || held_.size() > kMaxHeld)
+                    finishDecal(layout, headerSeen);
             } else {
                 write(line);
                 if (checks_)
-                    checks_->line(line, lineNumber, DecalLayout::Line::Rest);
+                    checks_->line(line, lineNumber, place);
             }
 
             if (rewritten && headerSeen)
                 countDecal(headerSeen);
         }
-        finishDecal(headerSeen);
+        finishDecal(reader_.ended(), headerSeen);
         // A full disk often shows only when the last block is written: never call that success.
         if (writer_ && !writer_->finish())
             throw PassFailure{writer_->failure()};
     }
 
-    static bool isTimestampLine(std::string_view line) {
-        return line.starts_with("TIMESTAMP");
-    }
-
     // A line the rules look at: a piece header line of 5 fields in a selected decal. f[1] to
     // f[5] receive its fields.
     static bool isRulePiece(std::string_view line, bool selected, std::string_view* f) {
-        return isPieceHeaderLine(line) && selected &&
+        return selected &&
                SplitAtSpaces(line, f + 1, kPieceFields) == kPieceFields;
     }
 
@@ -372,36 +294,16 @@ private:
         int rule = 0;
     };
     PieceVerdict judgePiece(const std::string_view* f, Unit decalUnit) const {
-        const int u = unitIndex(decalUnit);
-        std::optional<Decimal> width;
-        bool widthRead = false;
+        const Item piece{ItemKind::Piece, f[1], {}, f[4], f[5], {f[3], decalUnit}, {{}, decalUnit}};
         for (std::size_t i = 0; i < prepared_.size(); ++i) {
-            const PreparedRule& p = prepared_[i];
-            const PieceRule& r = *p.rule;
-            if (!pieceOk_[i])
+            const PieceRule& r = *prepared_[i].rule;
+            if (!pieceOk_[i] || !matchesExceptWidth(r, piece))
                 continue;
-            if (r.style && !sameText(f[5], *r.style))
-                continue;
-            if (r.layer && !sameText(f[4], *r.layer))
-                continue;
-            if (r.keywords != kAnyKeyword && (pieceKeywordOf(f[1]) & r.keywords) == 0)
-                continue;
-            if (r.width.kind != WidthTest::Kind::Any) {
-                if (!widthRead) {
-                    width = Decimal::parse(f[3]);
-                    widthRead = true;
-                }
-                if (!width) {
-                    if (rules_.widthMustBeNumber)
-                        return {PieceResult::BadWidth, 0};
-                    continue;
-                }
-                if (r.width.kind == WidthTest::Kind::Equal && !(*width == p.compare[u]))
-                    continue;
-                if (r.width.kind == WidthTest::Kind::Range && !widthPasses(r.width, f[3], decalUnit))
-                    continue;
-            }
-            return {PieceResult::Rewritten, static_cast<int>(i)};
+            if (rules_.widthMustBeNumber && r.width.kind != WidthTest::Kind::Any &&
+                !piece.width.number())
+                return {PieceResult::BadWidth, 0};
+            if (widthPasses(r.width, piece.width))
+                return {PieceResult::Rewritten, static_cast<int>(i)};
         }
         return {};
     }
@@ -437,7 +339,7 @@ private:
     struct HeldLine {
         std::size_t offset, size;  // in held_
         std::uint64_t number;
-        DecalLayout::Line kind;
+        Place kind;
         int rewrite = -1;  // index in heldRewrites_
         bool raw = false;  // whole lines with their CR LF, written as they are
     };
@@ -451,21 +353,26 @@ private:
         std::string decal, keyword, oldLayer, newLayer, oldWidth, newWidth, name, oldHeight,
             newHeight;
 
-        static HeldRewrite of(const PieceRewrite& c) {
+        static HeldRewrite of(const Rewrite& c) {
             return {c.line_number,          c.decal_unit,           c.kind,
                     c.rule,                 std::string(c.decal_name), std::string(c.keyword),
                     std::string(c.old_layer), std::string(c.new_layer), std::string(c.old_width),
                     std::string(c.new_width), std::string(c.name),   std::string(c.old_height),
                     std::string(c.new_height)};
         }
-        PieceRewrite view() const {
-            return PieceRewrite{decal,    line, keyword, oldLayer,  newLayer, oldWidth,
+        Rewrite view() const {
+            return Rewrite{decal,    line, keyword, oldLayer,  newLayer, oldWidth,
                                 newWidth, unit, kind,    name,      rule,     oldHeight,
                                 newHeight};
         }
     };
 
-    void hold(std::string_view line, std::uint64_t number, DecalLayout::Line kind) {
+    void hold(std::string_view line, std::uint64_t number, Place kind) {
+        if (heldLines_.empty()) {
+            heldDecal_ = reader_.decal().name;
+            heldFrom_ = reader_.decal().header;
+            heldUnit_ = reader_.decal().unit;
+        }
         heldLines_.push_back({held_.size(), line.size(), number, kind,
                               pendingRewrite_ ? static_cast<int>(heldRewrites_.size()) - 1 : -1});
         pendingRewrite_ = false;
@@ -473,32 +380,28 @@ private:
     }
 
     void holdRaw(std::string_view bytes) {
-        heldLines_.push_back({held_.size(), bytes.size(), 0, DecalLayout::Line::Corner, -1, true});
+        heldLines_.push_back({held_.size(), bytes.size(), 0, Place::Corner, -1, true});
         held_.append(bytes);
     }
 
-    void holdRewrite(const PieceRewrite& c) {
+    void holdRewrite(const Rewrite& c) {
         heldRewrites_.push_back(HeldRewrite::of(c));
         pendingRewrite_ = true;
     }
 
     // Applies the label and text rules to the held lines if the decal followed its counts, then
     // writes them and tells the observer of every change in line order.
-    void finishDecal(bool& headerSeen) {
-        if (!layout_)
+    void finishDecal(const DecalLayout& layout, bool& headerSeen) {
+        if (!holding_)
             return;
-        if (!holding_) {  // followed for the checks only
-            layout_.reset();
-            return;
-        }
+        holding_ = false;
         const bool overflow = held_.size() > kMaxHeld;
-        const bool broken = layout_->broken() || !layout_->pastTexts() || held_.size() > kMaxHeld;
+        const bool broken = !layout.pastTexts() || overflow;
         if (broken) {
-            std::string why = layout_->broken() ? layout_->why()
-                              : held_.size() > kMaxHeld
-                                  ? "it is too long to hold"
-                                  : "it ends before its header's counts do";
-            warn("decal '" + heldDecal_ + "' (line " + std::to_string(layoutFrom_ - 1) +
+            std::string why = layout.broken() && !layout.cutShort() ? layout.why()
+                              : overflow ? "it is too long to hold"
+                                         : "it ends before its header's counts do";
+            warn("decal '" + heldDecal_ + "' (line " + std::to_string(heldFrom_) +
                  "): its labels and texts were left as they are: " + why);
         }
         std::vector<std::string> replaced(heldLines_.size());
@@ -506,9 +409,9 @@ private:
         if (!broken) {
             for (std::size_t i = 0; i + 1 < heldLines_.size(); ++i) {
                 const auto kind = heldLines_[i].kind;
-                if (kind != DecalLayout::Line::Label && kind != DecalLayout::Line::Text)
+                if (kind != Place::Label && kind != Place::Text)
                     continue;
-                const bool label = kind == DecalLayout::Line::Label;
+                const bool label = kind == Place::Label;
                 if (rewriteItem(i, label, replaced[i])) {
                     changed = true;
                     ++result_.rewrittenLines;
@@ -540,11 +443,6 @@ private:
                      itemChanges_[nextItemChange].line == h.number)
                 request_.onRewrite(itemChanges_[nextItemChange++].view());
         }
-        // A decal too long to hold is still followed to its end for the checks.
-        if (overflow && checks_)
-            holding_ = false;
-        else
-            layout_.reset();
         held_.clear();
         heldLines_.clear();
         heldRewrites_.clear();
@@ -582,7 +480,8 @@ private:
         const int layerAt = label ? kLabelLayerField : kTextLayerField;
         const int heightAt = label ? kLabelHeightField : kTextHeightField;
         const int widthAt = label ? kLabelWidthField : kTextWidthField;
-        const Item item{label, name, f[layerAt], f[heightAt], f[widthAt]};
+        const Item item{label ? ItemKind::Label : ItemKind::Text, {}, name, f[layerAt], {},
+                        {f[widthAt], heldUnit_}, {f[heightAt], heldUnit_}};
         const int r = itemRule(item);
         if (r < 0)
             return false;
@@ -598,7 +497,7 @@ private:
         if (request_.onRewrite) {
             std::string_view nf[kTextWidthField + 2];
             SplitAtSpaces(out, nf + 1, kLabelLayerField);
-            const PieceRewrite c{heldDecal_, heldLines_[i].number, {}, f[layerAt], nf[layerAt],
+            const Rewrite c{heldDecal_, heldLines_[i].number, {}, f[layerAt], nf[layerAt],
                                  f[widthAt],  nf[widthAt], heldUnit_,
                                  label ? ItemKind::Label : ItemKind::Text, name,
                                  r + 1, f[heightAt], nf[heightAt]};
@@ -607,21 +506,16 @@ private:
         return true;
     }
 
-    // A label or text as its rules see it.
-    struct Item {
-        bool label;
-        std::string_view name, layer, height, width;
-    };
-
     // The index of the first rule that matches the item, -1 for none; judged once per distinct
     // item, as pieces are.
     int itemRule(const Item& it) {
-        const bool named = it.label ? labelsNamed_ : textsNamed_;
-        const auto& rules = it.label ? rules_.labels : rules_.texts;
-        if (rules.size() > 64 || (!it.label && named))
+        const bool label = it.kind == ItemKind::Label;
+        const bool named = label ? labelsNamed_ : textsNamed_;
+        const auto& rules = label ? rules_.labels : rules_.texts;
+        if (rules.size() > 64 || (!label && named))
             return judgeItem(it);
-        key_.start(it.label ? 'L' : 'X', static_cast<char>(heldUnit_), it.label ? labelMask_ : textMask_);
-        for (const std::string_view field : {it.layer, it.height, it.width})
+        key_.start(label ? 'L' : 'X', static_cast<char>(heldUnit_), label ? labelMask_ : textMask_);
+        for (const std::string_view field : {it.layer, it.height.text(), it.width.text()})
             key_.add(field);
         key_.add(named ? it.name : std::string_view());
         const std::string_view key = key_.view();
@@ -635,17 +529,12 @@ private:
     }
 
     int judgeItem(const Item& it) const {
-        const auto& rules = it.label ? rules_.labels : rules_.texts;
-        const auto& ok = it.label ? labelOk_ : textOk_;
+        const bool label = it.kind == ItemKind::Label;
+        const auto& rules = label ? rules_.labels : rules_.texts;
+        const auto& ok = label ? labelOk_ : textOk_;
         for (std::size_t r = 0; r < rules.size(); ++r) {
-            const LabelRule& rule = rules[r];
-            if (!ok[r] ||
-                (rule.name && !(it.label ? it.name == *rule.name : globMatch(*rule.name, it.name))) ||
-                (rule.layer && it.layer != *rule.layer) ||
-                !widthPasses(rule.height, it.height, heldUnit_) ||
-                !widthPasses(rule.width, it.width, heldUnit_))
-                continue;
-            return static_cast<int>(r);
+            if (ok[r] && matches(rules[r], it))
+                return static_cast<int>(r);
         }
         return -1;
     }
@@ -660,7 +549,7 @@ private:
     const UpdateRequest& request_;
     const RuleSet& rules_;
     PassEnds ends_;
-    LineReader reader_;
+    DecalReader reader_;
     std::optional<LineWriter> writer_;
     std::vector<PreparedRule> prepared_;
     std::vector<char> pieceOk_, labelOk_, textOk_;
@@ -674,9 +563,8 @@ private:
     std::map<std::pair<const Width*, int>, std::optional<std::string>> writtenIn_;
     bool itemRules_ = false;
     std::optional<ItemChecks> checks_;
-    std::optional<DecalLayout> layout_;  // the decal's lines followed through its counts
-    bool holding_ = false;               // and held, for its labels and texts
-    std::uint64_t layoutFrom_ = 0;
+    bool holding_ = false;  // the decal's lines are held, for its labels and texts
+    std::uint64_t heldFrom_ = 0;
     Unit heldUnit_ = Unit::Mils;
     std::string heldDecal_;
     std::string held_;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/check.h"
-#include "engine/decal_format.h"
+#include "engine/decal_reader.h"
 #include "engine/report.h"
 #include "engine/rules.h"
 #include "files/line_io.h"
@@ -22,7 +22,7 @@ namespace trelvo {
 
 // One rewritten line (a piece header line, a label line or a text line), for front ends that
 // report what a run changed.
-struct PieceRewrite {
+struct Rewrite {
     std::string_view decal_name;  // field 1 of the decal's header; empty before the first decal
     std::uint64_t line_number;    // 1-based line of the input
     std::string_view keyword;     // a piece's; empty for labels and texts
@@ -42,7 +42,7 @@ struct UpdateRequest {
     // When set, only decals whose name it accepts are rewritten (and counted); piece lines
     // before the first decal header are then left as they are.
     std::function<bool(std::string_view decal_name)> decalFilter = {};
-    std::function<void(const PieceRewrite&)> onRewrite = {};
+    std::function<void(const Rewrite&)> onRewrite = {};
     std::size_t readBlock = kDefaultReadBlock;
     std::size_t writeBlock = kDefaultWriteBlock;
     // Reading ahead and writing behind on threads of their own; the bytes, counts and outcome

@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "engine/check.h"
-#include "engine/decal_layout.h"
+#include "engine/decal_reader.h"
+#include "engine/fields.h"
 #include "engine/decimal.h"
 #include "engine/update.h"
 #include "oracle.h"
@@ -94,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string output;
     // Only the line numbers and kinds are looked at after the pass: its texts are gone then.
-    std::vector<trelvo::PieceRewrite> changes;
+    std::vector<trelvo::Rewrite> changes;
     {
         trelvo::MemorySource in(library);
         trelvo::StringSink out(output);
@@ -106,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool threads = size % 4 == 0 && request.readBlock >= 7 && request.writeBlock >= 7;
         request.threads = threads ? trelvo::Threading::Pipelined : trelvo::Threading::Single;
         request.ring = 1 + size / 4 % 4;
-        request.onRewrite = [&](const trelvo::PieceRewrite& c) { changes.push_back(c); };
+        request.onRewrite = [&](const trelvo::Rewrite& c) { changes.push_back(c); };
         const auto text = [](const trelvo::Finding& f) {
             return std::to_string(f.line) + '|' + std::string(f.decal) + '|' +
                    std::string(f.check) + '|' + std::string(f.found) + '|' + std::string(f.allowed);
@@ -141,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(in.size() == out.size(), "every line written once");
     std::uint64_t previous = 0;
     std::set<std::uint64_t> reported;
-    for (const trelvo::PieceRewrite& c : changes) {
+    for (const trelvo::Rewrite& c : changes) {
         check(c.line_number > previous && c.line_number <= in.size(), "changes in line order");
         previous = c.line_number;
         reported.insert(c.line_number);

@@ -183,7 +183,7 @@ TEST(HouseRulesReport, TellsEachChangeInLineOrder) {
     ASSERT_TRUE(file) << why;
     trelvo::MemorySource in(kHouse);
     const auto result = trelvo::runUpdate(
-        {in, nullptr, file->rules, {}, [&](const trelvo::PieceRewrite& c) {
+        {in, nullptr, file->rules, {}, [&](const trelvo::Rewrite& c) {
              seen.push_back(std::string(c.decal_name) + " " + std::to_string(c.line_number) + " " +
                             std::to_string(c.rule) + " " + std::string(c.name) + " " +
                             std::string(c.old_height) + ">" + std::string(c.new_height) + " " +

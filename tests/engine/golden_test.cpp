@@ -254,7 +254,7 @@ struct RunResult {
 
 // The dialog's pairs over a library held in memory: the pass sees the same bytes a file gives.
 RunResult runPass(const std::string& input, const EntrySet& set,
-                  const std::function<void(const PieceRewrite&)>& onRewrite = {},
+                  const std::function<void(const Rewrite&)>& onRewrite = {},
                   bool dryRun = false, Threading threads = Threading::Single,
                   std::size_t ring = kDefaultRing) {
     const EntryTexts& e = set.entries;
@@ -502,7 +502,7 @@ TEST(GoldenHooks, RewritesReportTheirInputLineNumbers) {
         start = i + 1;
     }
     std::size_t reported = 0;
-    const auto observe = [&](const PieceRewrite& r) {
+    const auto observe = [&](const Rewrite& r) {
         ++reported;
         ASSERT_GE(r.line_number, 1U);
         ASSERT_LE(r.line_number, lines.size());

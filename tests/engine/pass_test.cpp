@@ -49,7 +49,7 @@ struct Pass {
     bool enWd = false;
     EntryTexts entries{"26", "1", "10", "5"};
     std::function<bool(std::string_view)> decalFilter;
-    std::function<void(const PieceRewrite&)> onRewrite;
+    std::function<void(const Rewrite&)> onRewrite;
     bool dryRun = false;
 
     Result run(const std::string& input) const {
@@ -506,7 +506,7 @@ TEST(RunSequence, DerivedOutputNames) {
 TEST(UpdatePassHooks, ObserverSeesEveryRewrittenLine) {
     Pass p = both("*", "1", "10", "5");
     std::vector<std::string> seen;
-    p.onRewrite = [&](const PieceRewrite& w) {
+    p.onRewrite = [&](const Rewrite& w) {
         seen.push_back(std::string(w.decal_name) + "|" + std::to_string(w.line_number) + "|" +
                        std::string(w.keyword) + "|" + std::string(w.old_layer) + ">" +
                        std::string(w.new_layer) + "|" + std::string(w.old_width) + ">" +

@@ -117,7 +117,7 @@ using RunResult = test::PairRun;
 
 // Layer 26 to 1 over real files, as a front end runs it.
 RunResult runLayer(const std::string& in, const std::string& out,
-                   const std::function<void(const PieceRewrite&)>& onRewrite = {}) {
+                   const std::function<void(const Rewrite&)>& onRewrite = {}) {
     return test::runPairsOnFiles(in, out, {true, false, "26", "1", "10", "5"}, {}, onRewrite);
 }
 
@@ -521,7 +521,7 @@ TEST(UpdatePassFilesWin32, OutputThatFailsWhileWritingIsNeverReportedAsDone) {
     Pipe pipe(PIPE_ACCESS_INBOUND);
     ASSERT_TRUE(pipe.ok());
     bool rewritten = false;
-    const auto closePipe = [&](const PieceRewrite&) {
+    const auto closePipe = [&](const Rewrite&) {
         rewritten = true;
         pipe.close();  // the reader is gone before a byte reaches it
     };

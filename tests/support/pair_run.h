@@ -24,7 +24,7 @@ struct PairRun {
 inline PairRun runPairsOnFiles(const std::string& in, const std::string& out,
                                const PairEntries& pairs,
                                const std::function<bool(std::string_view)>& decalFilter = {},
-                               const std::function<void(const PieceRewrite&)>& onRewrite = {},
+                               const std::function<void(const Rewrite&)>& onRewrite = {},
                                bool dryRun = false) {
     PairRun r;
     long count = 0;
