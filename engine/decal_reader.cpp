@@ -382,6 +382,7 @@ bool DecalReader::enter(const std::string_view* f, std::uint64_t at) {
     decal_.name.assign(f[1]);
     decal_.unit = unit;
     decal_.header = at;
+    pastDecal_ = false;
     ++decals_;
     entered_ = true;
     return true;
@@ -422,6 +423,8 @@ DecalReader::Step DecalReader::next(Sight sight, const Sink& sink, std::string_v
             lineNumber_ += passed;
         }
         const bool following = inDecal() && !layout_.complete() && !layout_.broken();
+        // The line after a decal's last counted line may be the next decal's header.
+        const bool afterDecal = inDecal() && layout_.complete() && !pastDecal_;
         const bool afterBlank = afterBlank_;
         // Outside the counted lines only piece header lines and TIMESTAMP lines are looked at
         // (and only pieces the caller's keep does not let go), unless every line is wanted.
@@ -436,7 +439,7 @@ DecalReader::Step DecalReader::next(Sight sight, const Sink& sink, std::string_v
                 return k.keep && k.keep(k.context, l);
             }
         } keep{&sink};
-        const bool plain = !following && !afterBlank && sight <= Sight::Items;
+        const bool plain = !following && !afterDecal && !afterBlank && sight <= Sight::Items;
         const auto got = reader_.copyToNextLine(plain ? sink.out : nullptr, plain ? &kRestStops : nullptr,
                                                 line, lineNumber_, {&Keep::keep, &keep});
         if (got == LineReader::Next::End) {
@@ -456,16 +459,21 @@ DecalReader::Step DecalReader::next(Sight sight, const Sink& sink, std::string_v
             if (!enter(f, n))
                 return Step::FormatError;
             place_ = Place::Header;
-        } else if (following) {
-            place_ = layout_.next(line);
-            broke_ = layout_.broken();
+        } else if (following || afterDecal) {
+            if (following) {
+                place_ = layout_.next(line);
+                broke_ = layout_.broken();
+            }
             // A decal that ends where its counts say is followed by the next one's header, if
             // no empty line comes first.
-            if (place_ == Place::Rest && layout_.complete() && !line.empty() &&
-                SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields) {
-                if (!enter(f, n))
-                    return Step::FormatError;
-                place_ = Place::Header;
+            if (place_ == Place::Rest && layout_.complete()) {
+                pastDecal_ = true;
+                if (!line.empty() &&
+                    SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields) {
+                    if (!enter(f, n))
+                        return Step::FormatError;
+                    place_ = Place::Header;
+                }
             }
         }
         // A header that neither an empty line nor its decal's counts showed: known by the

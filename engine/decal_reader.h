@@ -206,6 +206,7 @@ private:
     bool afterBlank_ = false;
     bool entered_ = false;
     bool broke_ = false;
+    bool pastDecal_ = false;  // the line after the decal's last counted line has been read
     std::uint64_t errorLine_ = 0;
     Decal decal_;
     std::uint64_t decals_ = 0;

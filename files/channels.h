@@ -87,10 +87,6 @@ public:
     // close failed. Closing a channel that is not open does nothing and succeeds.
     bool Close(int16_t channel);
 
-    // Why the last open, read, write or commit that failed did so, in the system's words (for an
-    // output also naming the file), or empty.
-    const std::string& FailureReason() const { return reason_; }
-
     bool IsOpen(int16_t channel) const;
 
 private:

@@ -28,15 +28,6 @@ public:
     const MainFormState& state() const { return logic_; }
     const OpenFileRequest& openDialogRequest() const { return OpenDlgRec; }
 
-    // The steps of a run, each delegating to the shared logic with this window's state and files.
-    bool Valid_Entries() { return logic_.Valid_Entries(); }
-    void Open_Dfile() { logic_.Open_Dfile(); }
-    void Close_IO() { logic_.Close_IO(); }
-    void Read_DFile(std::string_view old_lyr, std::string_view new_lyr, std::string_view old_wd,
-                    std::string_view new_wd) {
-        logic_.Read_DFile(old_lyr, new_lyr, old_wd, new_wd);
-    }
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;

@@ -110,13 +110,4 @@ inline std::vector<const Control*> tabOrder(std::span<const Control* const> cont
     return order;
 }
 
-// Every control in the order of their tab indices (labels and frames included), the order in
-// which a toolkit that stacks controls by creation wants them made.
-inline std::vector<const Control*> creationOrder(std::span<const Control* const> controls) {
-    std::vector<const Control*> order(controls.begin(), controls.end());
-    std::stable_sort(order.begin(), order.end(),
-                     [](const Control* a, const Control* b) { return a->tabIndex < b->tabIndex; });
-    return order;
-}
-
 }  // namespace trelvo::design

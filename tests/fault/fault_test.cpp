@@ -178,11 +178,9 @@ TEST(OutputFault, DiskFillsUpPartWay) {
     // was written, a prefix of the complete result, and the run is not reported as done.
     TempDir dir;
     const std::string in = dir.file("lib.d"), out = dir.file("lib_new.d");
-    std::string lib = kSig + "\r\n", expected = kSig + "\r\n";
-    for (int i = 0; i < 100000; ++i) {
+    std::string lib = kSig + "\r\n";
+    for (int i = 0; i < 100000; ++i)
         lib += "\r\nD" + std::to_string(i) + " I 0 0 0 0 1 0 0 1 0\r\nOPEN 2 10 26 -1\r\n";
-        expected += "\r\nD" + std::to_string(i) + " I 0 0 0 0 1 0 0 1 0\r\nOPEN  2  10  1  -1\r\n";
-    }
     writeFile(in, lib);
     // What was there before a failed run is still there after it, and nothing beside it.
     writeFile(out, "KEEP\r\n");
@@ -202,7 +200,6 @@ TEST(OutputFault, DiskFillsUpPartWay) {
         for (const auto& e : fs::directory_iterator(dir.path()))
             EXPECT_EQ(e.path().filename().string().find(".trelvo-"), std::string::npos);
     }
-    (void)expected;
 }
 
 TEST(OutputFault, InPlaceReplacementWhenTheDiskFills) {

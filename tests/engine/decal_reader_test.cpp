@@ -1,0 +1,105 @@
+// The reader of the decal format, and what the passes make of a decal whose header only the
+// counts of the decal before it show (no empty line before it, no TIMESTAMP line after it).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/check.h"
+#include "engine/decal_reader.h"
+#include "engine/survey.h"
+#include "engine/update.h"
+#include "test_files.h"
+
+namespace trelvo {
+namespace {
+
+const std::string kByCounts = TRELVO_TEST_DATA "/header-found-by-counts.d";
+
+std::vector<Place> placesOf(const std::string& bytes) {
+    MemorySource in(bytes);
+    DecalReader reader(in, 7);  // small blocks: lines across their ends
+    std::vector<Place> places;
+    std::string_view line;
+    for (auto step = reader.start(line); step == DecalReader::Step::Line;
+         step = reader.next(DecalReader::Sight::All, {}, line))
+        places.push_back(reader.place());
+    return places;
+}
+
+TEST(DecalReader, TellsEachLinesPlaceAndFindsAHeaderByTheCountsBeforeIt) {
+    using P = Place;
+    const std::vector<Place> expected = {
+        P::Signature, P::Empty,  P::Header,    P::Timestamp, P::Label,  P::LabelName,
+        P::Piece,     P::Corner, P::Corner,    P::Terminal,  P::PadStack, P::PadLayer,
+        P::PadLayer,  P::Header, P::Piece,     P::Corner,    P::Corner, P::Empty,
+        P::Rest};
+    EXPECT_EQ(placesOf(test::readFile(kByCounts)), expected);
+}
+
+// Rewrites every piece width to 5 mil, in each decal's own unit.
+UpdateResult widthTo5Mil(const std::string& bytes, std::string& out,
+                         std::function<bool(std::string_view)> filter = {}) {
+    std::string why;
+    const OptionPair width{"*", "5mil"};
+    const auto rules = compileOptionPairs(nullptr, &width, why);
+    MemorySource in(bytes);
+    StringSink sink(out);
+    return runUpdate({in, &sink, *rules, std::move(filter)});
+}
+
+std::string withLines(std::string bytes, const std::vector<std::pair<std::string, std::string>>& edits) {
+    for (const auto& [from, to] : edits)
+        bytes.replace(bytes.find(from + "\n"), from.size(), to);
+    std::string crlf;
+    for (char c : bytes)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return crlf;
+}
+
+TEST(DecalReader, ADecalFoundByCountsIsReadInItsOwnUnit) {
+    const std::string bytes = test::readFile(kByCounts);
+    std::string out;
+    UpdateResult r = widthTo5Mil(bytes, out);
+    EXPECT_EQ(r.outcome, Outcome::Done);
+    EXPECT_EQ(r.decalHeaders, 2u);
+    EXPECT_EQ(r.decals, 2);
+    EXPECT_EQ(out, withLines(bytes, {{"CIRCLE 2 10 26 -1", "CIRCLE  2  5  26  -1"},
+                                     {"CIRCLE 2 0.254 26 -1", "CIRCLE  2  0.127  26  -1"}}));
+
+    // Named by --decal like any other.
+    out.clear();
+    r = widthTo5Mil(bytes, out, [](std::string_view name) { return name == "METRIC"; });
+    EXPECT_EQ(r.decals, 1);
+    EXPECT_EQ(out, withLines(bytes, {{"CIRCLE 2 0.254 26 -1", "CIRCLE  2  0.127  26  -1"}}));
+
+    MemorySource in(bytes);
+    const Survey s = runSurvey({in});
+    EXPECT_EQ(s.decals, 2u);
+    EXPECT_EQ(s.decalsMm, 1u);
+    EXPECT_EQ(s.decalsMils, 1u);
+    EXPECT_EQ(s.decalsOffCount, 0u);
+}
+
+TEST(DecalReader, TheCheckerTellsADecalFoundByCountsApart) {
+    // Widths of exactly 10 mil: 0.254 mm is that, 10 mm would not be.
+    RuleSet rules;
+    Check c;
+    c.name = "width";
+    c.allowedWidths.push_back(equalTest({*Decimal::parse("10"), Unit::Mils, "10mil"}));
+    c.allowedText = {"10mil"};
+    rules.checks.push_back(c);
+    const std::string bytes = test::readFile(kByCounts);
+    MemorySource in(bytes);
+    std::vector<std::string> findings;
+    const CheckResult r = runCheck({in, rules, [&](const Finding& f) {
+                                        findings.push_back(std::string(f.decal) + ": " +
+                                                           std::string(f.found));
+                                    }});
+    EXPECT_EQ(r.outcome, Outcome::Done);
+    EXPECT_EQ(r.decalHeaders, 2u);
+    EXPECT_EQ(findings, std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace trelvo
