@@ -1,12 +1,16 @@
 // The Help, Licence Agreement and About windows as the user meets them: opened from their owner,
 // their texts, layout, focus, modality and what Enter and Escape do.
+#include <QAbstractTextDocumentLayout>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
+#include <QtMath>
 #include <QtTest>
 
 #include <vector>
@@ -92,6 +96,12 @@ void checkEnterAndEscapeKeepOpen(QDialog* window, QWidget* text, QPushButton* bu
             QVERIFY2(window->isVisible(), qPrintable(QString::number(key, 16)));
         }
     }
+}
+
+// The 69-hyphen rules and the lines of asterisks around a boxed note are as wide as they were
+// designed, and wrap where the box ends.
+bool mayWrap(const QString& line) {
+    return line.startsWith(QLatin1String("*****")) || line.startsWith(QLatin1String("-----"));
 }
 
 std::vector<QWidget*> tabCycle(QWidget* first, int count) {
@@ -195,6 +205,43 @@ private slots:
             const std::vector<QWidget*> order = {help->tbxHelp, help->btnClose, help->btnAbout,
                                                  help->Command1, help->tbxHelp};
             QCOMPARE(tabCycle(help->tbxHelp, 5), order);
+        });
+        QTest::mouseClick(owner->help, Qt::LeftButton);
+    }
+
+    // The text is hard-wrapped to the box at its design size: no line of prose wraps again in
+    // the box's font. Only the rules and the banner lines of the boxed notes may.
+    void help_noLineWrapsAgainInTheBox() {
+        onNextModal<frmHelp>([&](frmHelp* help) {
+            QPlainTextEdit* box = help->tbxHelp;
+            const QFontMetrics metrics(box->font());
+            const int room =
+                box->viewport()->width() - 2 * qCeil(box->document()->documentMargin());
+            const QStringList lines = shownText(resources::kHelpTextPath).split(QLatin1Char('\n'));
+            QCOMPARE(box->document()->blockCount(), lines.size());
+            int measured = 0;
+            for (int i = 0; i < lines.size(); ++i) {
+                const QString& line = lines[i];
+                if (mayWrap(line)) {
+                    continue;
+                }
+                ++measured;
+                // With its trailing blank: whether a blank may hang past the edge is the
+                // toolkit's business, not ours to count on.
+                const QString where = QStringLiteral("line %1 (%2 of %3 px in %4 %5pt): %6")
+                                          .arg(i + 1)
+                                          .arg(metrics.horizontalAdvance(line))
+                                          .arg(room)
+                                          .arg(box->font().family())
+                                          .arg(box->font().pointSizeF())
+                                          .arg(line);
+                QVERIFY2(metrics.horizontalAdvance(line) <= room, qPrintable(where));
+                // And as the box lays it out (blocks are laid out when first asked for).
+                const QTextBlock block = box->document()->findBlockByNumber(i);
+                box->document()->documentLayout()->blockBoundingRect(block);
+                QVERIFY2(block.layout()->lineCount() == 1, qPrintable(where));
+            }
+            QVERIFY(measured > 100);
         });
         QTest::mouseClick(owner->help, Qt::LeftButton);
     }
