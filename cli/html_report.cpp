@@ -16,8 +16,13 @@ namespace {
 
 // Rewritten pieces are marked in this colour and no layer is drawn in it.
 constexpr const char* kHighlight = "#ff00ff";
-constexpr const char* kPalette[] = {"#1f77b4", "#2ca02c", "#d62728", "#ff7f0e", "#17becf",
-                                    "#8c564b", "#bcbd22", "#7f7f7f", "#9467bd", "#000000"};
+// A layer's colour is its number's entry, modulo the palette, so that it is the same on every
+// page; sixteen entries keep layers 0-2 and 20-30, where outlines and labels lie, apart.
+constexpr const char* kPalette[] = {
+    "#000000", "#d62728", "#1f77b4", "#8c564b", "#9467bd", "#bcbd22", "#17becf", "#7b4173",
+    "#ff7f0e", "#8b0000", "#2ca02c", "#0b3d91", "#b8860b", "#006d5b", "#4b0082", "#556b2f"};
+// Layers that are no number (a damaged line) share this one.
+constexpr const char* kOtherLayer = "#a9a9a9";
 constexpr double kDrawingPx = 360;
 // Thinner lines would vanish on the screen; they are drawn this wide.
 constexpr double kThinnestPx = 1.5;
@@ -39,6 +44,14 @@ constexpr const char* kStyle =
     "svg.drawing{border:1px solid #ccc;background:#fff}"
     "span.swatch{display:inline-block;width:1.5em;height:0.6em;margin:0 0.3em 0 1em}"
     "p.note{color:#8a4b00}";
+
+const char* layerColour(std::string_view layer) {
+    unsigned n = 0;
+    const auto r = std::from_chars(layer.data(), layer.data() + layer.size(), n);
+    if (layer.empty() || r.ec != std::errc() || r.ptr != layer.data() + layer.size())
+        return kOtherLayer;
+    return kPalette[n % std::size(kPalette)];
+}
 
 }  // namespace
 
@@ -241,11 +254,6 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
                 "again.</p>\n";
         return;
     }
-    auto colourOf = [&](const std::string& layer) {
-        auto [it, added] = colours_.try_emplace(layer, colours_.size());
-        return kPalette[it->second % std::size(kPalette)];
-    };
-
     std::size_t next = 0;  // the first rewrite not yet drawn
     std::size_t outside = 0;
     // The lines of the current decal, up to a limit: a header followed by a whole library
@@ -353,7 +361,7 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
                 }
             }
             for (const Drawn& p : pieces) {
-                const char* c = colourOf(p.layer);
+                const char* c = layerColour(p.layer);
                 legend[p.layer] = c;
                 shape(out_, *p.piece, c, std::max(p.width, kThinnestPx / px), "");
             }
@@ -366,7 +374,7 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             out_ << "</g>\n";
             // Texts upright, so outside the flipped group: y is negated instead.
             for (const DrawnText& t : side == 0 ? textsBefore : textsAfter) {
-                const char* c = colourOf(t.layer);
+                const char* c = layerColour(t.layer);
                 legend[t.layer] = c;
                 if (t.rewritten) {
                     const double len = 0.6 * t.height * static_cast<double>(t.text->text.size());
