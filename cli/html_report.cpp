@@ -17,8 +17,13 @@ namespace {
 
 // Rewritten pieces are marked in this colour and no layer is drawn in it.
 constexpr const char* kHighlight = "#ff00ff";
-constexpr const char* kPalette[] = {"#1f77b4", "#2ca02c", "#d62728", "#ff7f0e", "#17becf",
-                                    "#8c564b", "#bcbd22", "#7f7f7f", "#9467bd", "#000000"};
+// A layer's colour is its number's entry, modulo the palette, so that it is the same on every
+// page; sixteen entries keep layers 0-2 and 20-30, where outlines and labels lie, apart.
+constexpr const char* kPalette[] = {
+    "#000000", "#d62728", "#1f77b4", "#8c564b", "#9467bd", "#bcbd22", "#17becf", "#7b4173",
+    "#ff7f0e", "#8b0000", "#2ca02c", "#0b3d91", "#b8860b", "#006d5b", "#4b0082", "#556b2f"};
+// Layers that are no number (a damaged line) share this one.
+constexpr const char* kOtherLayer = "#a9a9a9";
 constexpr double kDrawingPx = 360;
 // Thinner lines would vanish on the screen; they are drawn this wide.
 constexpr double kThinnestPx = 1.5;
@@ -40,6 +45,14 @@ constexpr const char* kStyle =
     "svg.drawing{border:1px solid #ccc;background:#fff}"
     "span.swatch{display:inline-block;width:1.5em;height:0.6em;margin:0 0.3em 0 1em}"
     "p.note{color:#8a4b00}";
+
+const char* layerColour(std::string_view layer) {
+    unsigned n = 0;
+    const auto r = std::from_chars(layer.data(), layer.data() + layer.size(), n);
+    if (layer.empty() || r.ec != std::errc() || r.ptr != layer.data() + layer.size())
+        return kOtherLayer;
+    return kPalette[n % std::size(kPalette)];
+}
 
 }  // namespace
 
@@ -124,7 +137,8 @@ HtmlReport::HtmlReport(std::ostream& out, const Plan& plan) : out_(out), plan_(p
     // The colour of the marks appears nowhere else on the page, so that it shows where they are.
     out_ << "</table>\n<p>Drawings: each decal before and after, in its own unit; lines at their "
             "width (at least 1.5 pixels); each rewritten piece lies on a wide translucent magenta "
-            "band" << (plan.rulesMode ? ", each changed label or text on a magenta box" : "")
+            "band"
+         << (plan.rulesMode ? ", each changed label or text on a magenta box" : "")
          << "; small circles are terminals.</p>\n";
 }
 
@@ -178,6 +192,33 @@ struct Drawn {
     std::string layer;
     bool rewritten;
 };
+
+// A label or text as one side draws it: height, stroke width and layer before or after.
+struct DrawnText {
+    const GeometryText* text;
+    double height, width;
+    std::string layer;
+    bool rewritten;
+};
+
+// Monospace glyphs advance 0.6 of the font size; the text is drawn at exactly that length
+// (textLength), so that its place does not depend on the font the browser picks.
+double textLength(const DrawnText& t) {
+    std::size_t chars = 0;
+    for (const char c : t.text->text)
+        chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // UTF-8 sequences as one
+    return 0.6 * t.height * static_cast<double>(chars);
+}
+
+// What the text covers, in the decal's coordinates: upright from its place, the font size (its
+// height) above the baseline and a quarter of it below for descenders, with its stroke around.
+Box textBox(const DrawnText& t) {
+    const double half = t.width / 2;
+    Box b;
+    b.add(t.text->x - half, t.text->y - 0.25 * t.height - half);
+    b.add(t.text->x + textLength(t) + half, t.text->y + t.height + half);
+    return b;
+}
 
 void piecePath(std::ostream& o, const GeometryPiece& p) {
     for (std::size_t i = 0; i < p.points.size(); ++i) {
@@ -242,11 +283,6 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
                 "again.</p>\n";
         return;
     }
-    auto colourOf = [&](const std::string& layer) {
-        auto [it, added] = colours_.try_emplace(layer, colours_.size());
-        return kPalette[it->second % std::size(kPalette)];
-    };
-
     std::size_t next = 0;  // the first rewrite not yet drawn
     std::size_t outside = 0;
     // The lines of the current decal, up to a limit: a header followed by a whole library
@@ -298,12 +334,6 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             afterSide.push_back(std::move(a));
         }
         // The labels and texts of both sides: height, stroke width and layer as before and after.
-        struct DrawnText {
-            const GeometryText* text;
-            double height, width;
-            std::string layer;
-            bool rewritten;
-        };
         std::vector<DrawnText> textsBefore, textsAfter;
         for (const GeometryText& t : d.texts) {
             const auto it = byLine.find(heldFrom + t.line);
@@ -312,16 +342,17 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             if (it != byLine.end()) {
                 const Mark& rw = *it->second;
                 DrawnText* other = otherSide(b, a, rw);
-                other->height =
-                    ReadGeometryNumber(fileIsAfter ? rw.oldHeight : rw.newHeight).value_or(t.height);
+                other->height = ReadGeometryNumber(fileIsAfter ? rw.oldHeight : rw.newHeight)
+                                    .value_or(t.height);
             }
             textsBefore.push_back(std::move(b));
             textsAfter.push_back(std::move(a));
         }
+        // One frame for both sides, holding every label and text at its height on either.
         Box box = DecalBox(d);
-        for (const GeometryText& t : d.texts) {
-            box.add(t.x, t.y);
-            box.add(t.x + 0.6 * t.height * static_cast<double>(t.text.size()), t.y + t.height);
+        for (const auto* side : {&textsBefore, &textsAfter}) {
+            for (const DrawnText& t : *side)
+                box.add(textBox(t));
         }
         if (box.empty)
             box.add(0, 0);
@@ -354,7 +385,7 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
                 }
             }
             for (const Drawn& p : pieces) {
-                const char* c = colourOf(p.layer);
+                const char* c = layerColour(p.layer);
                 legend[p.layer] = c;
                 shape(out_, *p.piece, c, std::max(p.width, kThinnestPx / px), "");
             }
@@ -367,20 +398,29 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             out_ << "</g>\n";
             // Texts upright, so outside the flipped group: y is negated instead.
             for (const DrawnText& t : side == 0 ? textsBefore : textsAfter) {
-                const char* c = colourOf(t.layer);
+                const char* c = layerColour(t.layer);
                 legend[t.layer] = c;
                 if (t.rewritten) {
-                    const double len = 0.6 * t.height * static_cast<double>(t.text->text.size());
-                    out_ << "<rect class=\"rewritten\" x=\"" << num(t.text->x) << "\" y=\""
-                         << num(-t.text->y - t.height) << "\" width=\"" << num(std::max(len, t.height))
-                         << "\" height=\"" << num(t.height * 1.2) << "\" fill=\"" << kHighlight
+                    const Box b = textBox(t);
+                    out_ << "<rect class=\"rewritten\" x=\"" << num(b.minX) << "\" y=\""
+                         << num(-b.maxY) << "\" width=\"" << num(b.maxX - b.minX) << "\" height=\""
+                         << num(b.maxY - b.minY) << "\" fill=\"" << kHighlight
                          << "\" fill-opacity=\"0.3\"/>\n";
                 }
+                const double length = textLength(t);
                 out_ << "<text x=\"" << num(t.text->x) << "\" y=\"" << num(-t.text->y)
-                     << "\" font-family=\"monospace\" font-size=\"" << num(t.height)
-                     << "\" fill=\"none\" stroke=\"" << c << "\" stroke-width=\""
-                     << num(std::max(t.width, kThinnestPx / px)) << "\">" << htmlText(t.text->text)
-                     << "</text>\n";
+                     << "\" font-family=\"monospace\" font-size=\"" << num(t.height);
+                if (length > 0)
+                    out_ << "\" textLength=\"" << num(length)
+                         << "\" lengthAdjust=\"spacingAndGlyphs";
+                // Labels at one place draw over each other, as they lie in the library; the
+                // hover title tells them apart.
+                out_ << "\" fill=\"none\" stroke=\"" << c << "\" stroke-width=\""
+                     << num(std::max(t.width, kThinnestPx / px)) << "\"><title>"
+                     << (t.text->label ? "label " : "text ") << htmlText(t.text->text)
+                     << ": height " << num(t.height) << ' ' << unit << ", width " << num(t.width)
+                     << ' ' << unit << ", layer " << htmlText(t.layer) << "</title>"
+                     << htmlText(t.text->text) << "</text>\n";
             }
             out_ << "</svg><figcaption>" << (side == 0 ? "before" : "after")
                  << "</figcaption></figure>\n";

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -45,7 +44,6 @@ private:
     std::size_t drawn_ = 0;        // on the whole page
     std::size_t notDrawn_ = 0;
     std::size_t sections_ = 0;
-    std::map<std::string, std::size_t> colours_;  // layer -> palette index, the same on the page
 };
 
 // Text for the page: XML special characters escaped, bytes that are not UTF-8 shown as U+FFFD.

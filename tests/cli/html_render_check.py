@@ -94,9 +94,9 @@ def main():
         for x, (r_, g, b) in enumerate(row):
             if r_ >= 245 and b >= 245 and 90 <= g <= 190:
                 mark.append(x)
-            elif (r_, g, b) == (0x2c, 0xa0, 0x2c):  # layer 20, the second layer met
+            elif (r_, g, b) == (0x94, 0x67, 0xbd):  # layer 20
                 piece_b.append(x)
-            elif (r_, g, b) in ((0x1f, 0x77, 0xb4), (0xd6, 0x27, 0x28)):  # layer 26 before, 1 after
+            elif (r_, g, b) in ((0x2c, 0xa0, 0x2c), (0xd6, 0x27, 0x28)):  # layer 26 before, 1 after
                 piece_a.append(x)
     failures = []
     mark_runs, b_runs, a_runs = runs(mark), runs(piece_b), runs(piece_a)

@@ -91,6 +91,33 @@ TEST(HelpWindow, LayoutTextAndStyle) {
         EXPECT_EQ(GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);  // no default
 }
 
+// The text is wrapped to the box at its design size: in the box's font no line wraps again, its
+// trailing blank included, but the rules and the lines of asterisks of the boxed notes.
+TEST(HelpWindow, NoLineWrapsAgainInTheBox) {
+    Owner owner;
+    frmHelp w(owner.hwnd);
+    RECT room{};  // the client area less the box's margins: where its lines wrap
+    SendMessageW(w.tbxHelp, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+    HDC dc = GetDC(w.tbxHelp);
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(w.tbxHelp, WM_GETFONT, 0, 0)));
+    const std::wstring text = trelvo::widen(sourceFile("help.txt"));
+    ASSERT_EQ(trelvo::widen(trelvo::win32::windowText(w.tbxHelp)), text);
+    for (std::size_t at = 0, end; (end = text.find(L"\r\n", at)) != std::wstring::npos;
+         at = end + 2) {
+        const std::wstring line = text.substr(at, end - at);
+        if (line.starts_with(L"*****") || line.starts_with(L"-----"))
+            continue;
+        SIZE size{};
+        GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+        EXPECT_LE(size.cx, room.right - room.left) << trelvo::narrow(line);
+        // And as the box lays it out: the next line begins on the next shown line.
+        EXPECT_EQ(SendMessageW(w.tbxHelp, EM_LINEFROMCHAR, end + 2, 0),
+                  SendMessageW(w.tbxHelp, EM_LINEFROMCHAR, at, 0) + 1)
+            << trelvo::narrow(line);
+    }
+    ReleaseDC(w.tbxHelp, dc);
+}
+
 TEST(HelpWindow, TypingChangesNothingAndTheTextCanBeSelected) {
     Owner owner;
     frmHelp w(owner.hwnd);

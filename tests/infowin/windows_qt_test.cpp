@@ -1,12 +1,16 @@
 // The Help, Licence Agreement and About windows as the user meets them: opened from their owner,
 // their texts, layout, focus, modality and what Enter and Escape do.
+#include <QAbstractTextDocumentLayout>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
+#include <QtMath>
 #include <QtTest>
 
 #include <vector>
@@ -195,6 +199,26 @@ private slots:
             const std::vector<QWidget*> order = {help->tbxHelp, help->btnClose, help->btnAbout,
                                                  help->Command1, help->tbxHelp};
             QCOMPARE(tabCycle(help->tbxHelp, 5), order);
+        });
+        QTest::mouseClick(owner->help, Qt::LeftButton);
+    }
+
+    // The text is wrapped to the box at its design size: in the box's font no line wraps again,
+    // its trailing blank included, but the rules and the lines of asterisks of the boxed notes.
+    void help_noLineWrapsAgainInTheBox() {
+        onNextModal<frmHelp>([&](frmHelp* help) {
+            QTextDocument* text = help->tbxHelp->document();
+            const QFontMetrics metrics(help->tbxHelp->font());
+            const int room = help->tbxHelp->viewport()->width() - 2 * qCeil(text->documentMargin());
+            QCOMPARE(text->toPlainText(), shownText(resources::kHelpTextPath));
+            for (QTextBlock line = text->begin(); line.isValid(); line = line.next()) {
+                const QString where = QString::number(line.blockNumber() + 1) + ": " + line.text();
+                if (!line.text().startsWith("*****") && !line.text().startsWith("-----")) {
+                    QVERIFY2(metrics.horizontalAdvance(line.text()) <= room, qPrintable(where));
+                    text->documentLayout()->blockBoundingRect(line);  // lays the line out
+                    QVERIFY2(line.layout()->lineCount() == 1, qPrintable(where));
+                }
+            }
         });
         QTest::mouseClick(owner->help, Qt::LeftButton);
     }

@@ -119,8 +119,12 @@ private slots:
         QVERIFY(lines.indexOf(kBanner) < lines.indexOf(QStringLiteral("Program description:")));
     }
 
+    // Each fixed sentence is a paragraph of its own: one line, or lines that end in a blank where
+    // the text is wrapped to the box.
     void helpText_statesItsFixedSentences() {
-        const QStringList lines = crlfLines(resources::text(resources::kHelpTextPath));
+        QString text = resources::text(resources::kHelpTextPath);
+        text.replace(QStringLiteral(" \r\n"), QStringLiteral(" "));
+        const QStringList lines = crlfLines(text);
         for (const char* sentence :
              {"Note: PowerPCB is NOT required to run.", "e.g. C:\\Padspwr\\Lib\\test.d",
               "e.g. C:\\Padspwr\\Lib\\test_new.d", "6. Click the Run button.",
