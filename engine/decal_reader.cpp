@@ -55,9 +55,9 @@ std::string_view firstField(std::string_view line) {
                                           : line.substr(from, line.find(' ', from) - from);
 }
 
-// numbers numeric fields, then a field that opens the quoted font name.
-bool numbersThenFont(std::string_view line, int numbers) {
-    std::string_view f[12];
+// numbers numeric fields, then a field that opens the quoted font name. f: room for 11 fields,
+// kept by the caller (an array made here would be cleared for every label and text line).
+bool numbersThenFont(std::string_view line, int numbers, std::string_view* f) {
     const int n = SplitAtSpaces(line, f, numbers + 1);
     if (n <= numbers)
         return false;
@@ -68,12 +68,12 @@ bool numbersThenFont(std::string_view line, int numbers) {
     return f[numbers].starts_with('"');
 }
 
-bool isLabelLine(std::string_view line) {
-    return numbersThenFont(line, 9);
+bool isLabelLine(std::string_view line, std::string_view* f) {
+    return numbersThenFont(line, 9, f);
 }
 
-bool isTextLine(std::string_view line) {
-    return numbersThenFont(line, 9) || numbersThenFont(line, 10);
+bool isTextLine(std::string_view line, std::string_view* f) {
+    return numbersThenFont(line, 9, f) || numbersThenFont(line, 10, f);
 }
 
 bool isTimestampLine(std::string_view line) {
@@ -286,7 +286,7 @@ Place DecalLayout::next(std::string_view line) {
                     advance(Phase::Pieces);
                 return Place::LabelName;
             }
-            if (!isLabelLine(line))
+            if (!isLabelLine(line, scratch_))
                 return fail(Fault::Label, counts_.labels, counts_.labels - left_ + 1);
             second_ = true;
             return Place::Label;
@@ -312,7 +312,7 @@ Place DecalLayout::next(std::string_view line) {
                     advance(Phase::Terminals);
                 return Place::TextString;
             }
-            if (!isTextLine(line))
+            if (!isTextLine(line, scratch_))
                 return fail(Fault::Text, counts_.texts, counts_.texts - left_ + 1);
             second_ = true;
             return Place::Text;
@@ -324,7 +324,7 @@ Place DecalLayout::next(std::string_view line) {
             if (terminalsSeen_ != counts_.terminals)
                 return fail(Fault::Terminals, counts_.terminals, terminalsSeen_);
             // What follows the texts must not look like one more label, piece or text.
-            if (terminalsSeen_ == 0 && (isPieceHeaderLine(line) || isTextLine(line)))
+            if (terminalsSeen_ == 0 && (isPieceHeaderLine(line) || isTextLine(line, scratch_)))
                 return fail(Fault::MoreItems);
             if (counts_.stacks == 0) {
                 phase_ = Phase::Done;
@@ -453,7 +453,7 @@ DecalReader::Step DecalReader::next(Sight sight, const Sink& sink, std::string_v
             return Step::Failed;
         afterBlank_ = line.empty();
         const std::uint64_t n = lineNumber_;
-        std::string_view f[kDecalHeaderFields + 1];
+        std::string_view* const f = fields_;
         place_ = Place::Rest;
         if (afterBlank && SplitAtSpaces(line, f + 1, kDecalHeaderFields) == kDecalHeaderFields) {
             if (!enter(f, n))

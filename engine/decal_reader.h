@@ -131,6 +131,7 @@ private:
     bool pastTexts_ = false;
     Fault fault_ = Fault::None;
     long faultCounted_ = 0, faultAt_ = 0;
+    std::string_view scratch_[11];  // the fields of a label or text line being tested
 };
 
 // The decal whose lines are being read.
@@ -211,6 +212,8 @@ private:
     Decal decal_;
     std::uint64_t decals_ = 0;
     DecalLayout layout_, ended_;
+    // Fields 1 to 11 of a header line (fields_[1] is field 1); made once, not for every line.
+    std::string_view fields_[kDecalHeaderFields + 1];
     std::string detail_;
 };
 
