@@ -219,18 +219,27 @@ long DecalLayout::runLeft() const {
             return inner_;
         case Phase::Terminals:
             return std::max(0L, counts_.terminals - terminalsSeen_);
+        case Phase::Attributes:
+            return left_;
         default:
             return 0;
     }
 }
 
-std::string_view DecalLayout::runInitials() const {
-    return phase_ == Phase::Terminals ? "T" : kNumberInitials;
+const Initials& DecalLayout::runInitials() const {
+    // Attributes begin with their quoted name; any other line in their place is looked at alone.
+    static const Initials numbers(kNumberInitials), terminals("T"), attributes("\"");
+    return phase_ == Phase::Terminals ? terminals : phase_ == Phase::Attributes ? attributes : numbers;
 }
 
 void DecalLayout::skip(long count) {
     if (phase_ == Phase::Terminals) {
         terminalsSeen_ += count;
+        return;
+    }
+    if (phase_ == Phase::Attributes) {
+        if ((left_ -= count) == 0)
+            advance(Phase::Labels);
         return;
     }
     inner_ -= count;
@@ -411,7 +420,7 @@ DecalReader::Step DecalReader::next(Sight sight, const Sink& sink, std::string_v
         const bool counted = inDecal() && !layout_.complete() && !layout_.broken();
         if (counted && sight != Sight::All && layout_.runLeft() > 0) {
             // Runs of counted lines go by their count, as no pass looks at them one by one.
-            const bool terminals = layout_.runInitials() == "T";
+            const bool terminals = layout_.runOfTerminals();
             LineReader::TakeBytes take = sink.take ? sink.take : sink.out ? writeTo : nullptr;
             void* context = sink.take ? sink.context : sink.out;
             const auto passed =

@@ -96,7 +96,8 @@ public:
     // the terminals, a pad stack's layer lines): a reader may pass over up to that many lines
     // that begin with one of runInitials() and tell skip().
     long runLeft() const;
-    std::string_view runInitials() const;
+    const Initials& runInitials() const;
+    bool runOfTerminals() const { return phase_ == Phase::Terminals; }
     void skip(long count);
 
     // The labels, pieces and texts have all been seen where the counts put them (whatever

@@ -5,35 +5,9 @@
 
 #include "files/plain_run.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace trelvo {
 
 namespace {
-
-// The first CR or LF in [p, end), or end. One pass for both characters: lines are short, so
-// two separate searches per line cost more in call overhead than in scanning.
-const char* findLineEnd(const char* p, const char* end) {
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    while (end - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int hits =
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
-        if (hits != 0)
-            return p + __builtin_ctz(static_cast<unsigned>(hits));
-        p += 16;
-    }
-#endif
-    for (; p < end; ++p) {
-        if (*p == '\r' || *p == '\n')
-            return p;
-    }
-    return end;
-}
 
 bool isLineEnd(char c) {
     return c == '\r' || c == '\n';
@@ -276,10 +250,9 @@ std::size_t LineReader::plainRun(const LineStops& stop, std::uint64_t& lines,
 }
 
 
-std::uint64_t LineReader::copyLines(std::uint64_t count, std::string_view initials, TakeBytes take,
+std::uint64_t LineReader::copyLines(std::uint64_t count, const Initials& set, TakeBytes take,
                                     void* context, const LineStops* refuse) {
     std::uint64_t copied = 0;
-    const Initials set(initials);
     while (copied < count && fill()) {
         const char* const data = buf_.get();
         const std::size_t from = pos_;

@@ -144,7 +144,12 @@ public:
     // with one of refuse's prefixes stops the run too.
     using TakeBytes = bool (*)(void* context, std::string_view bytes);
     std::uint64_t copyLines(std::uint64_t count, std::string_view initials, TakeBytes take = nullptr,
-                            void* context = nullptr, const LineStops* refuse = nullptr);
+                            void* context = nullptr, const LineStops* refuse = nullptr) {
+        return copyLines(count, Initials(initials), take, context, refuse);
+    }
+    // The same with the initials made once by the caller, for runs taken many times.
+    std::uint64_t copyLines(std::uint64_t count, const Initials& initials, TakeBytes take,
+                            void* context, const LineStops* refuse);
 
     // Asked about a line that begins with a stop and ends in CR LF: true lets it go
     // with the plain lines, copied as it is (the caller would have written it unchanged).

@@ -1,13 +1,8 @@
 #include "files/plain_run.h"
 
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64)
-#if defined(__SSE2__)
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <immintrin.h>
-#define TRELVO_SSE2 1
-#if defined(__GNUC__)
 #define TRELVO_AVX2 1
-#endif
-#endif
 #endif
 
 namespace trelvo {
@@ -46,79 +41,25 @@ struct VectorStops {
     }
 };
 
-#if defined(TRELVO_SSE2)
-// Set bits of a 16-bit mask; SSE2 machines may lack a popcount instruction.
-unsigned popcount16(unsigned x) {
-    x = x - ((x >> 1) & 0x5555u);
-    x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
-    x = (x + (x >> 4)) & 0x0F0Fu;
-    return (x + (x >> 8)) & 0x1Fu;
+// Just past the CR LF that ends the line at p inside data[0, end); 0 when its first CR or LF is
+// no CR LF there.
+std::size_t afterCrLf(const char* data, std::size_t p, std::size_t end) {
+    while (p < end && data[p] != '\r' && data[p] != '\n')
+        ++p;
+    return p + 1 < end && data[p] == '\r' && data[p + 1] == '\n' ? p + 2 : 0;
 }
 
-// The run that starts at p, whose positions before c have been looked at already.
-std::size_t plainRunSse2(const char* data, std::size_t p, std::size_t c, std::size_t end,
-                         const LineStops& stop, std::uint64_t& lines) {
-    const VectorStops vs(stop);
-    const __m128i crV = _mm_set1_epi8('\r');
-    const __m128i lfV = _mm_set1_epi8('\n');
-    __m128i f[VectorStops::kSize], sec[VectorStops::kSize], any[VectorStops::kSize];
-    for (int i = 0; i < VectorStops::kSize; ++i) {
-        f[i] = _mm_set1_epi8(vs.first[i]);
-        sec[i] = _mm_set1_epi8(vs.second[i]);
-        any[i] = vs.anySecond[i] ? _mm_set1_epi8(-1) : _mm_setzero_si128();
+std::size_t plainRunEndScalar(const char* data, std::size_t p, std::size_t end,
+                              const LineStops& stop, std::uint64_t& lines) {
+    while (p < end && data[p] != '\r' && data[p] != '\n' && !stop.at(data + p, data + end)) {
+        const std::size_t next = afterCrLf(data, p, end);
+        if (next == 0)
+            break;
+        p = next;
+        ++lines;
     }
-    // LFs are counted in byte lanes (an LF byte is -1, so subtracting adds one) and summed every
-    // 255 chunks and on leaving: no bit count per chunk, which SSE2 lacks.
-    const __m128i zero = _mm_setzero_si128();
-    __m128i laneCounts = zero;
-    unsigned chunks = 0;
-    const auto addCounts = [&] {
-        const __m128i sums = _mm_sad_epu8(laneCounts, zero);
-        lines += static_cast<std::uint64_t>(_mm_cvtsi128_si32(sums)) +
-                 static_cast<std::uint64_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-        laneCounts = zero;
-        chunks = 0;
-    };
-    // Each chunk also looks at the byte after it, a stop's second character.
-    for (; c + 17 <= end; c += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c));
-        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c - 1));
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c + 1));
-        const __m128i vCr = _mm_cmpeq_epi8(v, crV);
-        const __m128i vLf = _mm_cmpeq_epi8(v, lfV);
-        const __m128i unpaired = _mm_xor_si128(_mm_cmpeq_epi8(w, crV), vLf);
-        __m128i stops = vCr;
-        for (int i = 0; i < VectorStops::kSize; ++i) {
-            stops = _mm_or_si128(stops, _mm_and_si128(_mm_cmpeq_epi8(v, f[i]),
-                                                      _mm_or_si128(_mm_cmpeq_epi8(x, sec[i]), any[i])));
-        }
-        const __m128i bad = _mm_or_si128(unpaired, _mm_and_si128(_mm_cmpeq_epi8(w, lfV), stops));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(bad));
-        if (mask == 0) {
-            laneCounts = _mm_sub_epi8(laneCounts, vLf);
-            if (++chunks == 255)
-                addCounts();
-            continue;
-        }
-        const unsigned b = static_cast<unsigned>(__builtin_ctz(mask));
-        addCounts();
-        lines += popcount16(static_cast<unsigned>(_mm_movemask_epi8(vLf)) & ((1u << b) - 1));
-        return afterLastLf(data, p, c + b);
-    }
-    addCounts();
-    for (; c < end; ++c) {
-        const char prev = data[c - 1];
-        const char cur = data[c];
-        if ((prev == '\r') != (cur == '\n'))
-            return afterLastLf(data, p, c);
-        if (prev == '\n' && (cur == '\r' || stop.at(data + c, data + end)))
-            return c;
-        if (cur == '\n')
-            ++lines;
-    }
-    return afterLastLf(data, p, end);
+    return p;
 }
-#endif
 
 #if defined(TRELVO_AVX2)
 __attribute__((target("avx2,popcnt"))) std::size_t plainRunAvx2(const char* data, std::size_t p,
@@ -163,29 +104,10 @@ __attribute__((target("avx2,popcnt"))) std::size_t plainRunAvx2(const char* data
         return afterLastLf(data, p, c + b);
     }
     lines += counted;
-    return plainRunSse2(data, p, c, end, stop, lines);  // the last few bytes
+    // The last few bytes one by one, from the line that holds the last byte looked at.
+    return plainRunEndScalar(data, afterLastLf(data, p, c), end, stop, lines);
 }
 #endif
-
-// Just past the CR LF that ends the line at p inside data[0, end); 0 when its first CR or LF is
-// no CR LF there.
-std::size_t afterCrLf(const char* data, std::size_t p, std::size_t end) {
-    while (p < end && data[p] != '\r' && data[p] != '\n')
-        ++p;
-    return p + 1 < end && data[p] == '\r' && data[p + 1] == '\n' ? p + 2 : 0;
-}
-
-std::size_t plainRunEndScalar(const char* data, std::size_t p, std::size_t end,
-                              const LineStops& stop, std::uint64_t& lines) {
-    while (p < end && data[p] != '\r' && data[p] != '\n' && !stop.at(data + p, data + end)) {
-        const std::size_t next = afterCrLf(data, p, end);
-        if (next == 0)
-            break;
-        p = next;
-        ++lines;
-    }
-    return p;
-}
 
 bool hasAvx2() {
 #if defined(TRELVO_AVX2)
@@ -202,12 +124,6 @@ bool scanPathAvailable(ScanPath path) {
     switch (path) {
     case ScanPath::Scalar:
         return true;
-    case ScanPath::Sse2:
-#if defined(TRELVO_SSE2)
-        return true;
-#else
-        return false;
-#endif
     case ScanPath::Avx2:
         return hasAvx2();
     }
@@ -224,14 +140,9 @@ inline std::size_t runEnd(ScanPath path, const char* data, std::size_t p, std::s
                           const LineStops& stop, std::uint64_t& lines) {
     if (p >= end || data[p] == '\r' || data[p] == '\n' || stop.at(data + p, data + end))
         return p;
-#if defined(TRELVO_SSE2)
-    if (path != ScanPath::Scalar && stop.count() <= VectorStops::kSize) {
 #if defined(TRELVO_AVX2)
-        if (path == ScanPath::Avx2 && hasAvx2())
-            return plainRunAvx2(data, p, end, stop, lines);
-#endif
-        return plainRunSse2(data, p, p + 1, end, stop, lines);
-    }
+    if (path == ScanPath::Avx2 && stop.count() <= VectorStops::kSize && hasAvx2())
+        return plainRunAvx2(data, p, end, stop, lines);
 #endif
     (void)path;
     return plainRunEndScalar(data, p, end, stop, lines);
@@ -330,9 +241,40 @@ std::size_t countedRunEnd(const char* data, std::size_t p, std::size_t end, std:
                              initials, refuse, lines);
 }
 
+namespace {
+
+#if defined(TRELVO_AVX2)
+__attribute__((target("avx2"))) const char* lineEndAvx2(const char* p, const char* end) {
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    for (; end - p >= 32; p += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const unsigned hits = static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf))));
+        if (hits != 0)
+            return p + __builtin_ctz(hits);
+    }
+    while (p < end && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+#endif
+
+}  // namespace
+
+const char* findLineEnd(const char* p, const char* end) {
+#if defined(TRELVO_AVX2)
+    if (hasAvx2())
+        return lineEndAvx2(p, end);
+#endif
+    while (p < end && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+
 std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, const LineStops& stop,
                         std::uint64_t& lines) {
-    return runEnd(hasAvx2() ? ScanPath::Avx2 : ScanPath::Sse2, data, p, end, stop, lines);
+    return runEnd(ScanPath::Avx2, data, p, end, stop, lines);
 }
 
 }  // namespace trelvo

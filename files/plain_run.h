@@ -64,11 +64,15 @@ private:
 std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, const LineStops& stop,
                         std::uint64_t& lines);
 
-// The ways plainRunEnd can scan; it takes the fastest this machine has. All give the same.
-enum class ScanPath { Scalar, Sse2, Avx2 };
+// The ways plainRunEnd can scan: AVX2 where this machine has it (looked up once), else one
+// byte at a time. Both give the same.
+enum class ScanPath { Scalar, Avx2 };
 bool scanPathAvailable(ScanPath path);
 std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
                             const LineStops& stop, std::uint64_t& lines);
+
+// The first CR or LF in [p, end), or end, found as the runs are.
+const char* findLineEnd(const char* p, const char* end);
 
 // The characters a counted run's lines may begin with, as a set looked up in one step.
 class Initials {

@@ -12,7 +12,7 @@
 namespace trelvo {
 namespace {
 
-constexpr ScanPath kPaths[] = {ScanPath::Scalar, ScanPath::Sse2, ScanPath::Avx2};
+constexpr ScanPath kPaths[] = {ScanPath::Scalar, ScanPath::Avx2};
 const LineStops kPass = LineStops::prefixes({"OP", "CL", "CI", "TI"});
 
 struct Case {
@@ -84,7 +84,7 @@ TEST(PlainRun, VectorPathsAgreeWithThePlainLoop) {
             std::uint64_t expectLines = 0;
             const std::size_t expect = plainRunEndWith(ScanPath::Scalar, text.data(), p,
                                                        text.size(), stop, expectLines);
-            for (const ScanPath path : {ScanPath::Sse2, ScanPath::Avx2}) {
+            for (const ScanPath path : {ScanPath::Avx2}) {
                 if (!scanPathAvailable(path))
                     continue;
                 std::uint64_t lines = 0;
