@@ -9,7 +9,7 @@
 
 #include "engine/fields.h"
 #include "engine/geometry.h"
-#include "files/channels.h"
+#include "files/file_streams.h"
 
 namespace trelvo::cli {
 
@@ -276,9 +276,9 @@ double niceLength(double span) {
 }  // namespace
 
 void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
-    FileChannels files;
-    const int16_t in = files.FreeFile();
-    if (!files.OpenInput(in, path)) {
+    std::string why;
+    const auto input = InputFile::open(path, why);
+    if (!input) {
         out_ << "<p class=\"note\">The drawings are missing: the file could not be read "
                 "again.</p>\n";
         return;
@@ -290,6 +290,8 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
     // drawn.
     constexpr std::size_t kMaxHeldLines = 100000, kMaxHeldBytes = 8 << 20;
     std::vector<std::string> held;
+    std::vector<Place> places;  // of the held lines
+    Decal decal;                // the held decal
     std::size_t heldBytes = 0;
     std::uint64_t heldFrom = 0, heldLines = 0;  // where the decal begins, how many lines it has
     auto flush = [&]() {
@@ -304,9 +306,10 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
         if (drawn_ >= kMaxDrawings)
             return;
         ++drawn_;
-        std::vector<std::string_view> lines(held.begin(), held.end());
-        std::size_t after = 0;
-        const DecalGeometry d = ReadDecalGeometry(lines, 0, after);
+        std::vector<PlacedLine> lines;
+        for (std::size_t i = 0; i < held.size(); ++i)
+            lines.push_back({held[i], places[i]});
+        const DecalGeometry d = ReadDecalGeometry(decal, lines);
 
         // The two sides of every piece.
         std::vector<Drawn> before, afterSide;
@@ -444,13 +447,11 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
     };
 
     std::string_view line;
-    std::uint64_t lineNumber = 0;
-    bool afterBlank = false;
-    Fields fields;
     // Starts the decal whose header is line `at`; false when every decal to draw is drawn.
     auto startDecal = [&](std::uint64_t at) {
         flush();
         held.clear();
+        places.clear();
         heldBytes = 0;
         heldLines = 0;
         if (next >= rewrites_.size())
@@ -458,39 +459,39 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
         heldFrom = at;
         return true;
     };
-    while (files.ReadLine(in, line)) {
-        ++lineNumber;
-        if (afterBlank) {
-            Str2Ary_All(line, " ", 1, fields);
-            if (fields.count() == kDecalHeaderFields && !startDecal(lineNumber))
-                break;
-            afterBlank = false;
-        }
-        if (line.empty())
-            afterBlank = true;
-        // A header that no empty line precedes, found by the TIMESTAMP line after it: it was
-        // held as the last line of the decal before.
-        std::string_view previous;
-        if (line.starts_with("TIMESTAMP") && lineNumber > 2 && heldFrom + 1 != lineNumber &&
-            files.PreviousLine(in, previous) && Str2Ary_All(previous, " ", 1).count() == kDecalHeaderFields) {
-            std::string header(previous);
-            if (heldLines > 0) {
+    DecalReader reader(*input);
+    for (auto step = reader.start(line); step == DecalReader::Step::Line;
+         step = reader.next(DecalReader::Sight::All, {}, line)) {
+        const std::uint64_t lineNumber = reader.lineNumber();
+        if (reader.entered()) {
+            // A header found by the TIMESTAMP line after it was held as the last line of the
+            // decal before.
+            const bool before = reader.decal().header != lineNumber;
+            std::string header;
+            if (before && heldLines > 0) {
                 --heldLines;
                 if (held.size() == heldLines + 1) {
-                    heldBytes -= held.back().size();
+                    header = std::move(held.back());
+                    heldBytes -= header.size();
                     held.pop_back();
+                    places.pop_back();
                 }
             }
-            if (!startDecal(lineNumber - 1))
+            if (!startDecal(reader.decal().header))
                 break;
-            heldLines = 1;
-            held.push_back(std::move(header));
-            heldBytes = held.back().size();
+            decal = reader.decal();
+            if (before) {
+                heldLines = 1;
+                heldBytes = header.size();
+                held.push_back(std::move(header));
+                places.push_back(Place::Header);
+            }
         }
         if (heldLines > 0 || heldFrom == lineNumber) {
             ++heldLines;
             if (held.size() < kMaxHeldLines && heldBytes < kMaxHeldBytes) {
                 held.emplace_back(line);
+                places.push_back(reader.place());
                 heldBytes += line.size();
             }
         }
@@ -501,7 +502,6 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
         }
     }
     flush();
-    files.Close(in);
     if (outside > 0) {
         out_ << "<p class=\"note\">" << outside
              << " rewritten piece line(s) come before the first recognised decal header and are "

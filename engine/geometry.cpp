@@ -81,126 +81,117 @@ std::optional<double> ReadGeometryNumber(std::string_view t) {
     return v;
 }
 
-DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std::size_t first,
-                                std::size_t& next) {
-    DecalGeometry d;
-    next = first + 1;
-    if (first >= lines.size())
-        return d;
-    Fields f;
-    Str2Ary_All(lines[first], " ", 1, f);
-    if (f.count() != kDecalHeaderFields)
-        return d;
-    d.name = f[1];
-    d.unit = f[2] == "M" ? Unit::Millimetres : Unit::Mils;
-    const long long attrs = count(f[5]).value_or(0), labels = count(f[6]).value_or(0);
-    const long long pieces = count(f[7]).value_or(0), texts = count(f[8]).value_or(0);
-    const long long terminals = count(f[9]).value_or(0), stacks = count(f[10]).value_or(0);
-    const std::size_t n = lines.size();
-    std::size_t i = first + 1;
-    auto skip = [&](long long k) { i = std::min(n, i + static_cast<std::size_t>(std::max(0LL, k))); };
+namespace {
 
-    if (i < n && lines[i].starts_with("TIMESTAMP"))
-        ++i;
-    skip(attrs);
-    // A label line "x y rotation mirror height width layer ...", a text line "x y rotation layer
-    // height width ...", each followed by what it reads.
-    const auto readTexts = [&](long long k, bool label) {
-        for (long long t = 0; t < k && i + 1 < n; ++t, i += 2) {
-            Str2Ary_All(lines[i], " ", 1, f);
-            const auto x = f.count() >= 7 ? ReadGeometryNumber(f[1]) : std::nullopt;
-            const auto y = f.count() >= 7 ? ReadGeometryNumber(f[2]) : std::nullopt;
-            const auto h = f.count() >= 7 ? ReadGeometryNumber(f[5]) : std::nullopt;
-            const auto w = f.count() >= 7 ? ReadGeometryNumber(f[6]) : std::nullopt;
-            if (!x || !y || !h || !w) {
-                d.unread.push_back(i);
-                continue;
-            }
-            d.texts.push_back({label, i, *x, *y, *h, *w, std::string(f[label ? 7 : 4]),
-                               std::string(trimSpaces(lines[i + 1]))});
-        }
-        i = std::min(n, i);
-    };
-    readTexts(labels, true);
-    for (long long p = 0; p < pieces && i < n; ++p) {
-        Str2Ary_All(lines[i], " ", 1, f);
-        const auto corners = f.count() >= 4 ? count(f[2]) : std::nullopt;
-        const auto width = f.count() >= 4 ? ReadGeometryNumber(f[3]) : std::nullopt;
-        if (!corners || !width) {
-            // Without its corner count the place of everything after it is unknown.
-            d.unread.push_back(i);
-            next = n;
-            return d;
-        }
-        GeometryPiece piece;
-        piece.keyword = f[1];
-        piece.line = i;
-        piece.width = *width;
-        piece.layer = f[4];
-        bool readable = true;
-        ++i;
-        for (long long c = 0; c < *corners && i < n; ++c, ++i) {
-            Str2Ary_All(lines[i], " ", 1, f);
-            Vertex v;
-            std::optional<double> vals[8];
-            const std::size_t k = f.count();
-            for (std::size_t j = 0; j < k && j < 8; ++j)
-                vals[j] = ReadGeometryNumber(f[static_cast<int>(j) + 1]);
-            if ((k != 2 && k != 8) || !vals[0] || !vals[1]) {
-                d.unread.push_back(i);
-                readable = false;
-                continue;
-            }
-            v.x = *vals[0];
-            v.y = *vals[1];
-            if (k == 8) {
-                for (std::size_t j = 2; j < 8; ++j) {
-                    if (!vals[j])
-                        readable = false;
-                }
-                if (!readable) {
-                    d.unread.push_back(i);
-                    continue;
-                }
-                v.arc = true;
-                v.begin = *vals[2] / 10;
-                v.sweep = *vals[3] / 10;
-                v.boxX1 = *vals[4];
-                v.boxY1 = *vals[5];
-                v.boxX2 = *vals[6];
-                v.boxY2 = *vals[7];
-            }
-            piece.points.push_back(v);
-        }
-        if (readable)
-            d.pieces.push_back(std::move(piece));
+// A corner "x y", or of an arc "x y ab aa ax1 ay1 ax2 ay2" with its angles in tenths of a degree
+// and the box of its circle.
+std::optional<Vertex> readCorner(std::string_view line, Fields& f) {
+    Str2Ary_All(line, " ", 1, f);
+    const std::size_t k = f.count();
+    if (k != 2 && k != 8)
+        return std::nullopt;
+    double v[8];
+    for (std::size_t j = 0; j < k; ++j) {
+        const auto n = ReadGeometryNumber(f[static_cast<int>(j) + 1]);
+        if (!n)
+            return std::nullopt;
+        v[j] = *n;
     }
-    readTexts(texts, false);
-    for (long long t = 0; t < terminals && i < n; ++t, ++i) {
-        Str2Ary_All(lines[i], " ", 1, f);
-        std::optional<double> x, y;
-        if (f.count() >= 5 && f[1].starts_with("T")) {
-            x = ReadGeometryNumber(f[1].substr(1));
-            y = ReadGeometryNumber(f[2]);
-        }
-        if (!x || !y) {
-            d.unread.push_back(i);
+    Vertex c{v[0], v[1]};
+    if (k == 8) {
+        c.arc = true;
+        c.begin = v[2] / 10;
+        c.sweep = v[3] / 10;
+        c.boxX1 = v[4];
+        c.boxY1 = v[5];
+        c.boxX2 = v[6];
+        c.boxY2 = v[7];
+    }
+    return c;
+}
+
+}  // namespace
+
+DecalGeometry ReadDecalGeometry(const Decal& decal, const std::vector<PlacedLine>& lines) {
+    DecalGeometry d;
+    d.name = decal.name;
+    d.unit = decal.unit;
+    Fields f;
+    std::optional<GeometryPiece> piece;  // the piece whose corners are being read
+    bool pieceReadable = false;
+    const auto endPiece = [&] {
+        if (piece && pieceReadable)
+            d.pieces.push_back(std::move(*piece));
+        piece.reset();
+    };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = lines[i].text;
+        const Place place = lines[i].place;
+        if (place == Place::Corner) {
+            const auto corner = readCorner(line, f);
+            if (!corner) {
+                d.unread.push_back(i);
+                pieceReadable = false;
+            } else if (piece) {
+                piece->points.push_back(*corner);
+            }
             continue;
         }
-        d.terminals.push_back({*x, *y, f.count() >= 5 ? std::string(f[5]) : std::string()});
-    }
-    for (long long s = 0; s < stacks && i < n; ++s) {
-        Str2Ary_All(lines[i], " ", 1, f);
-        const auto layers = f.count() >= 3 && f[1] == "PAD" ? count(f[3]) : std::nullopt;
-        if (!layers) {
-            d.unread.push_back(i);
-            next = n;
-            return d;
+        endPiece();
+        switch (place) {
+            case Place::Piece:
+            case Place::OtherPiece: {
+                Str2Ary_All(line, " ", 1, f);
+                const auto width = f.count() >= 4 ? ReadGeometryNumber(f[3]) : std::nullopt;
+                const auto corners = f.count() >= 4 ? count(f[2]) : std::nullopt;
+                // A piece header where the counts no longer hold has no corners known.
+                const bool cornersFollow = i + 1 < lines.size() && lines[i + 1].place == Place::Corner;
+                if (!width || !corners || (*corners > 0 && !cornersFollow)) {
+                    d.unread.push_back(i);
+                    break;
+                }
+                piece = GeometryPiece{std::string(f[1]), i, *width, std::string(f[4]), {}};
+                pieceReadable = true;
+                break;
+            }
+            case Place::Label:
+            case Place::Text: {
+                // A label line "x y rotation mirror height width layer ...", a text line "x y
+                // rotation layer height width ...", each followed by what it reads.
+                const bool label = place == Place::Label;
+                Str2Ary_All(line, " ", 1, f);
+                const bool fields = f.count() >= 7;
+                const auto x = fields ? ReadGeometryNumber(f[1]) : std::nullopt;
+                const auto y = fields ? ReadGeometryNumber(f[2]) : std::nullopt;
+                const auto h = fields ? ReadGeometryNumber(f[5]) : std::nullopt;
+                const auto w = fields ? ReadGeometryNumber(f[6]) : std::nullopt;
+                if (!x || !y || !h || !w || i + 1 == lines.size()) {
+                    d.unread.push_back(i);
+                    break;
+                }
+                d.texts.push_back({label, i, *x, *y, *h, *w, std::string(f[label ? 7 : 4]),
+                                   std::string(trimSpaces(lines[i + 1].text))});
+                break;
+            }
+            case Place::Terminal: {
+                // "Tx y x2 y2 pin"
+                Str2Ary_All(line, " ", 1, f);
+                std::optional<double> x, y;
+                if (f.count() >= 5) {
+                    x = ReadGeometryNumber(f[1].substr(1));
+                    y = ReadGeometryNumber(f[2]);
+                }
+                if (!x || !y)
+                    d.unread.push_back(i);
+                else
+                    d.terminals.push_back({*x, *y, std::string(f[5])});
+                break;
+            }
+            default:
+                break;
         }
-        ++i;
-        skip(*layers);
     }
-    next = i;
+    endPiece();
     return d;
 }
 

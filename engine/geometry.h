@@ -1,12 +1,8 @@
 // The drawing of a decal as its lines describe it: the 2-D pieces with their points (straight
-// corners and arcs) and the terminals. Read only to draw a decal; the update pass never needs it.
-//
-// After the header line (name, unit, origin, and the counts of attributes, labels, pieces, texts,
-// terminals and pad stacks) a decal holds, in this order: the TIMESTAMP line, one line per
-// attribute, two per label, the pieces (a header "keyword corners width layer ..." followed by one
-// line per corner, "x y" or, for an arc, "x y ab aa ax1 ay1 ax2 ay2" with the angles in tenths of
-// a degree and the box of the arc's circle), two lines per text, one "Tx1 y1 x2 y2 pin" line per
-// terminal, and the pad stacks ("PAD pin layers ..." followed by one line per layer).
+// corners and arcs) and the terminals, its labels and texts. Read only to draw a decal; the
+// update pass never needs it. Which line is what comes from the reader (decal_reader.h): a corner
+// is "x y" or, for an arc, "x y ab aa ax1 ay1 ax2 ay2" with the angles in tenths of a degree and
+// the box of the arc's circle; a terminal "Tx1 y1 x2 y2 pin".
 #pragma once
 
 #include <cstddef>
@@ -70,11 +66,16 @@ struct Box {
 // any other text or a value that is not finite.
 std::optional<double> ReadGeometryNumber(std::string_view text);
 
-// Reads the decal whose header is lines[first]. Stops after the last line its counts call for
-// (or at the end of lines); next receives the index after it. Never fails: lines that cannot be
-// read go to unread. A header that is no decal header gives an empty decal, next = first + 1.
-DecalGeometry ReadDecalGeometry(const std::vector<std::string_view>& lines, std::size_t first,
-                                std::size_t& next);
+// One line of a decal with its place in the library, as the reader tells it.
+struct PlacedLine {
+    std::string_view text;
+    Place place;
+};
+
+// Reads a decal from its lines (its header line first) with their places. Never fails: lines that
+// cannot be read as their place calls for go to unread, and so does a piece header line whose
+// corners are not known (its decal's lines stopped following their counts before them).
+DecalGeometry ReadDecalGeometry(const Decal& decal, const std::vector<PlacedLine>& lines);
 
 // The box of the piece's centre lines: corners, circles from their two points, arcs along their
 // sweep. Line widths are not included.

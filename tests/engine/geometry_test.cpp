@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/decal_reader.h"
 #include "engine/fields.h"
 #include "engine/geometry.h"
 
@@ -22,21 +23,46 @@ std::string slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Lines end at CR LF, CR or LF, as the libraries are read.
-std::vector<std::string_view> linesOf(const std::string& text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            lines.emplace_back(text.data() + start, i - start);
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-            start = i + 1;
+// A decal's lines with their places, as the reader hands them out.
+struct ReadDecal {
+    Decal decal;
+    std::vector<std::string> lines;
+    std::vector<Place> places;
+    DecalGeometry geometry() const {
+        std::vector<PlacedLine> placed;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            placed.push_back({lines[i], places[i]});
+        return ReadDecalGeometry(decal, placed);
+    }
+};
+
+std::vector<ReadDecal> decalsOf(const std::string& text) {
+    MemorySource in(text);
+    DecalReader reader(in);
+    std::vector<ReadDecal> decals;
+    std::string_view line;
+    std::string previous;
+    for (auto step = reader.start(line); step == DecalReader::Step::Line;
+         step = reader.next(DecalReader::Sight::All, {}, line)) {
+        if (reader.entered()) {
+            // A header known by the TIMESTAMP line after it went with the decal before.
+            if (reader.decal().header != reader.lineNumber() && !decals.empty()) {
+                decals.back().lines.pop_back();
+                decals.back().places.pop_back();
+            }
+            decals.push_back({reader.decal(), {}, {}});
+            if (reader.decal().header != reader.lineNumber()) {
+                decals.back().lines.push_back(previous);
+                decals.back().places.push_back(Place::Header);
+            }
+        }
+        previous.assign(line);
+        if (!decals.empty()) {
+            decals.back().lines.emplace_back(line);
+            decals.back().places.push_back(reader.place());
         }
     }
-    if (start < text.size())
-        lines.emplace_back(text.data() + start, text.size() - start);
-    return lines;
+    return decals;
 }
 
 std::size_t fieldAsCount(std::string_view line, int i) {
@@ -53,13 +79,10 @@ void expectBox(const Box& b, double x1, double y1, double x2, double y2) {
 }
 
 // Reads the decal called name from a library.
-DecalGeometry decalOf(const std::vector<std::string_view>& lines, std::string_view name) {
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        if (lines[i].starts_with(name) && lines[i].size() > name.size() &&
-            lines[i][name.size()] == ' ') {
-            std::size_t next = 0;
-            return ReadDecalGeometry(lines, i, next);
-        }
+DecalGeometry decalOf(const std::string& text, std::string_view name) {
+    for (const ReadDecal& d : decalsOf(text)) {
+        if (d.decal.name == name)
+            return d.geometry();
     }
     ADD_FAILURE() << "no decal " << name;
     return {};
@@ -74,31 +97,24 @@ TEST(Geometry, EveryDecalOfTheRealLibrariesReads) {
             continue;
         ++libraries;
         const std::string text = slurp(e.path().string());
-        const auto lines = linesOf(text);
         std::size_t timestamps = 0, read = 0;
-        for (const auto& l : lines)
-            timestamps += l.starts_with("TIMESTAMP");
+        for (std::size_t at = text.find("TIMESTAMP"); at != std::string::npos;
+             at = text.find("TIMESTAMP", at + 1))
+            timestamps += at == 0 || text[at - 1] == '\n' || text[at - 1] == '\r';
         // Decals one after the other by their counts, with or without empty lines between.
-        for (std::size_t i = 1; i < lines.size();) {
-            if (Str2Ary_All(lines[i], " ", 1).count() != 11) {
-                ++i;
-                continue;
-            }
-            std::size_t next = 0;
-            const DecalGeometry d = ReadDecalGeometry(lines, i, next);
+        for (const ReadDecal& r : decalsOf(text)) {
+            const DecalGeometry d = r.geometry();
             ++read;
             SCOPED_TRACE(e.path().filename().string() + ": " + d.name);
             EXPECT_TRUE(d.unread.empty())
                 << "first unread line " << (d.unread.empty() ? 0 : d.unread[0] + 1);
-            EXPECT_EQ(d.pieces.size(), fieldAsCount(lines[i], 7));
-            EXPECT_EQ(d.terminals.size(), fieldAsCount(lines[i], 9));
+            EXPECT_EQ(d.pieces.size(), fieldAsCount(r.lines[0], 7));
+            EXPECT_EQ(d.terminals.size(), fieldAsCount(r.lines[0], 9));
             for (const GeometryPiece& p : d.pieces) {
                 if (p.keyword == "CIRCLE") {
                     EXPECT_EQ(p.points.size(), 2u);
                 }
             }
-            ASSERT_GT(next, i);
-            i = next;
         }
         EXPECT_EQ(read, timestamps) << e.path();
         decals += read;
@@ -113,7 +129,7 @@ TEST(Geometry, HandCheckedBoxes) {
     {
         const std::string text =
             slurp(kReal + "/stefan-zugravel__introduzione_elettronica__TRV20510M.d");
-        const DecalGeometry d = decalOf(linesOf(text), "TRV20510M");
+        const DecalGeometry d = decalOf(text, "TRV20510M");
         EXPECT_EQ(d.unit, Unit::Millimetres);
         ASSERT_EQ(d.pieces.size(), 4u);
         expectBox(DecalBox(d), -2.8, -8.62, 18.8, 3.3);
@@ -130,7 +146,7 @@ TEST(Geometry, HandCheckedBoxes) {
     }
     {
         const std::string text = slurp(kReal + "/dirtbirb__pads2step__MOLEX_1051330011.d");
-        const DecalGeometry d = decalOf(linesOf(text), "MOLEX_1051330011");
+        const DecalGeometry d = decalOf(text, "MOLEX_1051330011");
         ASSERT_EQ(d.pieces.size(), 7u);
         expectBox(PieceBox(d.pieces[0]), -4, -0.5, 4, 3.25);
         // A circle from the two ends of its diameter.
@@ -143,8 +159,7 @@ TEST(Geometry, HandCheckedBoxes) {
 
 TEST(Geometry, LabelsAndTextsWithTheirPlaceSizeAndLayer) {
     const std::string text = slurp(std::string(TRELVO_TEST_DATA) + "/house.d");
-    const auto lines = linesOf(text);
-    const DecalGeometry d = decalOf(lines, "SOIC8");
+    const DecalGeometry d = decalOf(text, "SOIC8");
     ASSERT_EQ(d.texts.size(), 3u);
     const auto same = [](const GeometryText& t, bool label, std::size_t line, double x, double y,
                          double h, double w, const char* layer, const char* what) {
@@ -157,53 +172,44 @@ TEST(Geometry, LabelsAndTextsWithTheirPlaceSizeAndLayer) {
         EXPECT_EQ(t.layer, layer);
         EXPECT_EQ(t.text, what);
     };
-    same(d.texts[0], true, 8, 0, 100, 50, 5, "26", "REF-DES");
-    same(d.texts[1], true, 10, 0, 0, 50, 5, "1", "PART-TYPE");
-    same(d.texts[2], false, 27, -50, -60, 40, 4, "26", "PIN 1");
+    same(d.texts[0], true, 3, 0, 100, 50, 5, "26", "REF-DES");
+    same(d.texts[1], true, 5, 0, 0, 50, 5, "1", "PART-TYPE");
+    same(d.texts[2], false, 22, -50, -60, 40, 4, "26", "PIN 1");
     EXPECT_EQ(d.pieces.size(), 4u);
     EXPECT_EQ(d.terminals.size(), 2u);
 }
 
 TEST(Geometry, UnreadableLinesAreLeftOut) {
-    const std::vector<std::string_view> lines = {"*PADS-LIBRARY-PCB-DECALS-V9*",
-                                                 "",
-                                                 "X M 0 0 0 0 2 0 1 1 0",
-                                                 "TIMESTAMP 2020",
-                                                 "OPEN 2 0.1 26 -1",
-                                                 "0 0",
-                                                 "1 one",
-                                                 "CLOSED 2 0.1 26 -1",
-                                                 "0 0",
-                                                 "2 2",
-                                                 "Tfar 0 0 0 1",
-                                                 "PAD 0 1 P 0",
-                                                 "-2 1 R",
-                                                 "",
-                                                 "NEXT M 0 0 0 0 0 0 0 0 0"};
-    std::size_t next = 0;
-    const DecalGeometry d = ReadDecalGeometry(lines, 2, next);
+    const std::string lib = "*PADS-LIBRARY-PCB-DECALS-V9*\n"
+                            "\n"
+                            "X M 0 0 0 0 2 0 1 1 0\n"
+                            "TIMESTAMP 2020\n"
+                            "OPEN 2 0.1 26 -1\n"
+                            "0 0\n"
+                            "1 one\n"
+                            "CLOSED 2 0.1 26 -1\n"
+                            "0 0\n"
+                            "2 2\n"
+                            "Tfar 0 0 0 1\n"
+                            "PAD 0 1 P 0\n"
+                            "-2 1 R\n"
+                            "\n"
+                            "NEXT M 0 0 0 0 0 0 0 0 0\n";
+    const DecalGeometry d = decalOf(lib, "X");
     EXPECT_EQ(d.name, "X");
     ASSERT_EQ(d.pieces.size(), 1u);  // the OPEN piece with an unreadable corner is left out
     EXPECT_EQ(d.pieces[0].keyword, "CLOSED");
     EXPECT_TRUE(d.terminals.empty());
-    EXPECT_EQ(d.unread, (std::vector<std::size_t>{6, 10}));
-    EXPECT_EQ(next, 13u);
-    // Not a decal header: nothing, one line on.
-    const DecalGeometry none = ReadDecalGeometry(lines, 4, next);
-    EXPECT_TRUE(none.name.empty());
-    EXPECT_EQ(next, 5u);
-    // Counts far beyond the lines there are, or beyond any integer, read to the end.
-    const std::vector<std::string_view> big = {
-        "BIG M 0 0 9223372036854775807 99999999999999999999999 9223372036854775807 0 0 0 0",
-        "TIMESTAMP 2020", "x", "y"};
-    const DecalGeometry b = ReadDecalGeometry(big, 0, next);
-    EXPECT_EQ(b.name, "BIG");
+    EXPECT_EQ(d.unread, (std::vector<std::size_t>{4, 8}));
+    // Counts that are no counts: nothing is known of the lines, nothing is drawn.
+    const DecalGeometry b = decalOf("*PADS-LIBRARY-PCB-DECALS-V9*\n\nBIG M 0 0 9223372036854775807 "
+                                    "99999999999999999999999 9223372036854775807 0 0 0 0\n"
+                                    "TIMESTAMP 2020\nOPEN 1 1 1 -1\n0 0\n",
+                                    "BIG");
     EXPECT_TRUE(b.pieces.empty());
-    EXPECT_EQ(next, 4u);
+    EXPECT_EQ(b.unread, (std::vector<std::size_t>{2}));
     // Cut short: no more than the lines there are.
-    const std::vector<std::string_view> cut(lines.begin(), lines.begin() + 6);
-    const DecalGeometry part = ReadDecalGeometry(cut, 2, next);
-    EXPECT_EQ(next, 6u);
+    const DecalGeometry part = decalOf(lib.substr(0, lib.find("1 one")), "X");
     ASSERT_EQ(part.pieces.size(), 1u);
     EXPECT_EQ(part.pieces[0].points.size(), 1u);
 }
