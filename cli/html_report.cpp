@@ -464,7 +464,7 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
          step = reader.next(DecalReader::Sight::All, {}, line)) {
         const std::uint64_t lineNumber = reader.lineNumber();
         if (reader.entered()) {
-            // A header found by the TIMESTAMP line after it was held as the last line of the
+            // A header the reader knew only by the line after it was held as the last line of the
             // decal before.
             const bool before = reader.decal().header != lineNumber;
             std::string header;

@@ -2,7 +2,6 @@
 
 #include <map>
 #include <optional>
-#include <tuple>
 
 #include "engine/decal_reader.h"
 
@@ -19,6 +18,7 @@
 
 #include "engine/decimal.h"
 #include "engine/fields.h"
+#include "engine/verdict_cache.h"
 #include "files/file_streams.h"
 
 namespace trelvo {
@@ -54,76 +54,6 @@ bool rowLess(const SurveyRow& a, const SurveyRow& b) {
     return std::tie(a.status, a.fieldCount) < std::tie(b.status, b.fieldCount);
 }
 
-constexpr std::size_t kSmallKey = 64;
-
-// A hash of a key held in a zeroed buffer of kSmallKey bytes, a word at a time.
-std::size_t hashSmallKey(const char* key, std::size_t len) {
-    std::uint64_t h = len * 0x9E3779B97F4A7C15ULL;
-    for (std::size_t i = 0; i < len; i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, key + i, 8);
-        h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
-        h ^= h >> 32;
-    }
-    return static_cast<std::size_t>(h);
-}
-
-// Rows by the fields of a piece line as read. Every piece line makes one lookup, and there are
-// only a few hundred shapes, so the table is open-addressed in a power-of-two size: no division
-// to find a bucket and no chain of nodes to follow.
-class TallyIndex {
-public:
-    // The row stored for key, or nullptr.
-    const std::size_t* find(std::string_view key, std::size_t hash) const {
-        if (slots_.empty())
-            return nullptr;
-        for (std::size_t i = hash & mask();; i = (i + 1) & mask()) {
-            const Slot& slot = slots_[i];
-            if (!slot.used)
-                return nullptr;
-            if (slot.hash == hash && slot.key == key)
-                return &slot.row;
-        }
-    }
-
-    // key must not be stored yet.
-    void insert(std::string_view key, std::size_t hash, std::size_t row) {
-        if (2 * (count_ + 1) > slots_.size())
-            grow();
-        place(Slot{std::string(key), hash, row, true});
-        ++count_;
-    }
-
-private:
-    struct Slot {
-        std::string key;
-        std::size_t hash = 0;
-        std::size_t row = 0;
-        bool used = false;
-    };
-
-    std::size_t mask() const { return slots_.size() - 1; }
-
-    void place(Slot slot) {
-        std::size_t i = slot.hash & mask();
-        while (slots_[i].used)
-            i = (i + 1) & mask();
-        slots_[i] = std::move(slot);
-    }
-
-    void grow() {
-        std::vector<Slot> old = std::move(slots_);
-        slots_.assign(old.empty() ? 512 : 2 * old.size(), Slot{});
-        for (Slot& slot : old) {
-            if (slot.used)
-                place(std::move(slot));
-        }
-    }
-
-    std::vector<Slot> slots_;
-    std::size_t count_ = 0;
-};
-
 }  // namespace
 
 Survey runSurvey(const SurveyRequest& request) {
@@ -143,8 +73,8 @@ Survey runSurvey(const SurveyRequest& request) {
     // Fields 1 to 5 of a piece line (f[1] is field 1), as views into it.
     std::string_view f[kPieceFields + 1];
     Fields fields;  // the whole split, for counting the fields of a long piece line
-    std::string longKey;
-    TallyIndex tallies;                                  // by the fields as read
+    std::string key;
+    TextMap<std::size_t> tallies;                        // by the fields as read
     std::unordered_map<std::string, std::size_t> rowOf;  // by the fields as grouped
     std::vector<std::uint64_t> lastDecalOfRow;  // ordinal of the last decal counted for a row
 
@@ -252,44 +182,17 @@ Survey runSurvey(const SurveyRequest& request) {
 
         // Most pieces repeat a handful of shapes: look them up by the fields as read, and group
         // (which reads the width as a number) only the first time a shape is met.
-        // The key is built in a zeroed buffer when it fits (it nearly always does), so that it
-        // is hashed a word at a time; a longer one is built again in a string.
-        const auto buildKey = [&](auto&& put) {
-            for (char c : unitLetter(decalUnit))
-                put(c);
-            put(static_cast<char>('0' + static_cast<int>(status)));
-            if (status == PieceStatus::FieldCount) {
-                for (char c : std::to_string(n))
-                    put(c);
-            }
-            for (int i : {1, 3, 4, 5}) {
-                put('\0');
-                if (static_cast<std::size_t>(i) <= n) {
-                    for (char c : f[i])
-                        put(c);
-                }
-            }
-        };
-        alignas(8) char small[kSmallKey] = {};
-        std::size_t len = 0;
-        buildKey([&](char c) {
-            if (len < kSmallKey)
-                small[len] = c;
-            ++len;
-        });
-        std::string_view key;
-        std::size_t hash;
-        if (len <= kSmallKey) {
-            key = std::string_view(small, len);
-            hash = hashSmallKey(small, len);
-        } else {
-            longKey.clear();
-            buildKey([&](char c) { longKey += c; });
-            key = longKey;
-            hash = std::hash<std::string_view>{}(key);
+        key.assign(unitLetter(decalUnit));
+        key += static_cast<char>('0' + static_cast<int>(status));
+        if (status == PieceStatus::FieldCount)
+            key += std::to_string(n);
+        for (int i : {1, 3, 4, 5}) {
+            key += '\0';
+            if (static_cast<std::size_t>(i) <= n)
+                key += f[i];
         }
-        const std::size_t* found = tallies.find(key, hash);
-        if (!found) {
+        auto found = tallies.find(std::string_view(key));
+        if (found == tallies.end()) {
             SurveyRow row;
             row.unit = decalUnit;
             row.status = status;
@@ -318,10 +221,9 @@ Survey runSurvey(const SurveyRequest& request) {
                 s.rows.push_back(std::move(row));
                 lastDecalOfRow.push_back(0);
             }
-            tallies.insert(key, hash, g->second);
-            found = &g->second;
+            found = tallies.try_emplace(key, g->second).first;
         }
-        const std::size_t r = *found;
+        const std::size_t r = found->second;
         ++s.rows[r].pieces;
         if (decal != 0 && lastDecalOfRow[r] != decal) {
             lastDecalOfRow[r] = decal;

@@ -1,7 +1,6 @@
 // What rules and checks make of an item depends only on a few of its fields, its decal's unit
 // and which rules take its decal. A library has few distinct items among its millions of lines,
-// so each is judged once and its verdict kept in a slot of a small table, found again by the
-// key's hash; a slot another key takes is judged anew. The table never grows.
+// so each is judged once and its verdict kept by its key, up to a few thousand keys.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace trelvo {
@@ -56,42 +56,32 @@ private:
     bool ok_ = false;
 };
 
+// A map from texts that is looked up by views, without making a string for each look-up.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+template <class Value>
+using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+
 template <class Verdict>
 class VerdictCache {
 public:
     // The verdict kept for key; known is false when the caller is to judge the item and fill it.
     Verdict& at(std::string_view key, bool& known) {
-        Slot& s = slots_[hashOf(key) % kSlots];
-        known = s.key == key;
-        if (!known)
-            s.key.assign(key);
-        return s.verdict;
+        const auto found = kept_.find(key);
+        known = found != kept_.end();
+        if (known)
+            return found->second;
+        // Memory stays bounded: a library with more distinct items starts again.
+        if (kept_.size() == kMaxKept)
+            kept_.clear();
+        return kept_.try_emplace(std::string(key)).first->second;
     }
 
 private:
-    static constexpr std::size_t kSlots = 4096;
-    struct Slot {
-        std::string key;  // empty: not yet used (no key is empty)
-        Verdict verdict{};
-    };
-
-    static std::size_t hashOf(std::string_view key) {
-        std::uint64_t h = key.size();
-        std::size_t i = 0;
-        for (std::uint64_t word; i + 8 <= key.size(); i += 8) {
-            std::memcpy(&word, key.data() + i, 8);
-            h = (h ^ word) * 0x9E3779B97F4A7C15ull;
-        }
-        for (; i < key.size(); ++i)
-            h = (h ^ static_cast<unsigned char>(key[i])) * 0x9E3779B97F4A7C15ull;
-        // Products carry a byte's bits only upwards: mix the high ones back down to the slot's.
-        h ^= h >> 33;
-        h *= 0xFF51AFD7ED558CCDull;
-        h ^= h >> 33;
-        return static_cast<std::size_t>(h);
-    }
-
-    std::vector<Slot> slots_ = std::vector<Slot>(kSlots);
+    static constexpr std::size_t kMaxKept = 4096;
+    TextMap<Verdict> kept_;
 };
 
 }  // namespace trelvo
