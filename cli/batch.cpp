@@ -162,23 +162,21 @@ Planned makePlan(const Options& o) {
         if (!splitPair(*o.layer, plan.entries.old_lyr, plan.entries.new_lyr)) {
             return fail("--layer takes OLD:NEW");
         }
-        plan.enLyr = true;
+        plan.entries.layer = true;
     }
     if (o.width) {
         if (!splitPair(*o.width, plan.entries.old_wd, plan.entries.new_wd)) {
             return fail("--width takes OLD:NEW");
         }
-        plan.enWd = true;
+        plan.entries.width = true;
     }
     // Values are checked before any file is touched; an empty one is each run's entry error.
-    const EntryTexts& e = plan.entries;
-    const bool empty = (plan.enLyr && (e.old_lyr.empty() || e.new_lyr.empty())) ||
-                       (plan.enWd && (e.old_wd.empty() || e.new_wd.empty()));
-    if ((plan.enLyr || plan.enWd) && !empty) {
-        const OptionPair layer{e.old_lyr, e.new_lyr}, width{e.old_wd, e.new_wd};
+    const PairEntries& e = plan.entries;
+    const bool empty = (e.layer && (e.old_lyr.empty() || e.new_lyr.empty())) ||
+                       (e.width && (e.old_wd.empty() || e.new_wd.empty()));
+    if ((e.layer || e.width) && !empty) {
         std::string why;
-        plan.rules = compileOptionPairs(plan.enLyr ? &layer : nullptr,
-                                        plan.enWd ? &width : nullptr, why);
+        plan.rules = compileOptionPairs(e, why);
         if (!plan.rules)
             return fail(why);
     }
@@ -240,9 +238,8 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
         return r;
     };
     // The checks of a run, in the dialog's order: names and values, the input, a pair.
-    const EntryTexts& e = plan.entries;
     if (job.input.empty() || (!plan.inPlace && job.output.empty()) ||
-        !pairEntriesValid({plan.enLyr, plan.enWd, e.old_lyr, e.new_lyr, e.old_wd, e.new_wd}))
+        !pairEntriesValid(plan.entries))
         return failed(Outcome::UserEntryError);
     std::string why;
     std::unique_ptr<InputFile> input = InputFile::open(job.input, why);
@@ -273,17 +270,17 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
     }
     auto failWrite = [&](const std::string& reason) {
         if (!replacing)
-            return failed(Outcome::WriteError, reason);
+            return failed(Outcome::RunError, reason);
         console.failure(job.input, messages::kWriteTitle, messages::kWriteText);
         console.detail(reason + "; " + inQuotes(job.input) + " is unchanged");
         r.rows.clear();
-        r.outcome = Outcome::WriteError;
+        r.outcome = Outcome::RunError;
         return r;
     };
     if (!plan.dryRun && !output)
         return failWrite(why);
 
-    std::vector<WrittenPiece> pieces;
+    std::vector<WrittenChange> pieces;
     UpdateRequest request{*input, output.get(), *plan.rules};
     if (!plan.decals.empty()) {
         r.decalsMatched.assign(plan.decals.size(), false);
@@ -392,7 +389,7 @@ std::string summaryLine(const Job& job, const Plan& plan, const FileResult& r) {
             return line + std::string(messages::kSelectionTitle);
         case Outcome::FormatError:
             return line + std::string(messages::kFormatTitle);
-        case Outcome::WriteError:
+        case Outcome::RunError:
             return line + std::string(messages::kWriteTitle);
     }
     return line;

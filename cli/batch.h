@@ -21,11 +21,6 @@ struct Job {
     std::string output;  // empty for --in-place
 };
 
-// The pairs' values as given (OLD and NEW of each), not trimmed.
-struct EntryTexts {
-    std::string old_lyr, new_lyr, old_wd, new_wd;
-};
-
 // What a successful pass found, for the warnings of runs that change nothing.
 struct PassStats {
     std::uint64_t decalHeaders = 0;
@@ -34,9 +29,7 @@ struct PassStats {
 };
 
 struct Plan {
-    EntryTexts entries;  // as given, for the entry check and the page
-    bool enLyr = false;
-    bool enWd = false;
+    PairEntries entries;  // as given (not trimmed), for the entry check and the page
     // The pairs read with trelvo-cli's rules; none when no pair is given or a value is empty
     // (each run then reports it as the dialog would).
     std::optional<RuleSet> rules;

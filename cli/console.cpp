@@ -80,7 +80,7 @@ int finishStandardOutput(int status) {
     if (std::cout)
         return status;
     std::cerr << "trelvo-cli: cannot write to standard output\n";
-    return std::max(status, static_cast<int>(Outcome::WriteError));
+    return std::max(status, static_cast<int>(Outcome::RunError));
 }
 
 }  // namespace trelvo::cli

@@ -119,9 +119,9 @@ HtmlReport::HtmlReport(std::ostream& out, const Plan& plan) : out_(out), plan_(p
                          std::to_string(r.labels.size()) + " label, " +
                          std::to_string(r.texts.size()) + " text rule(s))");
     } else {
-        row("Layer", plan.enLyr ? plan.entries.old_lyr + " \xE2\x86\x92 " + plan.entries.new_lyr
+        row("Layer", plan.entries.layer ? plan.entries.old_lyr + " \xE2\x86\x92 " + plan.entries.new_lyr
                                 : "not changed");
-        row("Width", plan.enWd ? plan.entries.old_wd + " \xE2\x86\x92 " + plan.entries.new_wd
+        row("Width", plan.entries.width ? plan.entries.old_wd + " \xE2\x86\x92 " + plan.entries.new_wd
                                : "not changed");
     }
     if (!plan.decals.empty()) {

@@ -10,7 +10,7 @@
 namespace trelvo::cli {
 
 std::optional<std::string> checkWritten(const std::string& input, const std::string& written,
-                                        const std::vector<WrittenPiece>& pieces) {
+                                        const std::vector<WrittenChange>& pieces) {
     FileChannels files;
     const int16_t in = files.FreeFile();
     if (!files.OpenInput(in, input))

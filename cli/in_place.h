@@ -13,7 +13,7 @@
 namespace trelvo::cli {
 
 // A piece header line the pass rewrote, with the values it wrote.
-struct WrittenPiece {
+struct WrittenChange {
     std::uint64_t line;  // 1-based
     std::string newWidth;
     std::string newLayer;
@@ -25,6 +25,6 @@ struct WrittenPiece {
 // line identical except the rewritten ones, which must be exactly their rebuilt form. Returns
 // what differs, or nothing when the file is right.
 std::optional<std::string> checkWritten(const std::string& input, const std::string& written,
-                                        const std::vector<WrittenPiece>& pieces);
+                                        const std::vector<WrittenChange>& pieces);
 
 }  // namespace trelvo::cli

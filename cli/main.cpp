@@ -14,7 +14,7 @@
 #include "cli/in_place.h"
 #include "cli/library_check.h"
 #include "cli/options.h"
-#include "cli/survey.h"
+#include "cli/survey_table.h"
 #include "files/paths.h"
 #include "files/replace.h"
 
@@ -127,7 +127,7 @@ int run(int argc, const char* const* argv) {
             reportFile.open(*opt.report, std::ios::binary | std::ios::trunc);
             if (!reportFile) {
                 std::cerr << "trelvo-cli: cannot write the report '" << *opt.report << "'\n";
-                return static_cast<int>(trelvo::Outcome::WriteError);
+                return static_cast<int>(trelvo::Outcome::RunError);
             }
             report = &reportFile;
         }
@@ -139,7 +139,7 @@ int run(int argc, const char* const* argv) {
         htmlFile.open(trelvo::toPath(*opt.html), std::ios::binary | std::ios::trunc);
         if (!htmlFile) {
             std::cerr << "trelvo-cli: cannot write the page '" << *opt.html << "'\n";
-            return static_cast<int>(trelvo::Outcome::WriteError);
+            return static_cast<int>(trelvo::Outcome::RunError);
         }
         html.emplace(htmlFile, plan);
     }
@@ -204,14 +204,14 @@ int run(int argc, const char* const* argv) {
         htmlFile.close();
         if (htmlFile.fail()) {
             std::cerr << "trelvo-cli: the page '" << *opt.html << "' could not be written\n";
-            worst = std::max(worst, static_cast<int>(trelvo::Outcome::WriteError));
+            worst = std::max(worst, static_cast<int>(trelvo::Outcome::RunError));
         }
     }
     if (reportFile.is_open())
         reportFile.close();
     if (report && (reportOnStdout ? !std::cout : reportFile.fail())) {
         std::cerr << "trelvo-cli: the report '" << *opt.report << "' could not be written\n";
-        worst = std::max(worst, static_cast<int>(trelvo::Outcome::WriteError));
+        worst = std::max(worst, static_cast<int>(trelvo::Outcome::RunError));
     }
     std::cout.flush();
     if (!std::cout && !reportOnStdout) {

@@ -60,10 +60,10 @@ struct Reader {
     }
 
     // "10mil", "0.254mm": a value with its unit.
-    std::optional<Width> size(const toml::node& n, std::string_view key, std::string_view value) {
+    std::optional<Length> size(const toml::node& n, std::string_view key, std::string_view value) {
         return size(n.source(), key, value);
     }
-    std::optional<Width> size(const toml::source_region& where, std::string_view key,
+    std::optional<Length> size(const toml::source_region& where, std::string_view key,
                               std::string_view value) {
         const auto e = readWidthEntry(value);
         if (!e) {
@@ -86,17 +86,17 @@ struct Reader {
                                   "' has too many digits");
             return std::nullopt;
         }
-        return Width{e->value, unit, e->value.toString()};
+        return Length{e->value, unit, e->value.toString()};
     }
 
     // A value or an inclusive range "LOW..HIGH".
-    std::optional<WidthTest> sizeTest(const toml::node& n, std::string_view key) {
+    std::optional<LengthTest> sizeTest(const toml::node& n, std::string_view key) {
         const auto s = text(n, key);
         if (!s)
             return std::nullopt;
         return sizeTest(n.source(), key, *s);
     }
-    std::optional<WidthTest> sizeTest(const toml::source_region& n, std::string_view key,
+    std::optional<LengthTest> sizeTest(const toml::source_region& n, std::string_view key,
                                       const std::string& text) {
         const std::string* s = &text;
         const auto dots = s->find("..");
@@ -110,7 +110,7 @@ struct Reader {
         auto high = low ? size(n, key, std::string_view(*s).substr(dots + 2)) : std::nullopt;
         if (!high)
             return std::nullopt;
-        WidthTest range = rangeTest(*low, *high);
+        LengthTest range = rangeTest(*low, *high);
         if (range.highMm < range.lowMm) {
             fault(n, "the range '" + *s + "' has its ends reversed");
             return std::nullopt;
@@ -329,10 +329,10 @@ struct Reader {
     }
 };
 
-bool covers(const WidthTest& a, const WidthTest& b) {
-    if (a.kind == WidthTest::Kind::Any)
+bool covers(const LengthTest& a, const LengthTest& b) {
+    if (a.kind == LengthTest::Kind::Any)
         return true;
-    return a.kind == b.kind && a.kind == WidthTest::Kind::Equal && a.value.value == b.value.value &&
+    return a.kind == b.kind && a.kind == LengthTest::Kind::Equal && a.value.value == b.value.value &&
            a.value.unit == b.value.unit;
 }
 

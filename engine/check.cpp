@@ -179,9 +179,9 @@ private:
         return false;
     }
 
-    bool passesAny(const std::vector<WidthTest>& tests, const ReadWidth& v) const {
-        for (const WidthTest& t : tests) {
-            if (widthPasses(t, v))
+    bool passesAny(const std::vector<LengthTest>& tests, const ReadLength& v) const {
+        for (const LengthTest& t : tests) {
+            if (lengthPasses(t, v))
                 return true;
         }
         return false;
@@ -260,7 +260,7 @@ public:
         } else {
             // An empty or unreadable library fails as a run of it does.
             result_.outcome = step == DecalReader::Step::FormatError ? Outcome::FormatError
-                                                                     : Outcome::WriteError;
+                                                                     : Outcome::RunError;
             result_.detail = step == DecalReader::Step::Failed && reader_.readFailed()
                                  ? reader_.readFailure()
                                  : reader_.detail();

@@ -41,7 +41,7 @@ struct CheckRequest {
 };
 
 struct CheckResult {
-    Outcome outcome = Outcome::Done;  // Done, FormatError or WriteError (a read failure)
+    Outcome outcome = Outcome::Done;  // Done, FormatError or RunError (a read failure)
     std::string detail;
     std::uint64_t errors = 0, warnings = 0;
     std::uint64_t decalHeaders = 0;

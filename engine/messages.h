@@ -67,7 +67,7 @@ inline Report forOutcome(Outcome outcome, long count, std::string_view outFileNa
             return selectionError();
         case Outcome::FormatError:
             return formatError();
-        case Outcome::WriteError:
+        case Outcome::RunError:
             break;
     }
     return writeError();

@@ -28,7 +28,7 @@ enum class Outcome : int {
     FileReadError = 4,
     SelectionError = 5,
     FormatError = 6,
-    WriteError = 7,
+    RunError = 7,  // the run failed once under way: a read, a write, a value it cannot write
 };
 
 inline constexpr const char* kProgramTitle = "Trelvo";

@@ -40,23 +40,23 @@ Decimal exactMm(const Decimal& v, Unit unit) {
 
 }  // namespace
 
-bool widthPasses(const WidthTest& test, std::string_view field, Unit decalUnit) {
-    if (test.kind == WidthTest::Kind::Any)
+bool lengthPasses(const LengthTest& test, std::string_view field, Unit decalUnit) {
+    if (test.kind == LengthTest::Kind::Any)
         return true;
-    return widthPasses(test, Decimal::parse(field), decalUnit);
+    return lengthPasses(test, Decimal::parse(field), decalUnit);
 }
 
-bool widthPasses(const WidthTest& test, const std::optional<Decimal>& v, Unit decalUnit) {
-    if (test.kind == WidthTest::Kind::Any)
+bool lengthPasses(const LengthTest& test, const std::optional<Decimal>& v, Unit decalUnit) {
+    if (test.kind == LengthTest::Kind::Any)
         return true;
     if (!v)
         return false;
     switch (test.kind) {
-        case WidthTest::Kind::Equal:
+        case LengthTest::Kind::Equal:
             if (test.value.unit == decalUnit)
                 return *v == test.value.value;
             return test.inOtherUnit && *v == *test.inOtherUnit;
-        case WidthTest::Kind::Range: {
+        case LengthTest::Kind::Range: {
             const Decimal mm = exactMm(*v, decalUnit);
             return test.lowMm <= mm && mm <= test.highMm;
         }
@@ -65,7 +65,7 @@ bool widthPasses(const WidthTest& test, const std::optional<Decimal>& v, Unit de
     }
 }
 
-const std::optional<Decimal>& ReadWidth::number() const {
+const std::optional<Decimal>& ReadLength::number() const {
     if (!read_) {
         value_ = Decimal::parse(text_);
         read_ = true;
@@ -73,17 +73,17 @@ const std::optional<Decimal>& ReadWidth::number() const {
     return value_;
 }
 
-const Decimal& ReadWidth::mm() const {
+const Decimal& ReadLength::mm() const {
     if (!mm_)
         mm_ = exactMm(*number(), unit_);
     return *mm_;
 }
 
-bool widthPasses(const WidthTest& test, const ReadWidth& w) {
-    if (test.kind == WidthTest::Kind::Any)
+bool lengthPasses(const LengthTest& test, const ReadLength& w) {
+    if (test.kind == LengthTest::Kind::Any)
         return true;
-    if (test.kind != WidthTest::Kind::Range || !w.number())
-        return widthPasses(test, w.number(), w.unit());
+    if (test.kind != LengthTest::Kind::Range || !w.number())
+        return lengthPasses(test, w.number(), w.unit());
     return test.lowMm <= w.mm() && w.mm() <= test.highMm;
 }
 
@@ -93,24 +93,24 @@ bool matchesExceptWidth(const PieceRule& r, const Item& it) {
 }
 
 bool matches(const PieceRule& r, const Item& it) {
-    return matchesExceptWidth(r, it) && widthPasses(r.width, it.width);
+    return matchesExceptWidth(r, it) && lengthPasses(r.width, it.width);
 }
 
 bool matches(const LabelRule& r, const Item& it) {
     const bool nameOk = !r.name || (it.kind == ItemKind::Label ? it.name == *r.name
                                                                : globMatch(*r.name, it.name));
-    return nameOk && (!r.layer || sameText(it.layer, *r.layer)) && widthPasses(r.height, it.height) &&
-           widthPasses(r.width, it.width);
+    return nameOk && (!r.layer || sameText(it.layer, *r.layer)) && lengthPasses(r.height, it.height) &&
+           lengthPasses(r.width, it.width);
 }
 
-WidthTest equalTest(const Width& value) {
-    WidthTest t{WidthTest::Kind::Equal, value, {}};
+LengthTest equalTest(const Length& value) {
+    LengthTest t{LengthTest::Kind::Equal, value, {}};
     t.inOtherUnit = value.unit == Unit::Mils ? value.value.milsToMm() : value.value.mmToMils();
     return t;
 }
 
-WidthTest rangeTest(const Width& low, const Width& high) {
-    WidthTest t{WidthTest::Kind::Range, low, high};
+LengthTest rangeTest(const Length& low, const Length& high) {
+    LengthTest t{LengthTest::Kind::Range, low, high};
     t.lowMm = exactMm(low.value, low.unit);
     t.highMm = exactMm(high.value, high.unit);
     return t;
@@ -152,9 +152,9 @@ namespace {
 
 using Suffix = WidthEntry::Suffix;
 
-Width widthOf(const WidthEntry& w, std::string_view typed) {
+Length widthOf(const WidthEntry& w, std::string_view typed) {
     // An entry without a unit is written as it was typed, one with a unit as its number.
-    return Width{w.value, w.suffix == Suffix::Mm ? Unit::Millimetres : Unit::Mils,
+    return Length{w.value, w.suffix == Suffix::Mm ? Unit::Millimetres : Unit::Mils,
                  std::string(w.suffix == Suffix::None ? typed : w.number)};
 }
 
@@ -163,16 +163,16 @@ Width widthOf(const WidthEntry& w, std::string_view typed) {
 // when a width cannot be had in the other unit (more than 30 digits).
 std::optional<RuleSet> pairRules(const std::optional<std::string_view>& oldLayer,
                                  const std::optional<std::string_view>& newLayer,
-                                 const std::optional<WidthTest>& oldWidth,
-                                 const std::optional<Width>& newWidth, std::string& why) {
+                                 const std::optional<LengthTest>& oldWidth,
+                                 const std::optional<Length>& newWidth, std::string& why) {
     RuleSet rules;
     rules.widthMustBeNumber = true;
     PieceRule widthRule;
     if (newWidth) {
         widthRule.width = *oldWidth;
         widthRule.setWidth = newWidth;
-        for (const Width* w : {&widthRule.width.value, &*widthRule.setWidth}) {
-            if (w == &widthRule.width.value && oldWidth->kind != WidthTest::Kind::Equal)
+        for (const Length* w : {&widthRule.width.value, &*widthRule.setWidth}) {
+            if (w == &widthRule.width.value && oldWidth->kind != LengthTest::Kind::Equal)
                 continue;
             if (!(w->unit == Unit::Mils ? w->value.milsToMm() : w->value.mmToMils())) {
                 why = "the width " + quoted(w->text) + " has too many digits";
@@ -198,17 +198,17 @@ std::optional<RuleSet> pairRules(const std::optional<std::string_view>& oldLayer
     return rules;
 }
 
-WidthTest testOf(const std::optional<WidthEntry>& entry, std::string_view typed) {
+LengthTest testOf(const std::optional<WidthEntry>& entry, std::string_view typed) {
     if (!entry)
-        return WidthTest{WidthTest::Kind::Number, {}, {}};  // "*": any width, still read as a number
+        return LengthTest{LengthTest::Kind::Number, {}, {}};  // "*": any width, still read as a number
     return equalTest(widthOf(*entry, typed));
 }
 
 }  // namespace
 
 std::optional<RuleSet> compilePairs(const PairEntries& e, std::string& why) {
-    std::optional<WidthTest> oldWidth;
-    std::optional<Width> newWidth;
+    std::optional<LengthTest> oldWidth;
+    std::optional<Length> newWidth;
     if (e.width) {
         const bool anyOld = e.old_wd == "*";
         const auto oldEntry = anyOld ? std::nullopt : readWidthEntry(e.old_wd);
@@ -253,27 +253,25 @@ bool pairEntriesValid(const PairEntries& e) {
     return true;
 }
 
-std::optional<RuleSet> compileOptionPairs(const OptionPair* layer, const OptionPair* width,
-                                          std::string& why) {
+std::optional<RuleSet> compileOptionPairs(const PairEntries& e, std::string& why) {
     std::optional<std::string_view> oldLayer, newLayer;
-    if (layer) {
-        const std::string option = "--layer " + layer->oldText + ":" + layer->newText + ": the ";
-        if (layer->oldText != "*" && !isLayerNumber(layer->oldText)) {
-            why = option + "old layer " + quoted(layer->oldText) +
-                  " is neither a layer number nor \"*\"";
+    if (e.layer) {
+        const std::string option = "--layer " + e.old_lyr + ":" + e.new_lyr + ": the ";
+        if (e.old_lyr != "*" && !isLayerNumber(e.old_lyr)) {
+            why = option + "old layer " + quoted(e.old_lyr) + " is neither a layer number nor \"*\"";
             return std::nullopt;
         }
-        if (!isLayerNumber(layer->newText)) {
-            why = option + "new layer " + quoted(layer->newText) + " is not a layer number";
+        if (!isLayerNumber(e.new_lyr)) {
+            why = option + "new layer " + quoted(e.new_lyr) + " is not a layer number";
             return std::nullopt;
         }
-        oldLayer = layer->oldText;
-        newLayer = layer->newText;
+        oldLayer = e.old_lyr;
+        newLayer = e.new_lyr;
     }
-    std::optional<WidthTest> oldWidth;
-    std::optional<Width> newWidth;
-    if (width) {
-        const std::string option = "--width " + width->oldText + ":" + width->newText + ": the ";
+    std::optional<LengthTest> oldWidth;
+    std::optional<Length> newWidth;
+    if (e.width) {
+        const std::string option = "--width " + e.old_wd + ":" + e.new_wd + ": the ";
         const auto read = [&](const std::string& text, const char* side) {
             auto entry = readWidthEntry(text);
             if (!entry) {
@@ -287,17 +285,17 @@ std::optional<RuleSet> compileOptionPairs(const OptionPair* layer, const OptionP
             return entry;
         };
         std::optional<WidthEntry> oldEntry;
-        if (width->oldText != "*" && !(oldEntry = read(width->oldText, "old")))
+        if (e.old_wd != "*" && !(oldEntry = read(e.old_wd, "old")))
             return std::nullopt;
-        const auto newEntry = read(width->newText, "new");
+        const auto newEntry = read(e.new_wd, "new");
         if (!newEntry)
             return std::nullopt;
         if (newEntry->value.isNegative()) {
-            why = option + "new width " + quoted(width->newText) + " is negative";
+            why = option + "new width " + quoted(e.new_wd) + " is negative";
             return std::nullopt;
         }
-        oldWidth = testOf(oldEntry, width->oldText);
-        newWidth = widthOf(*newEntry, width->newText);
+        oldWidth = testOf(oldEntry, e.old_wd);
+        newWidth = widthOf(*newEntry, e.new_wd);
     }
     return pairRules(oldLayer, newLayer, oldWidth, newWidth, why);
 }

@@ -13,17 +13,17 @@
 
 namespace trelvo {
 
-// A width with the unit it was given in. In a decal of that unit it is compared as value and
-// written as text; in a decal of the other unit it is converted (rounded to three places, halves
-// to even) and written in its shortest form.
-struct Width {
+// A width or height with the unit it was given in. In a decal of that unit it is compared as
+// value and written as text; in a decal of the other unit it is converted (rounded to three
+// places, halves to even) and written in its shortest form.
+struct Length {
     Decimal value;
     Unit unit = Unit::Mils;
     std::string text;
 };
 
 // What a rule asks of a width or height field.
-struct WidthTest {
+struct LengthTest {
     enum class Kind {
         Any,     // not looked at
         Number,  // any number
@@ -31,26 +31,26 @@ struct WidthTest {
         Range,   // from value to high, both included, compared exactly in either unit
     };
     Kind kind = Kind::Any;
-    Width value;  // Equal, and the low end of Range
-    Width high;   // the high end of Range
+    Length value;  // Equal, and the low end of Range
+    Length high;   // the high end of Range
     // Made once by equalTest and rangeTest, as every piece line would otherwise make them:
     std::optional<Decimal> inOtherUnit = {};  // Equal: the value converted to the other unit
     Decimal lowMm = {}, highMm = {};          // Range: the ends in millimetres, exactly
 };
-WidthTest equalTest(const Width& value);
-WidthTest rangeTest(const Width& low, const Width& high);
+LengthTest equalTest(const Length& value);
+LengthTest rangeTest(const Length& low, const Length& high);
 
 // Whether a field's text passes the test in a decal of that unit; a field that is no number
 // passes only Any.
-bool widthPasses(const WidthTest& test, std::string_view field, Unit decalUnit);
+bool lengthPasses(const LengthTest& test, std::string_view field, Unit decalUnit);
 // The same for a field already read (nothing: it is no number).
-bool widthPasses(const WidthTest& test, const std::optional<Decimal>& value, Unit decalUnit);
+bool lengthPasses(const LengthTest& test, const std::optional<Decimal>& value, Unit decalUnit);
 
 // A field read once for many tests, when a test first asks: its number (nothing: it is no
 // number) in a decal of that unit, and its exact value in millimetres.
-class ReadWidth {
+class ReadLength {
 public:
-    ReadWidth(std::string_view text, Unit unit) : text_(text), unit_(unit) {}
+    ReadLength(std::string_view text, Unit unit) : text_(text), unit_(unit) {}
     std::string_view text() const { return text_; }
     Unit unit() const { return unit_; }
     const std::optional<Decimal>& number() const;
@@ -62,7 +62,7 @@ private:
     mutable bool read_ = false;
     mutable std::optional<Decimal> value_, mm_;
 };
-bool widthPasses(const WidthTest& test, const ReadWidth& width);
+bool lengthPasses(const LengthTest& test, const ReadLength& width);
 
 // The piece keywords a rule may name.
 enum PieceKeyword : unsigned { kOpen = 1, kClosed = 2, kCircle = 4, kAnyKeyword = 7 };
@@ -78,12 +78,12 @@ struct DecalMatch {
 
 struct PieceRule {
     std::optional<std::string> layer;                   // field 4 as text; nothing: any layer
-    WidthTest width;                                    // field 3
+    LengthTest width;                                    // field 3
     std::optional<std::string> style = std::string("-1");  // field 5 as text; nothing: any
     unsigned keywords = kAnyKeyword;
     DecalMatch decals;
     std::optional<std::string> setLayer;                // written as given
-    std::optional<Width> setWidth;
+    std::optional<Length> setWidth;
 };
 
 // A rule on the labels of decals (the attribute labels such as REF-DES) or on their free texts.
@@ -93,9 +93,9 @@ struct LabelRule {
     std::optional<std::string> name;
     DecalMatch decals;
     std::optional<std::string> layer;
-    WidthTest height, width;
+    LengthTest height, width;
     std::optional<std::string> setLayer;
-    std::optional<Width> setHeight, setWidth;
+    std::optional<Length> setHeight, setWidth;
 };
 
 enum class ItemKind { Piece, Label, Text };
@@ -105,7 +105,7 @@ enum class ItemKind { Piece, Label, Text };
 struct Item {
     ItemKind kind = ItemKind::Piece;
     std::string_view keyword, name, layer, style;  // a piece's keyword and style; an item's name
-    ReadWidth width, height;
+    ReadLength width, height;
 };
 
 // Whether a rule (or a check's match keys) takes an item. One matcher for what is changed and
@@ -121,7 +121,7 @@ struct Check {
     PieceRule piece;  // the match keys, for pieces (its set values unused)
     LabelRule label;  // the match keys, for labels and texts
     std::vector<std::string> allowedLayers;
-    std::vector<WidthTest> allowedWidths, allowedHeights;
+    std::vector<LengthTest> allowedWidths, allowedHeights;
     std::vector<std::string> allowedText;  // what the allow lists read in the file, for findings
     bool forbid = false;
     bool error = true;  // severity: error, else warning
@@ -150,13 +150,16 @@ std::optional<WidthEntry> readWidthEntry(std::string_view text);
 // A layer number as a new layer must be: decimal digits only.
 bool isLayerNumber(std::string_view text);
 
-// The dialog's pairs as the Run button hands them on (texts as typed; a pair is used when its
-// flag is set). Nothing, with why set, when the width entries cannot be read: a width that is no
-// number, a new width of "*", or a millimetre entry beside a width without a unit.
+// The two pairs' entry texts as given (the dialog's boxes as typed, trelvo-cli's --layer and
+// --width OLD:NEW), and which pairs take part.
 struct PairEntries {
     bool layer = false, width = false;
-    std::string_view old_lyr, new_lyr, old_wd, new_wd;
+    std::string old_lyr, new_lyr, old_wd, new_wd;
 };
+
+// The dialog's pairs as the Run button hands them on. Nothing, with why set, when the width
+// entries cannot be read: a width that is no number, a new width of "*", or a millimetre entry
+// beside a width without a unit.
 std::optional<RuleSet> compilePairs(const PairEntries& entries, std::string& why);
 
 // The dialog's entry check of the pairs: both boxes of each enabled pair filled, the new layer a
@@ -164,14 +167,9 @@ std::optional<RuleSet> compilePairs(const PairEntries& entries, std::string& why
 // values are written into the library; one that is no layer or no width would damage it.
 bool pairEntriesValid(const PairEntries& entries);
 
-// trelvo-cli's pairs, OLD:NEW as given: layers must be layer numbers (or "*" as the old one),
-// widths numbers with an optional unit each (none: mils; "*" as the old one), the new width not
-// negative. Nothing, with why set (naming the option and the value), when a value is not of its
-// form.
-struct OptionPair {
-    std::string oldText, newText;
-};
-std::optional<RuleSet> compileOptionPairs(const OptionPair* layer, const OptionPair* width,
-                                          std::string& why);
+// trelvo-cli's pairs: layers must be layer numbers (or "*" as the old one), widths numbers with an
+// optional unit each (none: mils; "*" as the old one), the new width not negative. Nothing, with
+// why set (naming the option and the value), when a value is not of its form.
+std::optional<RuleSet> compileOptionPairs(const PairEntries& entries, std::string& why);
 
 }  // namespace trelvo

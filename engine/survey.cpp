@@ -234,7 +234,7 @@ Survey runSurvey(const SurveyRequest& request) {
         s.errorLine = reader.errorLine();
         s.detail = step == DecalReader::Step::Failed && reader.readFailed() ? reader.readFailure()
                                                                             : reader.detail();
-        return end(step == DecalReader::Step::FormatError ? Outcome::FormatError : Outcome::WriteError);
+        return end(step == DecalReader::Step::FormatError ? Outcome::FormatError : Outcome::RunError);
     }
     endDecal(reader.ended());
     s.lines = reader.lineNumber();

@@ -33,7 +33,7 @@ int unitIndex(Unit u) {
     return u == Unit::Millimetres ? 1 : 0;
 }
 
-Decimal inUnit(const Width& w, Unit unit) {
+Decimal inUnit(const Length& w, Unit unit) {
     if (w.unit == unit)
         return w.value;
     auto c = w.unit == Unit::Mils ? w.value.milsToMm() : w.value.mmToMils();
@@ -56,7 +56,7 @@ public:
         for (const PieceRule& r : rules_.pieces) {
             PreparedRule p{&r, {}};
             // A width that cannot be had in the other unit could never be compared there.
-            if (r.width.kind == WidthTest::Kind::Equal && !r.width.inOtherUnit)
+            if (r.width.kind == LengthTest::Kind::Equal && !r.width.inOtherUnit)
                 throw PassFailure{"the width '" + r.width.value.text + "' has too many digits"};
             for (Unit u : {Unit::Mils, Unit::Millimetres}) {
                 if (r.setWidth) {
@@ -84,9 +84,9 @@ public:
         try {
             copy();
         } catch (const PassFailure& f) {
-            fail(Outcome::WriteError, f.why);
+            fail(Outcome::RunError, f.why);
         } catch (const std::exception& e) {
-            fail(Outcome::WriteError, e.what());
+            fail(Outcome::RunError, e.what());
         }
         if (checks_) {
             result_.checkErrors = checks_->errors();
@@ -299,10 +299,10 @@ private:
             const PieceRule& r = *prepared_[i].rule;
             if (!pieceOk_[i] || !matchesExceptWidth(r, piece))
                 continue;
-            if (rules_.widthMustBeNumber && r.width.kind != WidthTest::Kind::Any &&
+            if (rules_.widthMustBeNumber && r.width.kind != LengthTest::Kind::Any &&
                 !piece.width.number())
                 return {PieceResult::BadWidth, 0};
-            if (widthPasses(r.width, piece.width))
+            if (lengthPasses(r.width, piece.width))
                 return {PieceResult::Rewritten, static_cast<int>(i)};
         }
         return {};
@@ -455,7 +455,7 @@ private:
 
     // The new value of a height or width field, in the decal's unit and its shortest form; made
     // once for each value and unit.
-    std::string_view written(const Width& w) {
+    std::string_view written(const Length& w) {
         std::optional<std::string>& kept = writtenIn_[{&w, unitIndex(heldUnit_)}];
         if (!kept) {
             if (w.unit == heldUnit_) {
@@ -560,7 +560,7 @@ private:
     ItemKey key_;
     VerdictCache<PieceVerdict> verdicts_;
     VerdictCache<int> itemVerdicts_;
-    std::map<std::pair<const Width*, int>, std::optional<std::string>> writtenIn_;
+    std::map<std::pair<const Length*, int>, std::optional<std::string>> writtenIn_;
     bool itemRules_ = false;
     std::optional<ItemChecks> checks_;
     bool holding_ = false;  // the decal's lines are held, for its labels and texts
@@ -581,7 +581,7 @@ UpdateResult runUpdate(const UpdateRequest& request) {
         return UpdatePass(request).run();
     } catch (const PassFailure& f) {  // a width that cannot be had in the other unit
         UpdateResult r;
-        r.outcome = Outcome::WriteError;
+        r.outcome = Outcome::RunError;
         r.detail = f.why;
         return r;
     }

@@ -56,7 +56,7 @@ struct UpdateRequest {
 };
 
 struct UpdateResult {
-    Outcome outcome = Outcome::Done;  // Done, FormatError or WriteError
+    Outcome outcome = Outcome::Done;  // Done, FormatError or RunError
     std::string detail;               // on failure: what failed (a file's reason, a line)
     long decals = 0;                  // decals updated: counted at their first rewritten piece
     std::uint64_t decalHeaders = 0;   // decal headers recognised

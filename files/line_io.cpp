@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "files/plain_run.h"
+#include "files/line_scan.h"
 
 namespace trelvo {
 

@@ -28,7 +28,7 @@ namespace {
 using trelvo::fuzz::check;
 using trelvo::fuzz::splitLines;
 
-trelvo::Width width(const char* text, trelvo::Unit unit) {
+trelvo::Length width(const char* text, trelvo::Unit unit) {
     const auto v = trelvo::Decimal::parse(text);
     return {*v, unit, v->toString()};
 }

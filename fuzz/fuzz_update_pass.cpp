@@ -266,11 +266,11 @@ TRELVO_ORACLE Expected model(const Case& c, const std::vector<std::string_view>&
     if (c.enWd) {
         auto prepared = prepareWidths(e.old_wd, e.new_wd);
         if (!prepared)
-            return end(Outcome::WriteError, msg::writeError());
+            return end(Outcome::RunError, msg::writeError());
         w = *prepared;
     }
     if (in.empty())
-        return end(Outcome::WriteError, msg::writeError());
+        return end(Outcome::RunError, msg::writeError());
     if (!in[0].starts_with(kSignature))
         return end(Outcome::FormatError, msg::formatError());
     x.lines.push_back(in[0]);
@@ -318,7 +318,7 @@ TRELVO_ORACLE Expected model(const Case& c, const std::vector<std::string_view>&
                 if (c.enWd && gate) {
                     const auto v = Decimal::parse(f[2]);
                     if (!v)
-                        return end(Outcome::WriteError, msg::writeError());
+                        return end(Outcome::RunError, msg::writeError());
                     if (w.anyOld || *v == w.oldW.value[unit]) {
                         f[2] = w.newW.text[unit];
                         rewritten = true;
@@ -427,7 +427,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         std::string why;
         const auto rules = trelvo::compilePairs(pairs, why);
         if (!rules)
-            return Outcome::WriteError;
+            return Outcome::RunError;
         trelvo::MemorySource source(c->library);
         trelvo::StringSink sink(output);
         trelvo::UpdateRequest request{source, &sink, *rules, {}, {}, c->readBlock, c->writeBlock};

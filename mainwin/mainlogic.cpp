@@ -105,7 +105,9 @@ void MainFormLogic::Read_DFile(std::string_view old_lyr, std::string_view new_ly
     // A disabled width pair is never looked at, so leftovers in its boxes cannot fail a run.
     std::string why;
     const std::optional<RuleSet> rules =
-        compilePairs({EnLyr, EnWd, old_lyr, new_lyr, old_wd, new_wd}, why);
+        compilePairs({EnLyr, EnWd, std::string(old_lyr), std::string(new_lyr), std::string(old_wd),
+                      std::string(new_wd)},
+                     why);
     if (!rules)
         return finish(messages::writeError());  // before any output channel is taken
     OutFileNum = files_.FreeFile();
@@ -116,7 +118,7 @@ void MainFormLogic::Read_DFile(std::string_view old_lyr, std::string_view new_ly
         runUpdate({*files_.Source(InFileNum), files_.Sink(OutFileNum), *rules});
     Outcome outcome = result.outcome;
     if (outcome == Outcome::Done && !files_.Commit(OutFileNum))
-        outcome = Outcome::WriteError;
+        outcome = Outcome::RunError;
     finish(messages::forOutcome(outcome, result.decals, OutFileName));
 }
 

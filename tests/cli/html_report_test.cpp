@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <regex>
+#include <optional>
+#include <sstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,7 +19,29 @@ using trelvo::test::runCli;
 using trelvo::test::TempDir;
 
 const std::string kData = TRELVO_TEST_DATA;
-using Matches = std::sregex_iterator;
+
+// The value of the attribute name="..." in a tag, or "".
+std::string attribute(std::string_view tag, const std::string& name) {
+    const std::string key = " " + name + "=\"";
+    std::size_t at = tag.find(key);
+    if (at == std::string_view::npos)
+        return {};
+    at += key.size();
+    return std::string(tag.substr(at, tag.find('"', at) - at));
+}
+
+// The text between from and to after position at (advanced past it), or nothing.
+std::optional<std::string> between(const std::string& s, const std::string& from,
+                                   const std::string& to, std::size_t& at) {
+    const std::size_t a = s.find(from, at);
+    if (a == std::string::npos)
+        return std::nullopt;
+    const std::size_t b = s.find(to, a + from.size());
+    if (b == std::string::npos)
+        return std::nullopt;
+    at = b + to.size();
+    return s.substr(a + from.size(), b - a - from.size());
+}
 
 // The page of `trelvo-cli --dry-run ARGS... --html page.html`, split at its drawings (the first
 // part is what comes before them).
@@ -36,26 +59,28 @@ std::vector<std::string> drawings(std::vector<std::string> args) {
 }
 
 TEST(HtmlPage, LabelMadeTwiceAsHighStaysWholeInsideTheAfterDrawing) {
-    static const std::regex box(R"re(viewBox="(\S+) (\S+) (\S+) (\S+)")re");
-    static const std::regex text(
-        R"re(<text x="(\S+)" y="(\S+)" font-family="monospace" font-size="(\S+)" textLength="(\S+)")re"
-        R"re([^>]* stroke-width="(\S+)"><title>([^<]*)</title>)re");
     std::vector<std::string> titles;
     for (const std::string& svg :
          drawings({"--rules", kData + "/ref-des-twice-as-high.toml", kData + "/house.d"})) {
-        std::smatch b;
-        if (!std::regex_search(svg, b, box))
+        std::size_t at = 0;
+        const auto box = between(svg, "viewBox=\"", "\"", at);
+        if (!box)
             continue;
-        const double left = std::stod(b[1]), top = std::stod(b[2]);
-        const double right = left + std::stod(b[3]), bottom = top + std::stod(b[4]);
-        for (Matches t(svg.begin(), svg.end(), text), end; t != end; ++t) {
+        double left = 0, top = 0, width = 0, height = 0;
+        std::istringstream(*box) >> left >> top >> width >> height;
+        const double right = left + width, bottom = top + height;
+        while (const auto tag = between(svg, "<text ", ">", at)) {
+            if (attribute(" " + *tag, "font-family") != "monospace" ||
+                svg.compare(at, 7, "<title>") != 0)
+                continue;
             // From x along textLength; from its size above the baseline (y grows downwards) to a
             // quarter of it below; the stroke around.
-            const double x = std::stod((*t)[1]), y = std::stod((*t)[2]), size = std::stod((*t)[3]);
-            const double half = std::stod((*t)[5]) / 2;
-            titles.push_back((*t)[6]);
+            const auto number = [&](const char* name) { return std::stod(attribute(" " + *tag, name)); };
+            const double x = number("x"), y = number("y"), size = number("font-size");
+            const double half = number("stroke-width") / 2;
+            titles.push_back(*between(svg, "<title>", "</title>", at));
             EXPECT_GE(x - half, left) << titles.back();
-            EXPECT_LE(x + std::stod((*t)[4]) + half, right) << titles.back();
+            EXPECT_LE(x + number("textLength") + half, right) << titles.back();
             EXPECT_GE(y - size - half, top) << titles.back();
             EXPECT_LE(y + size / 4 + half, bottom) << titles.back();
         }
@@ -74,11 +99,13 @@ TEST(HtmlPage, LabelMadeTwiceAsHighStaysWholeInsideTheAfterDrawing) {
 
 // The legend of a page: each layer's colour.
 std::map<std::string, std::string> legend(const std::vector<std::string>& parts) {
-    static const std::regex swatch(R"re(background:(#\w+)"></span>layer ([^<]*))re");
     std::map<std::string, std::string> colours;
     for (const std::string& part : parts) {
-        for (Matches m(part.begin(), part.end(), swatch), end; m != end; ++m)
-            EXPECT_EQ(colours.try_emplace((*m)[2], (*m)[1]).first->second, (*m)[1]);
+        std::size_t at = 0;
+        while (const auto colour = between(part, "background:", "\"></span>layer ", at)) {
+            const std::string layer = part.substr(at, part.find('<', at) - at);
+            EXPECT_EQ(colours.try_emplace(layer, *colour).first->second, *colour);
+        }
     }
     return colours;
 }

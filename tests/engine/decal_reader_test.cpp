@@ -41,8 +41,7 @@ TEST(DecalReader, TellsEachLinesPlaceAndFindsAHeaderByTheCountsBeforeIt) {
 UpdateResult widthTo5Mil(const std::string& bytes, std::string& out,
                          std::function<bool(std::string_view)> filter = {}) {
     std::string why;
-    const OptionPair width{"*", "5mil"};
-    const auto rules = compileOptionPairs(nullptr, &width, why);
+    const auto rules = compileOptionPairs({false, true, "", "", "*", "5mil"}, why);
     MemorySource in(bytes);
     StringSink sink(out);
     return runUpdate({in, &sink, *rules, std::move(filter)});

@@ -262,7 +262,7 @@ RunResult runPass(const std::string& input, const EntrySet& set,
     const auto rules = compilePairs({set.enLyr, set.enWd, e.old_lyr, e.new_lyr, e.old_wd, e.new_wd}, why);
     RunResult r;
     if (!rules) {
-        r.outcome = Outcome::WriteError;
+        r.outcome = Outcome::RunError;
         return r;
     }
     MemorySource source(input);

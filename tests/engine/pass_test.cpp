@@ -119,7 +119,7 @@ void expectFailure(const Result& r, Outcome outcome, const std::string& text,
 }
 
 void expectWriteError(const Result& r, const std::string& output) {
-    expectFailure(r, Outcome::WriteError, "Error: File I/O or User Entry -Processing incomplete!",
+    expectFailure(r, Outcome::RunError, "Error: File I/O or User Entry -Processing incomplete!",
                   "File write error", Icon::Warning, output);
 }
 
@@ -319,10 +319,10 @@ TEST(UpdatePassEntries, BadWidthPairsFailBeforeTheOutputExists) {
         const char *o, *n;
         Outcome outcome;
     } rows[] = {
-        {"0.254mm", "5", Outcome::WriteError}, {"10", "5mm", Outcome::WriteError},
-        {"abc", "5", Outcome::WriteError},     {"*m", "5mm", Outcome::WriteError},
-        {"1e3", "5", Outcome::WriteError},     {"10mils", "5", Outcome::WriteError},
-        {"5 m m", "5mil", Outcome::WriteError}, {"10", "*", Outcome::UserEntryError},
+        {"0.254mm", "5", Outcome::RunError}, {"10", "5mm", Outcome::RunError},
+        {"abc", "5", Outcome::RunError},     {"*m", "5mm", Outcome::RunError},
+        {"1e3", "5", Outcome::RunError},     {"10mils", "5", Outcome::RunError},
+        {"5 m m", "5mil", Outcome::RunError}, {"10", "*", Outcome::UserEntryError},
         {"*", "*", Outcome::UserEntryError},   {"10", "0x5", Outcome::UserEntryError},
         {"10", "5,0", Outcome::UserEntryError}, {"10", "-5", Outcome::UserEntryError},
         {"10", "5MM", Outcome::UserEntryError}, {"10", "5 m m", Outcome::UserEntryError},
@@ -377,7 +377,7 @@ TEST(UpdatePassFiles, OutputThatCannotBeCreated) {
     expectWriteError(layers("26", "1").runOn(in, dir.file("missing/out.d"), kMixed), kNoFile);
     std::filesystem::create_directory(dir.file("folder"));
     auto r = layers("26", "1").runOn(in, dir.file("folder"), kMixed);
-    EXPECT_EQ(r.outcome, Outcome::WriteError);
+    EXPECT_EQ(r.outcome, Outcome::RunError);
 }
 
 #if !defined(_WIN32)
@@ -389,7 +389,7 @@ TEST(UpdatePassFiles, FullDeviceIsNeverReportedAsDone) {
     const std::string in = dir.file("lib.d");
     writeFile(in, kMixed);
     const auto r = layers("26", "1").runOn(in, "/dev/full", kMixed);
-    EXPECT_EQ(r.outcome, Outcome::WriteError);
+    EXPECT_EQ(r.outcome, Outcome::RunError);
     ASSERT_EQ(r.reports.size(), 1u);
     EXPECT_EQ(r.reports[0].title, "File write error");
 }
@@ -672,7 +672,7 @@ TEST(UpdatePassFailures, TheSameOnThreadsAsOnOne) {
         EXPECT_EQ(results[1].outcome, results[0].outcome);
         EXPECT_EQ(results[1].detail, results[0].detail);
         EXPECT_EQ(outputs[1], outputs[0]);
-        EXPECT_EQ(results[0].outcome, row.readFails || row.writeFails ? Outcome::WriteError
+        EXPECT_EQ(results[0].outcome, row.readFails || row.writeFails ? Outcome::RunError
                                                                       : Outcome::Done);
     }
 }

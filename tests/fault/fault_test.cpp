@@ -104,7 +104,7 @@ void expectReport(const Result& r, Outcome outcome, const Report& report) {
 }
 
 void expectWriteError(const Result& r) {
-    expectReport(r, Outcome::WriteError, trelvo::messages::writeError());
+    expectReport(r, Outcome::RunError, trelvo::messages::writeError());
 }
 
 struct CliResult {

@@ -207,7 +207,7 @@ protected:
         }
         // Through a whole run as well: the input is never the output.
         const RunResult r = runLayer(in_, name);
-        expectReport(r, Outcome::WriteError, messages::writeError());
+        expectReport(r, Outcome::RunError, messages::writeError());
         EXPECT_EQ(readFile(in_), kKeep);
 
         FileChannels files;
@@ -385,7 +385,7 @@ TEST(RunSequenceWin32, LockedOutputIsAWriteErrorAndStaysAsItWas) {
     {
         const Held lock(out, GENERIC_READ, 0);
         ASSERT_TRUE(lock.ok());
-        expectReport(runLayer(in, out), Outcome::WriteError, messages::writeError());
+        expectReport(runLayer(in, out), Outcome::RunError, messages::writeError());
     }
     EXPECT_EQ(readFile(out), "an earlier output\r\n");
     EXPECT_EQ(readFile(in), kKeep);
@@ -409,7 +409,7 @@ TEST(RunSequenceWin32, ByteRangeLockedLibraryEndsInAWriteError) {
         if (ReadFile(reader.get(), &byte, 1, &got, nullptr) && got == 1)
             GTEST_SKIP() << "the lock does not stop reads through other handles (Wine)";
     }
-    expectReport(runLayer(in, out), Outcome::WriteError, messages::writeError());
+    expectReport(runLayer(in, out), Outcome::RunError, messages::writeError());
     EXPECT_EQ(readFile(out), "");
     UnlockFileEx(other.get(), 0, MAXDWORD, MAXDWORD, &whole);
     EXPECT_EQ(readFile(in), kKeep);
@@ -525,7 +525,7 @@ TEST(UpdatePassFilesWin32, OutputThatFailsWhileWritingIsNeverReportedAsDone) {
         rewritten = true;
         pipe.close();  // the reader is gone before a byte reaches it
     };
-    expectReport(runLayer(in, pipe.name(), closePipe), Outcome::WriteError, messages::writeError());
+    expectReport(runLayer(in, pipe.name(), closePipe), Outcome::RunError, messages::writeError());
     EXPECT_TRUE(rewritten) << "the output did not open, so the write was never tried";
     EXPECT_EQ(readFile(in), lib);
 }

@@ -38,18 +38,18 @@ inline PairRun runPairsOnFiles(const std::string& in, const std::string& out,
             return Outcome::SelectionError;
         const auto rules = compilePairs(pairs, r.detail);
         if (!rules)
-            return Outcome::WriteError;
+            return Outcome::RunError;
         std::unique_ptr<OutputFile> output;
         if (!dryRun) {
             output = OutputFile::open(out, OutputFile::Mode::Staged, {input->id()}, r.detail);
             if (!output)
-                return Outcome::WriteError;
+                return Outcome::RunError;
         }
         const UpdateResult result = runUpdate({*input, output.get(), *rules, decalFilter, onRewrite});
         count = result.decals;
         r.detail = result.detail;
         if (result.outcome == Outcome::Done && output && !output->commit(r.detail))
-            return Outcome::WriteError;
+            return Outcome::RunError;
         return result.outcome;
     }();
     r.report = messages::forOutcome(r.outcome, count, out);

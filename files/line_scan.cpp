@@ -1,4 +1,4 @@
-#include "files/plain_run.h"
+#include "files/line_scan.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <immintrin.h>

@@ -1,4 +1,4 @@
-#include "cli/survey.h"
+#include "cli/survey_table.h"
 
 #include <algorithm>
 #include <iostream>

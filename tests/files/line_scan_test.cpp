@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "files/plain_run.h"
+#include "files/line_scan.h"
 
 namespace trelvo {
 namespace {
