@@ -14,6 +14,7 @@
 #include "engine/decal_reader.h"
 #include "engine/messages.h"
 #include "engine/output_name.h"
+#include "engine/run.h"
 #include "engine/update.h"
 #include "files/file_key.h"
 #include "files/file_streams.h"
@@ -228,6 +229,69 @@ Planned makePlan(const Options& o) {
     return result;
 }
 
+namespace {
+
+// trelvo-cli's files: the output staged beside its target; in place, a temporary file beside the
+// library, which replaces it once it has been read back and checked.
+class CliFiles final : public StagedFiles {
+public:
+    CliFiles(const Plan& plan, const Job& job, const std::vector<WrittenChange>& changes)
+        : plan_(plan), changes_(changes),
+          // A symbolic link is followed: the library it points to is the one replaced.
+          target_(plan.inPlace ? replacedFile(job.input) : job.output), input_name_(job.input) {}
+
+    std::optional<std::string> checkInput() override {
+        if (!plan_.inPlace)
+            return std::nullopt;
+        original_ = plainFileAttributes(target_);
+        if (!original_)
+            return inQuotes(input_name_) + " is not a plain file and cannot be replaced in place";
+        return std::nullopt;
+    }
+
+    ByteSink* openOutput(const std::string& path, std::string& why) override {
+        if (!plan_.inPlace)
+            return StagedFiles::openOutput(path, why);
+        if (auto temp = TempFile::createBeside(target_, why))
+            temp_.emplace(std::move(*temp));
+        if (temp_)
+            output_ = OutputFile::open(temp_->path(), OutputFile::Mode::Direct, {input_->id()}, why);
+        return output_.get();
+    }
+
+    bool commit(std::string& why) override {
+        input_.reset();  // closed before anything replaces it: Windows replaces no open file
+        if (!StagedFiles::commit(why))
+            return false;
+        if (!plan_.inPlace || plan_.dryRun)
+            return true;
+        if (auto bad = checkWritten(target_, temp_->path(), changes_)) {
+            why = "the check of the written file failed: " + *bad;
+            return false;
+        }
+        if (plan_.backup)
+            backup_ = target_ + ".orig";
+        if (auto bad = replaceFile(target_, *original_, *temp_, backup_)) {
+            backup_.reset();
+            why = *bad;
+            return false;
+        }
+        return true;
+    }
+
+    const std::optional<std::string>& backup() const { return backup_; }
+
+private:
+    const Plan& plan_;
+    const std::vector<WrittenChange>& changes_;
+    std::string target_, input_name_;
+    std::optional<KeptAttributes> original_;
+    std::optional<TempFile> temp_;
+    std::optional<std::string> backup_;
+};
+
+}  // namespace
+
 FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlReport* html) {
     FileResult r;
     const auto failed = [&](Outcome outcome, const std::string& why = {}) {
@@ -237,51 +301,10 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
         r.rows.clear();
         return r;
     };
-    // The checks of a run, in the dialog's order: names and values, the input, a pair.
-    if (job.input.empty() || (!plan.inPlace && job.output.empty()) ||
-        !pairEntriesValid(plan.entries))
-        return failed(Outcome::UserEntryError);
-    std::string why;
-    std::unique_ptr<InputFile> input = InputFile::open(job.input, why);
-    if (!input)
-        return failed(Outcome::FileReadError, why);
-    // A symbolic link is followed: the library it points to is the one replaced.
-    const std::string target = plan.inPlace ? replacedFile(job.input) : job.output;
-    const std::optional<KeptAttributes> original =
-        plan.inPlace ? plainFileAttributes(target) : std::nullopt;
-    if (plan.inPlace && !original) {
-        return failed(Outcome::FileReadError,
-                      inQuotes(job.input) + " is not a plain file and cannot be replaced in place");
-    }
-    if (!plan.rules)
-        return failed(Outcome::SelectionError);
-
-    // Where the update goes: nowhere for a dry run; in place, a temporary file beside the input
-    // that is checked before it replaces it; else a new file put in place when complete.
     const bool replacing = plan.inPlace && !plan.dryRun;
-    std::optional<TempFile> temp =
-        replacing ? TempFile::createBeside(target, why) : std::optional<TempFile>();
-    std::unique_ptr<OutputFile> output;
-    if (replacing) {
-        if (temp)
-            output = OutputFile::open(temp->path(), OutputFile::Mode::Direct, {input->id()}, why);
-    } else if (!plan.dryRun) {
-        output = OutputFile::open(job.output, OutputFile::Mode::Staged, {input->id()}, why);
-    }
-    auto failWrite = [&](const std::string& reason) {
-        if (!replacing)
-            return failed(Outcome::RunError, reason);
-        console.failure(job.input, messages::kWriteTitle, messages::kWriteText);
-        console.detail(reason + "; " + inQuotes(job.input) + " is unchanged");
-        r.rows.clear();
-        r.outcome = Outcome::RunError;
-        return r;
-    };
-    if (!plan.dryRun && !output)
-        return failWrite(why);
-
-    std::vector<WrittenChange> pieces;
-    UpdateRequest request{*input, output.get(), *plan.rules};
+    std::vector<WrittenChange> changes;
+    RunRequest request{job.input, plan.inPlace ? job.input : job.output, plan.dryRun,
+                       plan.entries, plan.rules ? &*plan.rules : nullptr};
     if (!plan.decals.empty()) {
         r.decalsMatched.assign(plan.decals.size(), false);
         request.decalFilter = [&plan, &r](std::string_view name) {
@@ -310,37 +333,39 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
                                       unitLetter(p.decal_unit)});
             }
             if (replacing) {
-                pieces.push_back({p.line_number, std::string(p.new_width),
-                                  std::string(p.new_layer), p.kind, std::string(p.new_height)});
+                changes.push_back({p.line_number, std::string(p.new_width),
+                                   std::string(p.new_layer), p.kind, std::string(p.new_height)});
             }
         };
     }
-    if (!plan.dryRun && !plan.rules->checks.empty()) {
+    if (!plan.dryRun && plan.rules && !plan.rules->checks.empty()) {
         // Checked as it is written; the findings name the file where it ends up.
         r.findings = std::make_shared<FindingSpool>(plan.inPlace ? job.input : job.output);
         request.onFinding = [&r](const Finding& f) { r.findings->add(f); };
     }
-    const UpdateResult result = runUpdate(request);
+    CliFiles files(plan, job, changes);
+    const RunResult run = runLibrary(request, files);
+    const UpdateResult& result = run.pass;
     r.checkErrors = result.checkErrors;
     r.checkWarnings = result.checkWarnings;
-    input.reset();  // closed before anything replaces it: Windows replaces no open file
     r.count = result.decals;
     r.stats = {result.decalHeaders, result.rewrittenLines, result.rewrittenLabels,
                result.rewrittenTexts};
-    if (result.outcome != Outcome::Done)
-        return failed(result.outcome, result.detail);
-    if (output && !output->commit(why))
-        return failWrite(why);
+    // A library that could not be replaced says that it is unchanged; a failed pass is told as
+    // any run's is.
+    if (run.outcome == Outcome::RunError && replacing && result.outcome == Outcome::Done) {
+        console.failure(job.input, messages::kWriteTitle, messages::kWriteText);
+        console.detail(run.detail + "; " + inQuotes(job.input) + " is unchanged");
+        r.rows.clear();
+        r.outcome = Outcome::RunError;
+        return r;
+    }
+    if (run.outcome != Outcome::Done)
+        return failed(run.outcome, run.detail);
     if (replacing) {
-        if (auto bad = checkWritten(target, temp->path(), pieces))
-            return failWrite("the check of the written file failed: " + *bad);
-        const std::optional<std::string> backup =
-            plan.backup ? std::optional<std::string>(target + ".orig") : std::nullopt;
-        if (auto bad = replaceFile(target, *original, *temp, backup))
-            return failWrite(*bad);
         r.writtenTo = job.input;
-        if (backup)
-            r.backup = *backup;
+        if (files.backup())
+            r.backup = *files.backup();
     } else if (!plan.dryRun) {
         r.writtenTo = job.output;
     }

@@ -6,6 +6,7 @@
 #include "engine/messages.h"
 #include "engine/output_name.h"
 #include "engine/rules.h"
+#include "engine/run.h"
 #include "engine/update.h"
 #include "mainwin/design.h"
 #include "platform/desktop.h"
@@ -68,11 +69,6 @@ void MainFormLogic::report(const Report& r) {
     w_.showBox(r);
 }
 
-void MainFormLogic::finish(const Report& r) {
-    Close_IO();
-    report(r);
-}
-
 bool MainFormLogic::Valid_Entries() {
     const std::string old_lyr = w_.text(form::tbxOldLyr), new_lyr = w_.text(form::tbxNewLyr);
     const std::string old_wd = w_.text(form::tbxOldWd), new_wd = w_.text(form::tbxNewWd);
@@ -98,28 +94,35 @@ void MainFormLogic::Close_IO() {
         files_.Close(OutFileNum);
 }
 
+// The run's files are this window's channels: the input that Open_Dfile opened, the output on
+// the next free channel, both closed by Close_IO.
+class MainFormLogic::Channels final : public RunFiles {
+public:
+    explicit Channels(MainFormLogic& form) : f_(form) {}
+    ByteSource* openInput(const std::string&, std::string&) override {
+        return f_.files_.Source(f_.InFileNum);
+    }
+    ByteSink* openOutput(const std::string& path, std::string&) override {
+        f_.OutFileNum = f_.files_.FreeFile();
+        // The new file replaces one of that name only when the pass has succeeded.
+        return f_.files_.OpenStagedOutput(f_.OutFileNum, path) ? f_.files_.Sink(f_.OutFileNum)
+                                                                : nullptr;
+    }
+    bool commit(std::string&) override { return f_.files_.Commit(f_.OutFileNum); }
+    void close() override { f_.Close_IO(); }
+
+private:
+    MainFormLogic& f_;
+};
+
 void MainFormLogic::Read_DFile(std::string_view old_lyr, std::string_view new_lyr,
                                std::string_view old_wd, std::string_view new_wd) {
-    if (!EnLyr && !EnWd)
-        return finish(messages::selectionError());
-    // A disabled width pair is never looked at, so leftovers in its boxes cannot fail a run.
-    std::string why;
-    const std::optional<RuleSet> rules =
-        compilePairs({EnLyr, EnWd, std::string(old_lyr), std::string(new_lyr), std::string(old_wd),
-                      std::string(new_wd)},
-                     why);
-    if (!rules)
-        return finish(messages::writeError());  // before any output channel is taken
-    OutFileNum = files_.FreeFile();
-    // The new file replaces one of that name only when the pass has succeeded.
-    if (!files_.OpenStagedOutput(OutFileNum, OutFileName))
-        return finish(messages::writeError());
-    const UpdateResult result =
-        runUpdate({*files_.Source(InFileNum), files_.Sink(OutFileNum), *rules});
-    Outcome outcome = result.outcome;
-    if (outcome == Outcome::Done && !files_.Commit(OutFileNum))
-        outcome = Outcome::RunError;
-    finish(messages::forOutcome(outcome, result.decals, OutFileName));
+    Channels channels(*this);
+    const RunResult r = runLibrary({InFileName, OutFileName, false,
+                                    {EnLyr, EnWd, std::string(old_lyr), std::string(new_lyr),
+                                     std::string(old_wd), std::string(new_wd)}},
+                                   channels);
+    report(messages::forOutcome(r.outcome, r.pass.decals, OutFileName));
 }
 
 void MainFormLogic::btnRun_Click() {

@@ -75,17 +75,17 @@ public:
     void Open_Dfile();
     // Closes the input channel, then the output channel; channels that are not open are skipped.
     void Close_IO();
-    // The update pass on the open input with the four entry texts as typed: checks that a pair
-    // is enabled, opens OutFileName (replaced only when the pass succeeds), hands the pass to the
-    // engine, closes both files and shows exactly one box.
+    // The run on the open input with the four entry texts as typed (runLibrary): checks that a
+    // pair is enabled, opens OutFileName on a channel (replaced only when the pass succeeds), runs
+    // the pass, closes both files and shows exactly one box.
     void Read_DFile(std::string_view old_lyr, std::string_view new_lyr, std::string_view old_wd,
                     std::string_view new_wd);
 
 private:
+    class Channels;  // the run's files on this window's channels
     void enablePair(const design::Control& check, const design::Control& oldBox,
                     const design::Control& newBox, bool& flag);
     void report(const Report& r);
-    void finish(const Report& r);  // Close_IO, then the box
 
     MainFormControls& w_;
     FileChannels files_;
