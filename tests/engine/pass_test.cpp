@@ -159,6 +159,14 @@ TEST(UpdatePass, MilEntriesAreConvertedForMetricDecals) {
     EXPECT_NE(r.output.find("OPEN 2 0.3048 26 -1\r\n"), std::string::npos);
 }
 
+TEST(UpdatePass, ADecalKnownByTheCountsBeforeItKeepsItsUnitInTheDialogsRun) {
+    // METRIC follows INCH with neither an empty line nor a TIMESTAMP line between.
+    const auto r = widths("*", "5").run(test::readFile(TRELVO_TEST_DATA "/header-found-by-counts.d"));
+    ASSERT_EQ(r.reports.at(0).text, doneText(2, r.outPath));
+    EXPECT_NE(r.output.find("\r\nCIRCLE  2  5  26  -1\r\n"), std::string::npos);
+    EXPECT_NE(r.output.find("\r\nCIRCLE  2  0.127  26  -1\r\n"), std::string::npos);
+}
+
 TEST(UpdatePass, MillimetreEntriesAreConvertedForInchDecals) {
     const auto r = widths("0.254mm", "0.127mm").run(kMixed);
     expectDone(r, 2,
