@@ -68,6 +68,19 @@ bool numbersThenFont(std::string_view line, int numbers, std::string_view* f) {
     return f[numbers].starts_with('"');
 }
 
+// A piece header line's keyword (a capital letter first) and its corner count (field 2), read
+// without splitting the line: this runs for every piece of every decal.
+bool pieceCorners(std::string_view line, long& corners) {
+    std::size_t i = line.find_first_not_of(' ');
+    if (i == std::string_view::npos || line[i] < 'A' || line[i] > 'Z')
+        return false;
+    i = line.find(' ', i);
+    if (i == std::string_view::npos || (i = line.find_first_not_of(' ', i)) == std::string_view::npos)
+        return false;
+    const std::size_t end = line.find(' ', i);
+    return readCount(line.substr(i, end == std::string_view::npos ? end : end - i), corners);
+}
+
 bool isLabelLine(std::string_view line, std::string_view* f) {
     return numbersThenFont(line, 9, f);
 }
@@ -306,9 +319,7 @@ Place DecalLayout::next(std::string_view line) {
                 skip(1);
                 return Place::Corner;
             }
-            std::string_view f[3];
-            if (SplitAtSpaces(line, f, 2) < 2 || f[0].empty() || !(f[0][0] >= 'A' && f[0][0] <= 'Z') ||
-                !readCount(f[1], inner_))
+            if (!pieceCorners(line, inner_))
                 return fail(Fault::Piece, counts_.pieces, counts_.pieces - left_ + 1);
             if (inner_ == 0 && --left_ == 0)
                 advance(Phase::Texts);
