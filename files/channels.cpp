@@ -167,11 +167,6 @@ FileChannels::Next FileChannels::CopyToNextLine(int16_t in, int16_t out,
     return next;
 }
 
-bool FileChannels::PreviousLine(int16_t channel, std::string_view& line) const {
-    const Channel* ch = get(channel);
-    return ch && ch->reader_ && ch->reader_->previousLine(line);
-}
-
 ByteSource* FileChannels::Source(int16_t channel) const {
     const Channel* ch = get(channel);
     return ch ? ch->in.get() : nullptr;

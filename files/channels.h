@@ -73,9 +73,6 @@ public:
                         std::string_view& line, std::uint64_t& lineNumber,
                         KeepLine keep = {nullptr, nullptr});
 
-    // LineReader::previousLine of channel.
-    bool PreviousLine(int16_t channel, std::string_view& line) const;
-
     // The byte streams of an open channel, for the engine, which reads and writes them with its
     // own line streams: the file of an input, the file of an output (none for a discarding
     // channel, or a channel of the other kind). Not to be mixed with the channel's own reads.
