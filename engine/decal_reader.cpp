@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "engine/fields.h"
+#include "files/line_scan.h"
 
 namespace trelvo {
 
@@ -17,7 +18,9 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // other lines beginning with O or C). Empty lines always stop a run.
 constexpr LineStops kRestStops = LineStops::prefixes({"OP", "CL", "CI", "TI"});
 constexpr LineStops kTimestampStop = LineStops::prefixes({"TI"});
-constexpr std::string_view kNumberInitials = "0123456789-+. ";
+constexpr Initials kNumberInitials("0123456789-+. "), kTerminalInitials("T");
+// Attributes begin with their quoted name; any other line in their place is looked at alone.
+constexpr Initials kAttributeInitials("\"");
 
 bool readCount(std::string_view text, long& out) {
     if (text.empty() || text.size() > 9)
@@ -55,17 +58,43 @@ std::string_view firstField(std::string_view line) {
                                           : line.substr(from, line.find(' ', from) - from);
 }
 
-// numbers numeric fields, then a field that opens the quoted font name. f: room for 11 fields,
-// kept by the caller (an array made here would be cleared for every label and text line).
-bool numbersThenFont(std::string_view line, int numbers, std::string_view* f) {
-    const int n = SplitAtSpaces(line, f, numbers + 1);
-    if (n <= numbers)
-        return false;
-    for (int i = 0; i < numbers; ++i) {
-        if (!isNumber(f[i]))
+// Past the spaces at p.
+const char* pastSpaces(const char* p, const char* e) {
+    while (p < e && *p == ' ')
+        ++p;
+    return p;
+}
+
+// Past the number field at p (as isNumber tells one), or nullptr when the field is none.
+const char* pastNumber(const char* p, const char* e) {
+    if (p < e && (*p == '-' || *p == '+'))
+        ++p;
+    bool digits = false, point = false;
+    for (; p < e && *p != ' '; ++p) {
+        if (*p >= '0' && *p <= '9')
+            digits = true;
+        else if (*p == '.' && !point)
+            point = true;
+        else
+            return nullptr;
+    }
+    return digits ? p : nullptr;
+}
+
+// At least `numbers` numeric fields and at most `most`, then a field that opens the quoted font
+// name. One pass over the line without splitting it: this runs for every label and text.
+bool numbersThenFont(std::string_view line, int numbers, int most) {
+    const char* p = line.data();
+    const char* const e = p + line.size();
+    for (int i = 0; i < most; ++i) {
+        p = pastSpaces(p, e);
+        if (i >= numbers && p < e && *p == '"')
+            return true;
+        if (!(p = pastNumber(p, e)))
             return false;
     }
-    return f[numbers].starts_with('"');
+    p = pastSpaces(p, e);
+    return p < e && *p == '"';
 }
 
 // A piece header line's keyword (a capital letter first) and its corner count (field 2), read
@@ -81,12 +110,12 @@ bool pieceCorners(std::string_view line, long& corners) {
     return readCount(line.substr(i, end == std::string_view::npos ? end : end - i), corners);
 }
 
-bool isLabelLine(std::string_view line, std::string_view* f) {
-    return numbersThenFont(line, 9, f);
+bool isLabelLine(std::string_view line) {
+    return numbersThenFont(line, 9, 9);
 }
 
-bool isTextLine(std::string_view line, std::string_view* f) {
-    return numbersThenFont(line, 9, f) || numbersThenFont(line, 10, f);
+bool isTextLine(std::string_view line) {
+    return numbersThenFont(line, 9, 10);
 }
 
 bool isTimestampLine(std::string_view line) {
@@ -240,9 +269,9 @@ long DecalLayout::runLeft() const {
 }
 
 const Initials& DecalLayout::runInitials() const {
-    // Attributes begin with their quoted name; any other line in their place is looked at alone.
-    static const Initials numbers(kNumberInitials), terminals("T"), attributes("\"");
-    return phase_ == Phase::Terminals ? terminals : phase_ == Phase::Attributes ? attributes : numbers;
+    return phase_ == Phase::Terminals ? kTerminalInitials
+           : phase_ == Phase::Attributes ? kAttributeInitials
+                                         : kNumberInitials;
 }
 
 void DecalLayout::skip(long count) {
@@ -308,7 +337,7 @@ Place DecalLayout::next(std::string_view line) {
                     advance(Phase::Pieces);
                 return Place::LabelName;
             }
-            if (!isLabelLine(line, scratch_))
+            if (!isLabelLine(line))
                 return fail(Fault::Label, counts_.labels, counts_.labels - left_ + 1);
             second_ = true;
             return Place::Label;
@@ -332,7 +361,7 @@ Place DecalLayout::next(std::string_view line) {
                     advance(Phase::Terminals);
                 return Place::TextString;
             }
-            if (!isTextLine(line, scratch_))
+            if (!isTextLine(line))
                 return fail(Fault::Text, counts_.texts, counts_.texts - left_ + 1);
             second_ = true;
             return Place::Text;
@@ -344,7 +373,7 @@ Place DecalLayout::next(std::string_view line) {
             if (terminalsSeen_ != counts_.terminals)
                 return fail(Fault::Terminals, counts_.terminals, terminalsSeen_);
             // What follows the texts must not look like one more label, piece or text.
-            if (terminalsSeen_ == 0 && (isPieceHeaderLine(line) || isTextLine(line, scratch_)))
+            if (terminalsSeen_ == 0 && (isPieceHeaderLine(line) || isTextLine(line)))
                 return fail(Fault::MoreItems);
             if (counts_.stacks == 0) {
                 phase_ = Phase::Done;
@@ -424,12 +453,91 @@ bool DecalReader::handOut(Sight sight, const Sink& sink, std::string_view line) 
     }
 }
 
+// A decal's counted lines that the caller does not look at are placed here where they lie in
+// the block read and copied on in one piece: no line is read or written one by one. Stops
+// before any line that needs more than its place (a line not ending in CR LF in the block, an
+// empty or TIMESTAMP line, one where the counts break or end), and after a piece the caller
+// looks at, which it hands out (Piece).
+DecalReader::Passed DecalReader::passCounted(Sight sight, const Sink& sink, std::string_view& line) {
+    const std::string_view bytes = reader_.unread();
+    const char* const data = bytes.data();
+    const std::size_t end = bytes.size();
+    std::size_t p = 0, handed = std::string::npos;
+    while (!layout_.complete() && !layout_.broken()) {
+        if (layout_.runLeft() > 0) {
+            std::uint64_t n = 0;
+            p = countedRunEnd(data, p, end, static_cast<std::uint64_t>(layout_.runLeft()),
+                              layout_.runInitials(), layout_.runOfTerminals() ? &kTimestampStop : nullptr, n);
+            layout_.skip(static_cast<long>(n));
+            lineNumber_ += n;
+            if (layout_.runLeft() == 0)
+                continue;
+        }
+        const char* const q = findLineEnd(data + p, data + end);
+        if (q + 1 >= data + end || q[0] != '\r' || q[1] != '\n')
+            break;
+        const std::string_view l(data + p, static_cast<std::size_t>(q - data) - p);
+        if (l.empty() || isTimestampLine(l))
+            break;
+        const DecalLayout before = layout_;
+        const Place place = layout_.next(l);
+        bool passes = !layout_.broken();
+        if (place == Place::Piece || (place == Place::Attribute && isPieceHeaderLine(l))) {
+            if (place == Place::Piece && passes &&
+                !(sink.keep.keep && sink.keep.keep(sink.keep.context, l))) {
+                handed = p;
+                line = l;
+            }
+            passes = passes && place == Place::Piece;
+        } else if (place == Place::Label || place == Place::LabelName || place == Place::Text ||
+                   place == Place::TextString) {
+            passes = passes && sight == Sight::Pieces;
+        } else if (place == Place::Rest || place == Place::Timestamp) {
+            passes = false;
+        }
+        if (!passes) {
+            layout_ = before;
+            break;
+        }
+        ++lineNumber_;
+        if (handed != std::string::npos)
+            break;
+        p = static_cast<std::size_t>(q - data) + 2;
+    }
+    if (p != 0 || handed != std::string::npos)
+        afterBlank_ = false;
+    const std::size_t copied = handed != std::string::npos ? handed : p;
+    if (copied != 0) {
+        const bool ok = sink.take ? sink.take(sink.context, bytes.substr(0, copied))
+                        : sink.out ? sink.out->write(data, copied)
+                                   : true;
+        if (!ok || (!sink.take && sink.out && sink.out->failed()))
+            return Passed::Failed;
+    }
+    if (handed == std::string::npos) {
+        reader_.passOver(p);
+        return Passed::Stopped;
+    }
+    reader_.passOver(line.size() + 2 + handed, handed);
+    place_ = Place::Piece;
+    return Passed::Piece;
+}
+
 DecalReader::Step DecalReader::next(Sight sight, const Sink& sink, std::string_view& line) {
     entered_ = false;
     for (;;) {
         broke_ = false;
         const bool counted = inDecal() && !layout_.complete() && !layout_.broken();
-        if (counted && sight != Sight::All && layout_.runLeft() > 0) {
+        if (counted && sight < Sight::Lines) {
+            switch (passCounted(sight, sink, line)) {
+                case Passed::Failed:
+                    return Step::Failed;
+                case Passed::Piece:
+                    return Step::Line;
+                case Passed::Stopped:
+                    break;
+            }
+        } else if (counted && sight != Sight::All && layout_.runLeft() > 0) {
             // Runs of counted lines go by their count, as no pass looks at them one by one.
             const bool terminals = layout_.runOfTerminals();
             LineReader::TakeBytes take = sink.take ? sink.take : sink.out ? writeTo : nullptr;
@@ -441,6 +549,7 @@ DecalReader::Step DecalReader::next(Sight sight, const Sink& sink, std::string_v
                 return Step::Failed;
             layout_.skip(static_cast<long>(passed));
             lineNumber_ += passed;
+            afterBlank_ = afterBlank_ && passed == 0;
         }
         const bool following = inDecal() && !layout_.complete() && !layout_.broken();
         // The line after a decal's last counted line may be the next decal's header.

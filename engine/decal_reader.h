@@ -132,7 +132,6 @@ private:
     bool pastTexts_ = false;
     Fault fault_ = Fault::None;
     long faultCounted_ = 0, faultAt_ = 0;
-    std::string_view scratch_[11];  // the fields of a label or text line being tested
 };
 
 // The decal whose lines are being read.
@@ -199,6 +198,8 @@ public:
 
 private:
     Step fail(Step step, std::string why);
+    enum class Passed { Stopped, Piece, Failed };
+    Passed passCounted(Sight sight, const Sink& sink, std::string_view& line);
     bool enter(const std::string_view* f, std::uint64_t at);
     bool handOut(Sight sight, const Sink& sink, std::string_view line);
 

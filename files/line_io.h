@@ -151,6 +151,19 @@ public:
     std::uint64_t copyLines(std::uint64_t count, const Initials& initials, TakeBytes take,
                             void* context, const LineStops* refuse);
 
+    // The bytes read and not yet handed out or passed over (empty at the end or on a read
+    // error), for a caller that walks whole lines where they lie. passOver moves past bytes of
+    // them (whole lines); lineAt, when given, is where in them the line handed out begins.
+    std::string_view unread() {
+        return fill() ? std::string_view(buf_.get() + pos_, end_ - pos_) : std::string_view();
+    }
+    void passOver(std::size_t bytes, std::size_t lineAt = std::string::npos) {
+        if (lineAt != std::string::npos)
+            handOut(pos_ + lineAt);
+        seenLine_ = seenLine_ || bytes != 0;
+        pos_ += bytes;
+    }
+
     // Asked about a line that begins with a stop and ends in CR LF: true lets it go
     // with the plain lines, copied as it is (the caller would have written it unchanged).
     struct KeepLine {

@@ -237,8 +237,11 @@ std::size_t countedRunEndWith(ScanPath path, const char* data, std::size_t p, st
 
 std::size_t countedRunEnd(const char* data, std::size_t p, std::size_t end, std::uint64_t count,
                           const Initials& initials, const LineStops* refuse, std::uint64_t& lines) {
-    return countedRunEndWith(hasAvx2() ? ScanPath::Avx2 : ScanPath::Scalar, data, p, end, count,
-                             initials, refuse, lines);
+#if defined(TRELVO_AVX2)
+    if (hasAvx2())
+        return countedRunAvx2(data, p, end, count, initials, refuse, lines);
+#endif
+    return countedRunScalar(data, p, end, count, initials, refuse, lines);
 }
 
 namespace {

@@ -77,13 +77,13 @@ const char* findLineEnd(const char* p, const char* end);
 // The characters a counted run's lines may begin with, as a set looked up in one step.
 class Initials {
 public:
-    explicit Initials(std::string_view chars) {
+    explicit constexpr Initials(std::string_view chars) {
         for (char c : chars) {
             const auto u = static_cast<unsigned char>(c);
             bits_[u >> 6] |= std::uint64_t{1} << (u & 63);
         }
     }
-    bool has(char c) const {
+    constexpr bool has(char c) const {
         const auto u = static_cast<unsigned char>(c);
         return (bits_[u >> 6] >> (u & 63) & 1) != 0;
     }

@@ -37,6 +37,63 @@ TEST(DecalReader, TellsEachLinesPlaceAndFindsAHeaderByTheCountsBeforeIt) {
     EXPECT_EQ(placesOf(test::readFile(kByCounts)), expected);
 }
 
+std::string withCrLf(const std::string& bytes) {
+    std::string crlf;
+    for (char c : bytes) {
+        if (c == '\n' && !crlf.ends_with('\r'))
+            crlf += '\r';
+        crlf += c;
+    }
+    return crlf;
+}
+
+// A walk that looks at pieces only (or labels and texts too) is handed the lines it asks for with
+// the places a walk of every line gives them, and copies every other line on byte for byte.
+TEST(DecalReader, AWalkOfPiecesPlacesLinesAsAWalkOfEveryLine) {
+    using Sight = DecalReader::Sight;
+    for (const char* name : {"header-found-by-counts.d", "empty-attribute.d", "house.d",
+                             "mixed-units.d", "no-empty-lines.d", "outlines.d"}) {
+        const std::string bytes = withCrLf(test::readFile(TRELVO_TEST_DATA "/" + std::string(name)));
+        for (std::size_t block : {std::size_t{7}, std::size_t{1} << 16}) {
+            std::vector<Place> every;
+            MemorySource all(bytes);
+            DecalReader walk(all, block);
+            std::string_view line;
+            for (auto step = walk.start(line); step == DecalReader::Step::Line;
+                 step = walk.next(Sight::All, {}, line))
+                every.push_back(walk.place());
+            for (Sight sight : {Sight::Pieces, Sight::Items}) {
+                MemorySource in(bytes);
+                std::string copy;
+                StringSink sink(copy);
+                LineWriter out(sink);
+                DecalReader reader(in, block);
+                auto step = reader.start(line);
+                ASSERT_TRUE(out.writeLine(line));
+                std::vector<Place> seen(every.size(), Place::Signature);
+                while ((step = reader.next(sight, {&out}, line)) == DecalReader::Step::Line) {
+                    ASSERT_LE(reader.lineNumber(), every.size()) << name;
+                    seen[reader.lineNumber() - 1] = reader.place();
+                    EXPECT_EQ(reader.place(), every[reader.lineNumber() - 1])
+                        << name << " line " << reader.lineNumber();
+                    ASSERT_TRUE(out.writeLine(line));
+                }
+                ASSERT_EQ(step, DecalReader::Step::End) << name;
+                ASSERT_TRUE(out.finish());
+                EXPECT_TRUE(copy == bytes) << name << " not copied as it was";
+                for (std::size_t i = 0; i < every.size(); ++i) {
+                    const bool asked = every[i] == Place::Piece || every[i] == Place::Header ||
+                                       (sight == Sight::Items &&
+                                        (every[i] == Place::Label || every[i] == Place::Text));
+                    if (asked) {
+                        EXPECT_EQ(seen[i], every[i]) << name << " line " << i + 1 << " not handed out";
+                    }
+                }
+            }
+        }
+    }
+}
+
 // Rewrites every piece width to 5 mil, in each decal's own unit.
 UpdateResult widthTo5Mil(const std::string& bytes, std::string& out,
                          std::function<bool(std::string_view)> filter = {}) {
@@ -50,10 +107,7 @@ UpdateResult widthTo5Mil(const std::string& bytes, std::string& out,
 std::string withLines(std::string bytes, const std::vector<std::pair<std::string, std::string>>& edits) {
     for (const auto& [from, to] : edits)
         bytes.replace(bytes.find(from + "\n"), from.size(), to);
-    std::string crlf;
-    for (char c : bytes)
-        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return crlf;
+    return withCrLf(bytes);
 }
 
 TEST(DecalReader, ADecalFoundByCountsIsReadInItsOwnUnit) {

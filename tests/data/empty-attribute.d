@@ -1,0 +1,25 @@
+*PADS-LIBRARY-PCB-DECALS-V9*
+
+EMPTYATTR I 0 0 2 1 2 0 1 1 0
+TIMESTAMP 2020.1.1.12.0.0
+
+"Description" an empty attribute before this one
+0 0 0 0 50 5 26 0 33 "Default Font"
+REF-DES
+OPEN 2 10 26 -1
+0 0
+0 10
+CLOSED 3 10 1 -1
+0 0
+10 0
+0 0
+T0 0 0 0 1
+PAD 0 2 P 0
+-2 60 R
+-1 60 R
+NEXT M 0 0 0 0 1 0 0 0 0
+CIRCLE 2 0.254 26 -1
+0 0
+0 0.254
+
+*END*
