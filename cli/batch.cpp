@@ -362,6 +362,7 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
     }
     if (run.outcome != Outcome::Done)
         return failed(run.outcome, run.detail);
+    r.matches = result.matches;
     if (replacing) {
         r.writtenTo = job.input;
         if (files.backup())

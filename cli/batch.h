@@ -62,6 +62,7 @@ struct FileResult {
     // The rules file's checks of the written output, made as it was written.
     std::shared_ptr<FindingSpool> findings;
     std::uint64_t checkErrors = 0, checkWarnings = 0;
+    RuleMatches matches;  // when Done: the lines each rule decided, the items each check took
 };
 
 class HtmlReport;

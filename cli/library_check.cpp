@@ -182,15 +182,30 @@ int runCheckCommand(const Options& o) {
     }
     for (const std::string& w : file->warnings)
         std::cerr << "trelvo-cli: " << w << '\n';
+    if (file->rules.checks.empty()) {
+        std::cerr << "trelvo-cli: " << *o.check
+                  << ": warning: no [[check]] table; only the decals' structure is checked\n";
+    }
     const bool csv = o.format && *o.format == "csv";
     if (csv)
         std::cout << findingCsvHeader();
     int worst = 0;
+    RuleMatches matches;
+    bool checked = false;
     for (const std::string& input : o.inputs) {
         const CheckResult r = checkFile(input, file->rules, csv, std::cout);
         worst = std::max(worst, r.outcome != Outcome::Done ? static_cast<int>(r.outcome)
                                 : r.errors > 0             ? kCheckFailed
                                                            : 0);
+        if (r.outcome == Outcome::Done) {
+            checked = true;
+            matches.add({{}, {}, {}, r.checkMatches});
+        }
+    }
+    if (checked) {
+        std::cout.flush();
+        for (const std::string& w : unmatchedWarnings(file->rules, *o.check, matches, false, true))
+            std::cerr << "trelvo-cli: " << w << '\n';
     }
     return finishStandardOutput(worst);
 }

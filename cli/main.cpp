@@ -13,6 +13,7 @@
 #include "cli/html_report.h"
 #include "cli/in_place.h"
 #include "cli/library_check.h"
+#include "cli/rules_file.h"
 #include "cli/options.h"
 #include "cli/survey_table.h"
 #include "files/paths.h"
@@ -150,6 +151,8 @@ int run(int argc, const char* const* argv) {
     int worst = 0;
     std::string summary;
     std::vector<bool> decalMatched(opt.decals.size(), false);
+    trelvo::RuleMatches matches;  // over every INPUT passed
+    bool passed = false;
     for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
         const Job& job = plan.jobs[i];
         console.progress(i + 1, plan.jobs.size(), job.input);
@@ -157,6 +160,10 @@ int run(int argc, const char* const* argv) {
         if (html)
             html->endInput(job, result);
         worst = std::max(worst, static_cast<int>(result.outcome));
+        if (result.outcome == trelvo::Outcome::Done) {
+            passed = true;
+            matches.add(result.matches);
+        }
         for (std::size_t g = 0; g < result.decalsMatched.size(); ++g) {
             if (result.decalsMatched[g])
                 decalMatched[g] = true;
@@ -182,6 +189,7 @@ int run(int argc, const char* const* argv) {
             } else {
                 // The findings could not be kept: the written output is read again for them.
                 const trelvo::CheckResult c = checkFile(result.writtenTo, *plan.rules, false, out, false);
+                matches.add({{}, {}, {}, c.checkMatches});
                 worst = std::max(worst, c.outcome != trelvo::Outcome::Done ? static_cast<int>(c.outcome)
                                         : c.errors > 0                     ? kCheckFailed
                                                                            : 0);
@@ -197,6 +205,13 @@ int run(int argc, const char* const* argv) {
     for (std::size_t g = 0; g < opt.decals.size(); ++g) {
         if (!decalMatched[g])
             console.detail("warning: --decal '" + opt.decals[g] + "' matched no decal");
+    }
+    // So do rules and checks that took nothing: a slip in a name, or a file meant for another
+    // library. A dry run writes nothing to check.
+    if (plan.rulesMode && passed) {
+        for (const std::string& w :
+             unmatchedWarnings(*plan.rules, plan.rulesFile, matches, true, !plan.dryRun))
+            console.detail(w);
     }
 
     if (html) {

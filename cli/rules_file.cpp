@@ -6,6 +6,7 @@
 
 #include <toml.h>
 
+#include "engine/check.h"
 #include "engine/decimal.h"
 #include "files/paths.h"
 
@@ -219,6 +220,7 @@ struct Reader {
 
     void piece(const toml::table& t, RuleSet& rules) {
         PieceRule r;
+        r.line = static_cast<int>(t.source().begin.line);
         bool hasSet = false;
         for (auto&& [k, v] : t) {
             if (k.str() == "set") {
@@ -235,6 +237,7 @@ struct Reader {
 
     void label(const toml::table& t, std::vector<LabelRule>& out, bool isText) {
         LabelRule r;
+        r.line = static_cast<int>(t.source().begin.line);
         bool hasSet = false;
         const char* table = isText ? "text" : "label";
         for (auto&& [k, v] : t) {
@@ -252,6 +255,7 @@ struct Reader {
 
     void check(const toml::table& t, RuleSet& rules) {
         Check c;
+        c.line = static_cast<int>(t.source().begin.line);
         if (const toml::node* kind = t.get("kind")) {
             const auto s = text(*kind, "kind");
             if (s && *s == "label")
@@ -428,6 +432,42 @@ std::optional<RulesFile> parseRulesFile(std::string_view text, const std::string
     for (const Fault& w : reader.warnings)
         file.warnings.push_back(reader.place(w.at) + ": warning: " + w.text);
     return file;
+}
+
+std::vector<std::string> unmatchedWarnings(const RuleSet& rules, const std::string& name,
+                                           const RuleMatches& m, bool changeRules, bool checks) {
+    std::vector<std::pair<int, std::string>> found;  // told in the file's order
+    const auto warn = [&](int line, const std::string& what) {
+        found.emplace_back(line, name + ":" + std::to_string(line) + ": warning: this " + what);
+    };
+    const auto none = [](const std::vector<std::uint64_t>& counts, std::size_t i) {
+        return i >= counts.size() || counts[i] == 0;
+    };
+    if (changeRules) {
+        for (std::size_t i = 0; i < rules.pieces.size(); ++i) {
+            if (none(m.pieces, i))
+                warn(rules.pieces[i].line, "[[piece]] rule matched nothing");
+        }
+        for (std::size_t i = 0; i < rules.labels.size(); ++i) {
+            if (none(m.labels, i))
+                warn(rules.labels[i].line, "[[label]] rule matched nothing");
+        }
+        for (std::size_t i = 0; i < rules.texts.size(); ++i) {
+            if (none(m.texts, i))
+                warn(rules.texts[i].line, "[[text]] rule matched nothing");
+        }
+    }
+    for (std::size_t i = 0; checks && i < rules.checks.size(); ++i) {
+        const Check& c = rules.checks[i];
+        if (none(m.checks, i))
+            warn(c.line, "[[check]] '" + c.name + "' matched no " + kindName(c.kind));
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> out;
+    for (auto& f : found)
+        out.push_back(std::move(f.second));
+    return out;
 }
 
 std::optional<RulesFile> readRulesFile(const std::string& path, std::string& why) {

@@ -22,6 +22,13 @@ struct RulesFile {
 std::optional<RulesFile> parseRulesFile(std::string_view text, const std::string& name,
                                         std::string& why);
 
+// Rules and checks that took nothing in a run of one or more libraries (their counts added up):
+// "FILE:LINE: warning: this [[label]] rule matched nothing", "... this [[check]] 'NAME' matched
+// no piece". Change rules only when changeRules, checks only when checks.
+std::vector<std::string> unmatchedWarnings(const RuleSet& rules, const std::string& name,
+                                           const RuleMatches& matches, bool changeRules,
+                                           bool checks);
+
 // Reads the file at path (at most kMaxRulesFileSize bytes) and parses it.
 inline constexpr std::size_t kMaxRulesFileSize = 1 << 20;
 std::optional<RulesFile> readRulesFile(const std::string& path, std::string& why);

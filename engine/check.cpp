@@ -31,7 +31,7 @@ std::string unitName(Unit u) {
 class ItemChecks::Impl {
 public:
     Impl(const RuleSet& rules, std::function<void(const Finding&)> onFinding)
-        : rules_(rules), onFinding_(std::move(onFinding)) {
+        : matched_(rules.checks.size(), 0), rules_(rules), onFinding_(std::move(onFinding)) {
         for (const Check& c : rules.checks) {
             decalPatterns_ |= !(c.kind == ItemKind::Piece ? c.piece.decals : c.label.decals).patterns.empty();
             if (c.kind != ItemKind::Piece && c.label.name)
@@ -85,6 +85,7 @@ public:
     }
 
     std::uint64_t errors_ = 0, warnings_ = 0;
+    std::vector<std::uint64_t> matched_;
 
 private:
     // Which checks may match in the decal entered (null: before the first one).
@@ -124,11 +125,13 @@ private:
         report(it, hits, n);
     }
 
-    // A check an item fails, with what was found; forbidden items are described when reported.
+    // A check that takes an item: what the item fails, if anything; forbidden items are
+    // described when reported.
     struct Hit {
         std::size_t check;
         std::string found;
         bool forbidden = false;
+        bool passed = false;
     };
 
     void judge(const Item& it, std::vector<Hit>& hits) const {
@@ -143,6 +146,7 @@ private:
                 hits.push_back({i, {}, true});
                 continue;
             }
+            hits.push_back({i, {}, false, true});
             std::string found;
             const auto valueIn = [&](std::string_view what, std::string_view value) {
                 ((found += what) += value) += unit_ == Unit::Millimetres ? " (mm)" : " (mil)";
@@ -153,14 +157,19 @@ private:
                 valueIn("width ", it.width.text());
             else if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, it.height))
                 valueIn("height ", it.height.text());
-            if (!found.empty())
-                hits.push_back({i, std::move(found), false});
+            if (!found.empty()) {
+                hits.back().found = std::move(found);
+                hits.back().passed = false;
+            }
         }
     }
 
     void report(const Item& it, const std::vector<Hit>& hits, std::uint64_t n) {
         for (const Hit& h : hits) {
+            ++matched_[h.check];
             const Check& c = rules_.checks[h.check];
+            if (h.passed)
+                continue;
             if (h.forbidden) {
                 described_.clear();
                 describe(it, described_);
@@ -229,6 +238,7 @@ void ItemChecks::report(std::uint64_t line, ItemKind kind, std::string_view chec
 }
 std::uint64_t ItemChecks::errors() const { return impl_->errors_; }
 std::uint64_t ItemChecks::warnings() const { return impl_->warnings_; }
+const std::vector<std::uint64_t>& ItemChecks::matched() const { return impl_->matched_; }
 
 namespace {
 
@@ -268,6 +278,7 @@ public:
         result_.decalHeaders = reader_.decals();
         result_.errors = items_.errors();
         result_.warnings = items_.warnings();
+        result_.checkMatches = items_.matched();
         return result_;
     }
 

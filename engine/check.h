@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/decal_reader.h"
 #include "engine/report.h"
@@ -45,6 +46,7 @@ struct CheckResult {
     std::string detail;
     std::uint64_t errors = 0, warnings = 0;
     std::uint64_t decalHeaders = 0;
+    std::vector<std::uint64_t> checkMatches;  // the items each check took, by its place
 };
 
 CheckResult runCheck(const CheckRequest& request);
@@ -68,6 +70,8 @@ public:
                 std::string_view found, std::string_view allowed);
     std::uint64_t errors() const;
     std::uint64_t warnings() const;
+    // The items each check took, passing or not, by its place in the rule set.
+    const std::vector<std::uint64_t>& matched() const;
 
 private:
     class Impl;

@@ -87,6 +87,15 @@ bool lengthPasses(const LengthTest& test, const ReadLength& w) {
     return test.lowMm <= w.mm() && w.mm() <= test.highMm;
 }
 
+void RuleMatches::add(const RuleMatches& other) {
+    for (auto [mine, theirs] : {std::pair{&pieces, &other.pieces}, {&labels, &other.labels},
+                                {&texts, &other.texts}, {&checks, &other.checks}}) {
+        mine->resize(std::max(mine->size(), theirs->size()));
+        for (std::size_t i = 0; i < theirs->size(); ++i)
+            (*mine)[i] += (*theirs)[i];
+    }
+}
+
 bool matchesExceptWidth(const PieceRule& r, const Item& it) {
     return (!r.style || sameText(it.style, *r.style)) && (!r.layer || sameText(it.layer, *r.layer)) &&
            (r.keywords == kAnyKeyword || (pieceKeywordOf(it.keyword) & r.keywords) != 0);

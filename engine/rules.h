@@ -3,6 +3,7 @@
 // most one rule. The dialog's two pairs and trelvo-cli's options compile to such a list.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,6 +85,7 @@ struct PieceRule {
     DecalMatch decals;
     std::optional<std::string> setLayer;                // written as given
     std::optional<Length> setWidth;
+    int line = 0;  // where its table begins in a rules file (0: not from one)
 };
 
 // A rule on the labels of decals (the attribute labels such as REF-DES) or on their free texts.
@@ -96,6 +98,7 @@ struct LabelRule {
     LengthTest height, width;
     std::optional<std::string> setLayer;
     std::optional<Length> setHeight, setWidth;
+    int line = 0;  // where its table begins in a rules file (0: not from one)
 };
 
 enum class ItemKind { Piece, Label, Text };
@@ -114,17 +117,34 @@ bool matchesExceptWidth(const PieceRule& rule, const Item& piece);
 bool matches(const PieceRule& rule, const Item& piece);
 bool matches(const LabelRule& rule, const Item& item);
 
+inline PieceRule anyStyle() {
+    PieceRule r;
+    r.style.reset();
+    return r;
+}
+
 // What every item a check matches must have; forbid: every match is a finding.
 struct Check {
     std::string name;
     ItemKind kind = ItemKind::Piece;
-    PieceRule piece;  // the match keys, for pieces (its set values unused)
+    // The match keys, for pieces (its set values unused); any line style unless one is named,
+    // as a check is there to see every line.
+    PieceRule piece = anyStyle();
     LabelRule label;  // the match keys, for labels and texts
     std::vector<std::string> allowedLayers;
     std::vector<LengthTest> allowedWidths, allowedHeights;
     std::vector<std::string> allowedText;  // what the allow lists read in the file, for findings
     bool forbid = false;
     bool error = true;  // severity: error, else warning
+    int line = 0;       // where its table begins in a rules file (0: not from one)
+};
+
+// How many lines each rule of a set decided (the first rule that takes a line decides it) and
+// how many items each check took, by their places in the set: a rule or check that takes
+// nothing is most likely a slip.
+struct RuleMatches {
+    std::vector<std::uint64_t> pieces, labels, texts, checks;
+    void add(const RuleMatches& other);
 };
 
 struct RuleSet {

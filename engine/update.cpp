@@ -53,6 +53,9 @@ public:
             writer_.emplace(*ends_.output(), request.writeBlock);
         if (writer_ && request.onFinding && !rules_.checks.empty())
             checks_.emplace(rules_, request.onFinding);
+        result_.matches.pieces.assign(rules_.pieces.size(), 0);
+        result_.matches.labels.assign(rules_.labels.size(), 0);
+        result_.matches.texts.assign(rules_.texts.size(), 0);
         for (const PieceRule& r : rules_.pieces) {
             PreparedRule p{&r, {}};
             // A width that cannot be had in the other unit could never be compared there.
@@ -91,6 +94,7 @@ public:
         if (checks_) {
             result_.checkErrors = checks_->errors();
             result_.checkWarnings = checks_->warnings();
+            result_.matches.checks = checks_->matched();
         }
         return result_;
     }
@@ -212,6 +216,7 @@ private:
                                   std::string(f[3]) + "' is not a number"};
             }
             if (result == PieceResult::Rewritten) {
+                ++result_.matches.pieces[static_cast<std::size_t>(piece.rule)];
                 rebuildPieceLine(f[1], f[2], piece.width, piece.layer, f[5], rebuilt);
                 const Rewrite change{reader_.decal().name, lineNumber, f[1], f[4], piece.layer,
                                      f[3], piece.width, decalUnit, ItemKind::Piece, {},
@@ -485,6 +490,7 @@ private:
         const int r = itemRule(item);
         if (r < 0)
             return false;
+        ++(label ? result_.matches.labels : result_.matches.texts)[static_cast<std::size_t>(r)];
         const LabelRule& rule = (label ? rules_.labels : rules_.texts)[static_cast<std::size_t>(r)];
         // Only the changed fields' texts are replaced; every other byte stays.
         out = withItemFields(line, label, rule.setLayer ? std::string_view(*rule.setLayer) : "",

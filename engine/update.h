@@ -63,6 +63,7 @@ struct UpdateResult {
     std::uint64_t rewrittenLines = 0;   // of every kind
     std::uint64_t rewrittenLabels = 0, rewrittenTexts = 0;
     std::uint64_t checkErrors = 0, checkWarnings = 0;  // of the findings told to onFinding
+    RuleMatches matches;  // the rules' lines, and the checks' items when onFinding is set
     // Decals whose labels and texts were left alone because their lines do not follow their
     // counts (at most kMaxWarnings; moreWarnings counts the rest).
     std::vector<std::string> warnings;

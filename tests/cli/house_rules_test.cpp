@@ -321,11 +321,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "house.d:13: SOIC8: error: SO silk: width 10 (mil), allowed 5mil\n"
                  "house.d:13: SOIC8: warning: thin: width 10 (mil), allowed 0mil..9mil\n"
                  "house.d:22: SOIC8: error: SO silk: width 6 (mil), allowed 5mil\n"
+                 // A dashed outline (style 5) is checked like any other.
+                 "house.d:25: SOIC8: error: SO silk: width 10 (mil), allowed 5mil\n"
+                 "house.d:25: SOIC8: warning: thin: width 10 (mil), allowed 0mil..9mil\n"
                  "house.d:41: R0805: warning: thin: width 0.254 (mm), allowed 0mil..9mil\n"
                  "house.d:58: BROKEN1: error: structure: the header counts 1 piece, but piece 1 "
                  "is no piece header line\n"
                  "house.d:60: BROKEN1: warning: thin: width 10 (mil), allowed 0mil..9mil\n"
-                 "house.d: 3 error(s), 4 warning(s)\n",
+                 "house.d: 4 error(s), 5 warning(s)\n",
                  ""},
         CheckRow{"RulesFileIsAnInput",
                  {"--check", "house.d", "house.d"},
@@ -382,6 +385,40 @@ TEST(TrelvoCliRules, InPlaceWithReportChangesLabelsSafely) {
                          "no piece header line\n"),
               std::string::npos)
         << r.err;
+}
+
+// A rule or check that takes nothing is named with its line, after the run; its status stays.
+TEST(TrelvoCliRules, RulesAndChecksThatTakeNothingAreNamed) {
+    TempDir dir;
+    writeFile(dir.file("house.d"), kHouse);
+    const std::string rules = std::string(TRELVO_TEST_DATA) + "/matches-nothing.toml";
+    const std::string onlyChanges = std::string(TRELVO_TEST_DATA) + "/ref-des-twice-as-high.toml";
+    const std::string broken =
+        "trelvo-cli: house.d: warning: decal 'BROKEN1' (line 54): its labels and texts were left "
+        "as they are: the header counts 1 piece, but piece 1 is no piece header line\n";
+    const std::string label = "trelvo-cli: " + rules + ":7: warning: this [[label]] rule matched nothing\n";
+    const std::string piece = "trelvo-cli: " + rules + ":11: warning: this [[piece]] rule matched nothing\n";
+    const std::string silk = "trelvo-cli: " + rules + ":15: warning: this [[check]] 'silk' matched no piece\n";
+    const std::string typo = "trelvo-cli: " + rules + ":20: warning: this [[check]] 'typo' matched no label\n";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } rows[] = {
+        {{"--rules", rules, "-o", "out.d", "house.d"}, 0, broken + label + piece + typo},
+        // A dry run writes nothing to check.
+        {{"--rules", rules, "--dry-run", "house.d"}, 0, broken + label + piece},
+        // The library before the change has no layer 21.
+        {{"--check", rules, "house.d"}, 1, silk + typo},
+        {{"--check", onlyChanges, "house.d"}, 1,
+         "trelvo-cli: " + onlyChanges + ": warning: no [[check]] table; only the decals' structure "
+         "is checked\n"},
+    };
+    for (const auto& row : rows) {
+        const auto r = runCli(row.args, dir);
+        EXPECT_EQ(r.status, row.status) << row.args[1];
+        EXPECT_EQ(r.err, row.err);
+    }
 }
 
 TEST(TrelvoCliRules, UsageErrorsTouchNothing) {
