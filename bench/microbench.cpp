@@ -96,6 +96,15 @@ void BM_DecimalCompare(benchmark::State& state) {
 }
 BENCHMARK(BM_DecimalCompare);
 
+// A width of n digits in mils taken to millimetres exactly, as a range test does: linear in n.
+void BM_DecimalMilsToMmExact(benchmark::State& state) {
+    const auto value = trelvo::Decimal::parse(std::string(static_cast<std::size_t>(state.range(0)), '7'));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(value->milsToMmExact());
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * state.range(0)));
+}
+BENCHMARK(BM_DecimalMilsToMmExact)->Arg(1000)->Arg(1000000);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -125,14 +125,18 @@ Decimal Decimal::milsToMmExact() const {
     Decimal d;
     d.negative_ = negative_;
     unsigned carry = 0;
+    // Made from the last digit on and turned round once: a value may have a million digits.
     std::string product;
+    product.reserve(digits_.size() + 3);
     for (auto it = digits_.rbegin(); it != digits_.rend(); ++it) {
         carry += static_cast<unsigned>(*it - '0') * 254;
-        product.insert(product.begin(), static_cast<char>('0' + carry % 10));
+        product.push_back(static_cast<char>('0' + carry % 10));
         carry /= 10;
     }
-    for (; carry > 0; carry /= 10) product.insert(product.begin(), static_cast<char>('0' + carry % 10));
-    d.digits_ = product;
+    for (; carry > 0; carry /= 10)
+        product.push_back(static_cast<char>('0' + carry % 10));
+    std::reverse(product.begin(), product.end());
+    d.digits_ = std::move(product);
     d.scale_ = scale_ + 4;
     d.normalize();
     return d;
