@@ -8,6 +8,7 @@
 #include "engine/decal_reader.h"
 #include "engine/decimal.h"
 #include "engine/fields.h"
+#include "engine/rules.h"
 
 namespace {
 
@@ -96,14 +97,19 @@ void BM_DecimalCompare(benchmark::State& state) {
 }
 BENCHMARK(BM_DecimalCompare);
 
-// A width of n digits in mils taken to millimetres exactly, as a range test does: linear in n.
-void BM_DecimalMilsToMmExact(benchmark::State& state) {
-    const auto value = trelvo::Decimal::parse(std::string(static_cast<std::size_t>(state.range(0)), '7'));
-    for (auto _ : state)
-        benchmark::DoNotOptimize(value->milsToMmExact());
+// A width field of n digits against a range in the other unit, as a rules run meets one: linear
+// in n.
+void BM_RangeTestLongWidth(benchmark::State& state) {
+    const std::string field(static_cast<std::size_t>(state.range(0)), '7');
+    const auto range = trelvo::rangeTest({*trelvo::Decimal::parse("0.1"), trelvo::Unit::Millimetres, "0.1mm"},
+                                         {*trelvo::Decimal::parse("0.3"), trelvo::Unit::Millimetres, "0.3mm"});
+    for (auto _ : state) {
+        const trelvo::ReadLength width(field, trelvo::Unit::Mils);
+        benchmark::DoNotOptimize(trelvo::lengthPasses(range, width));
+    }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * state.range(0)));
 }
-BENCHMARK(BM_DecimalMilsToMmExact)->Arg(1000)->Arg(1000000);
+BENCHMARK(BM_RangeTestLongWidth)->Arg(1000)->Arg(1000000);
 
 }  // namespace
 

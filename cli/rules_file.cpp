@@ -112,7 +112,8 @@ struct Reader {
         if (!high)
             return std::nullopt;
         LengthTest range = rangeTest(*low, *high);
-        if (range.highMm < range.lowMm) {
+        const int u = unitIndex(low->unit);
+        if (*range.top[u] < *range.low[u]) {
             fault(n, "the range '" + *s + "' has its ends reversed");
             return std::nullopt;
         }

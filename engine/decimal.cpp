@@ -120,28 +120,6 @@ std::optional<Decimal> Decimal::mmToMils() const {
     return fromThousandths(divideHalfEven(m * 5000000, 127 * pow10(scale_)), negative_);
 }
 
-Decimal Decimal::milsToMmExact() const {
-    // digits x 254, four more places.
-    Decimal d;
-    d.negative_ = negative_;
-    unsigned carry = 0;
-    // Made from the last digit on and turned round once: a value may have a million digits.
-    std::string product;
-    product.reserve(digits_.size() + 3);
-    for (auto it = digits_.rbegin(); it != digits_.rend(); ++it) {
-        carry += static_cast<unsigned>(*it - '0') * 254;
-        product.push_back(static_cast<char>('0' + carry % 10));
-        carry /= 10;
-    }
-    for (; carry > 0; carry /= 10)
-        product.push_back(static_cast<char>('0' + carry % 10));
-    std::reverse(product.begin(), product.end());
-    d.digits_ = std::move(product);
-    d.scale_ = scale_ + 4;
-    d.normalize();
-    return d;
-}
-
 std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) {
     if (a.negative_ != b.negative_) return a.negative_ ? std::strong_ordering::less : std::strong_ordering::greater;
     // Magnitudes: integer parts by length, then digit by digit with the fractions padded.

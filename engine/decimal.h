@@ -26,9 +26,6 @@ public:
     std::optional<Decimal> milsToMm() const;
     std::optional<Decimal> mmToMils() const;
 
-    // Mils to millimetres without rounding: every digit of value x 0.0254.
-    Decimal milsToMmExact() const;
-
     bool isNegative() const { return negative_; }
 
     friend bool operator==(const Decimal&, const Decimal&) = default;

@@ -31,14 +31,11 @@ std::optional<WidthEntry> readWidthEntry(std::string_view text) {
     return e;
 }
 
-namespace {
-
-// A value in millimetres, exactly: ranges are compared there, as scaling keeps order.
-Decimal exactMm(const Decimal& v, Unit unit) {
-    return unit == Unit::Millimetres ? v : v.milsToMmExact();
+std::optional<Decimal> Length::in(Unit u) const {
+    if (u == unit)
+        return value;
+    return unit == Unit::Mils ? value.milsToMm() : value.mmToMils();
 }
-
-}  // namespace
 
 bool lengthPasses(const LengthTest& test, std::string_view field, Unit decalUnit) {
     if (test.kind == LengthTest::Kind::Any)
@@ -51,18 +48,10 @@ bool lengthPasses(const LengthTest& test, const std::optional<Decimal>& v, Unit 
         return true;
     if (!v)
         return false;
-    switch (test.kind) {
-        case LengthTest::Kind::Equal:
-            if (test.value.unit == decalUnit)
-                return *v == test.value.value;
-            return test.inOtherUnit && *v == *test.inOtherUnit;
-        case LengthTest::Kind::Range: {
-            const Decimal mm = exactMm(*v, decalUnit);
-            return test.lowMm <= mm && mm <= test.highMm;
-        }
-        default:
-            return true;
-    }
+    if (test.kind == LengthTest::Kind::Number)
+        return true;
+    const int u = unitIndex(decalUnit);
+    return test.low[u] && test.top[u] && *test.low[u] <= *v && *v <= *test.top[u];
 }
 
 const std::optional<Decimal>& ReadLength::number() const {
@@ -73,18 +62,8 @@ const std::optional<Decimal>& ReadLength::number() const {
     return value_;
 }
 
-const Decimal& ReadLength::mm() const {
-    if (!mm_)
-        mm_ = exactMm(*number(), unit_);
-    return *mm_;
-}
-
 bool lengthPasses(const LengthTest& test, const ReadLength& w) {
-    if (test.kind == LengthTest::Kind::Any)
-        return true;
-    if (test.kind != LengthTest::Kind::Range || !w.number())
-        return lengthPasses(test, w.number(), w.unit());
-    return test.lowMm <= w.mm() && w.mm() <= test.highMm;
+    return lengthPasses(test, w.number(), w.unit());
 }
 
 void RuleMatches::add(const RuleMatches& other) {
@@ -112,16 +91,18 @@ bool matches(const LabelRule& r, const Item& it) {
            lengthPasses(r.width, it.width);
 }
 
-LengthTest equalTest(const Length& value) {
-    LengthTest t{LengthTest::Kind::Equal, value, {}};
-    t.inOtherUnit = value.unit == Unit::Mils ? value.value.milsToMm() : value.value.mmToMils();
+LengthTest rangeTest(const Length& low, const Length& high) {
+    LengthTest t{LengthTest::Kind::Range, low, high, {}, {}};
+    for (Unit u : {Unit::Mils, Unit::Millimetres}) {
+        t.low[unitIndex(u)] = low.in(u);
+        t.top[unitIndex(u)] = high.in(u);
+    }
     return t;
 }
 
-LengthTest rangeTest(const Length& low, const Length& high) {
-    LengthTest t{LengthTest::Kind::Range, low, high};
-    t.lowMm = exactMm(low.value, low.unit);
-    t.highMm = exactMm(high.value, high.unit);
+LengthTest equalTest(const Length& value) {
+    LengthTest t = rangeTest(value, value);
+    t.kind = LengthTest::Kind::Equal;
     return t;
 }
 
@@ -209,7 +190,7 @@ std::optional<RuleSet> pairRules(const std::optional<std::string_view>& oldLayer
 
 LengthTest testOf(const std::optional<WidthEntry>& entry, std::string_view typed) {
     if (!entry)
-        return LengthTest{LengthTest::Kind::Number, {}, {}};  // "*": any width, still read as a number
+        return LengthTest{LengthTest::Kind::Number, {}, {}, {}, {}};  // "*": any width, read as a number
     return equalTest(widthOf(*entry, typed));
 }
 

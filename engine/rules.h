@@ -14,6 +14,10 @@
 
 namespace trelvo {
 
+inline int unitIndex(Unit u) {
+    return u == Unit::Millimetres ? 1 : 0;
+}
+
 // A width or height with the unit it was given in. In a decal of that unit it is compared as
 // value and written as text; in a decal of the other unit it is converted (rounded to three
 // places, halves to even) and written in its shortest form.
@@ -21,6 +25,9 @@ struct Length {
     Decimal value;
     Unit unit = Unit::Mils;
     std::string text;
+    // The value in a decal of unit u, as it is compared and written there; nothing when it has
+    // too many digits to convert.
+    std::optional<Decimal> in(Unit u) const;
 };
 
 // What a rule asks of a width or height field.
@@ -28,15 +35,16 @@ struct LengthTest {
     enum class Kind {
         Any,     // not looked at
         Number,  // any number
-        Equal,   // the value, converted to the decal's unit (rounded as a dialog run rounds)
-        Range,   // from value to high, both included, compared exactly in either unit
+        Equal,   // the value
+        Range,   // from value to high, both included
     };
     Kind kind = Kind::Any;
     Length value;  // Equal, and the low end of Range
     Length high;   // the high end of Range
-    // Made once by equalTest and rangeTest, as every piece line would otherwise make them:
-    std::optional<Decimal> inOtherUnit = {};  // Equal: the value converted to the other unit
-    Decimal lowMm = {}, highMm = {};          // Range: the ends in millimetres, exactly
+    // The ends in each decal unit (by unitIndex), as Length::in gives them: every value is
+    // compared in the decal's unit, so a value a rule writes there is one a test of that value,
+    // or a range with it at an end, takes. Made once by equalTest and rangeTest.
+    std::optional<Decimal> low[2], top[2];
 };
 LengthTest equalTest(const Length& value);
 LengthTest rangeTest(const Length& low, const Length& high);
@@ -48,20 +56,19 @@ bool lengthPasses(const LengthTest& test, std::string_view field, Unit decalUnit
 bool lengthPasses(const LengthTest& test, const std::optional<Decimal>& value, Unit decalUnit);
 
 // A field read once for many tests, when a test first asks: its number (nothing: it is no
-// number) in a decal of that unit, and its exact value in millimetres.
+// number) in a decal of that unit.
 class ReadLength {
 public:
     ReadLength(std::string_view text, Unit unit) : text_(text), unit_(unit) {}
     std::string_view text() const { return text_; }
     Unit unit() const { return unit_; }
     const std::optional<Decimal>& number() const;
-    const Decimal& mm() const;  // only for a number
 
 private:
     std::string_view text_;
     Unit unit_;
     mutable bool read_ = false;
-    mutable std::optional<Decimal> value_, mm_;
+    mutable std::optional<Decimal> value_;
 };
 bool lengthPasses(const LengthTest& test, const ReadLength& width);
 

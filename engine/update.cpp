@@ -29,14 +29,9 @@ struct PreparedRule {
     std::string written[2];    // the width written into a decal of each unit
 };
 
-int unitIndex(Unit u) {
-    return u == Unit::Millimetres ? 1 : 0;
-}
-
+// A new value in a decal of that unit.
 Decimal inUnit(const Length& w, Unit unit) {
-    if (w.unit == unit)
-        return w.value;
-    auto c = w.unit == Unit::Mils ? w.value.milsToMm() : w.value.mmToMils();
+    auto c = w.in(unit);
     if (!c)
         throw PassFailure{"the width '" + w.text + "' has too many digits"};
     return *c;
@@ -59,7 +54,7 @@ public:
         for (const PieceRule& r : rules_.pieces) {
             PreparedRule p{&r, {}};
             // A width that cannot be had in the other unit could never be compared there.
-            if (r.width.kind == LengthTest::Kind::Equal && !r.width.inOtherUnit)
+            if (r.width.kind == LengthTest::Kind::Equal && !(r.width.low[0] && r.width.low[1]))
                 throw PassFailure{"the width '" + r.width.value.text + "' has too many digits"};
             for (Unit u : {Unit::Mils, Unit::Millimetres}) {
                 if (r.setWidth) {
@@ -462,16 +457,8 @@ private:
     // once for each value and unit.
     std::string_view written(const Length& w) {
         std::optional<std::string>& kept = writtenIn_[{&w, unitIndex(heldUnit_)}];
-        if (!kept) {
-            if (w.unit == heldUnit_) {
-                kept = w.value.toString();
-            } else {
-                const auto c = w.unit == Unit::Mils ? w.value.milsToMm() : w.value.mmToMils();
-                if (!c)
-                    throw PassFailure{"the width '" + w.text + "' has too many digits"};
-                kept = c->toString();
-            }
-        }
+        if (!kept)
+            kept = inUnit(w, heldUnit_).toString();
         return *kept;
     }
 

@@ -476,6 +476,39 @@ TEST(TrelvoCliRules, OneRuleIsThePairOptionOnTheRealLibraries) {
     EXPECT_EQ(libs, 13);
 }
 
+// A value a rule writes passes a check that allows it at a range end given in the other unit,
+// on the sample library and on every real one.
+TEST(TrelvoCliRules, WhatTheRulesWriteTheirChecksAllow) {
+    TempDir dir;
+    writeFile(dir.file("house.d"), kHouse);
+    std::vector<std::string> libs = {"house.d"};
+    const std::filesystem::path libraries(TRELVO_REAL_LIBRARIES);
+    if (std::filesystem::is_directory(libraries)) {
+        for (const auto& entry : std::filesystem::directory_iterator(libraries)) {
+            if (entry.path().extension() == ".d")
+                libs.push_back(trelvo::test::nameOf(entry.path()));
+        }
+    } else {
+        std::cerr << "no real libraries at " << libraries << ": the sample library only\n";
+    }
+    for (const std::string& lib : libs) {
+        const auto r = runCli({"--rules", std::string(TRELVO_TEST_DATA) + "/rules-meet-their-checks.toml",
+                               "-o", "out.d", lib},
+                              dir);
+        // Labels of a decal whose lines do not follow its counts stay as they were, and may fail.
+        EXPECT_TRUE(r.status == 0 || r.status == 1) << lib << r.err;
+        EXPECT_NE(r.out.find("out.d: "), std::string::npos) << lib << r.out;
+        for (const char* written : {"width 3.937 (mil)", "width 0.1 (mm)", "width 6 (mil)",
+                                    "width 0.152 (mm)", "height 51.181 (mil)", "height 1.3 (mm)"})
+            EXPECT_EQ(r.out.find(written), std::string::npos) << lib << ": " << written << "\n" << r.out;
+        if (lib == "house.d") {
+            EXPECT_EQ(r.out.substr(r.out.find("out.d:")),
+                      "out.d:56: BROKEN1: error: ref-des: height 50 (mil), allowed 1.3mm..2mm\n"
+                      "out.d: 1 error(s), 0 warning(s)\n");
+        }
+    }
+}
+
 // One decal too long to hold (a run holds a decal's lines until its labels may change), whose
 // text comes after 5 MB of pieces.
 std::string longDecalLibrary() {

@@ -71,17 +71,6 @@ TEST(DecimalConvert, TooLongToConvertExactlyIsRefused) {
     EXPECT_FALSE(huge->mmToMils().has_value());
 }
 
-// Every digit kept, however many: 25 mil is 0.635 mm, and a million ones x 0.0254 are
-// 28222...2.2194.
-TEST(DecimalConvert, MilsToMillimetresExactlyKeepsEveryDigit) {
-    EXPECT_EQ(Decimal::parse("25")->milsToMmExact().toString(), "0.635");
-    EXPECT_EQ(Decimal::parse("-0.5")->milsToMmExact().toString(), "-0.0127");
-    const std::size_t n = 1000000;
-    const std::string ones(n, '1');
-    const std::string exact = Decimal::parse(ones)->milsToMmExact().toString();
-    EXPECT_EQ(exact, "28" + std::string(n - 4, '2') + ".2194");
-}
-
 TEST(DecimalLocale, IgnoresACommaDecimalLocale) {
     struct Restore {
         std::string saved = std::setlocale(LC_ALL, nullptr);
