@@ -45,6 +45,8 @@ void appendFindingLine(std::string& s, const std::string& input, const Finding& 
     char number[24];
     const auto end = std::to_chars(number, number + sizeof number, f.line).ptr;
     const bool forbidden = f.allowed.empty() && f.check != "structure";
+    // A forbidden item is described whole; a label or text otherwise says which it is.
+    const bool named = !forbidden && f.kind != ItemKind::Piece && f.check != "structure";
     // Sized once and copied into: a library far from its rules prints hundreds of thousands.
     const std::string_view parts[] = {input,
                                       ":",
@@ -56,6 +58,10 @@ void appendFindingLine(std::string& s, const std::string& input, const Finding& 
                                       f.check,
                                       ": ",
                                       forbidden ? "forbidden: " : "",
+                                      named ? kindName(f.kind) : "",
+                                      named ? " " : "",
+                                      named ? f.name : "",
+                                      named ? ": " : "",
                                       f.found,
                                       f.allowed.empty() ? "" : ", allowed ",
                                       f.allowed};
@@ -73,14 +79,14 @@ void appendFindingLine(std::string& s, const std::string& input, const Finding& 
 
 std::string findingCsvHeader() {
     std::string h;
-    appendCsvRow(h, {"input", "decal", "line", "kind", "check", "severity", "found", "allowed"});
+    appendCsvRow(h, {"input", "decal", "line", "kind", "check", "severity", "found", "allowed", "name"});
     return h;
 }
 
 void appendFindingCsvRow(std::string& rows, const std::string& input, const Finding& f) {
     appendCsvRow(rows, {input, f.decal, std::to_string(f.line),
                         f.check == "structure" ? "decal" : kindName(f.kind), f.check,
-                        f.error ? "error" : "warning", f.found, f.allowed});
+                        f.error ? "error" : "warning", f.found, f.allowed, f.name});
 }
 
 std::string checkSummary(const std::string& input, const CheckResult& r) {

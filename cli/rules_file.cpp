@@ -321,7 +321,10 @@ struct Reader {
             if (!list)
                 continue;
             for (const std::string& s : *list) {
-                c.allowedText.push_back(s);
+                (key == "layer"   ? c.allowedLayersText
+                 : key == "width" ? c.allowedWidthsText
+                                  : c.allowedHeightsText)
+                    .push_back(s);
                 if (key == "layer") {
                     if (auto l = layer(value, key, false))
                         c.allowedLayers.push_back(*l);

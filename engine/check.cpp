@@ -1,5 +1,6 @@
 #include "engine/check.h"
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -36,9 +37,13 @@ public:
             decalPatterns_ |= !(c.kind == ItemKind::Piece ? c.piece.decals : c.label.decals).patterns.empty();
             if (c.kind != ItemKind::Piece && c.label.name)
                 (c.kind == ItemKind::Label ? labelsNamed_ : textsNamed_) = true;
-            std::string allowed;
-            for (const std::string& a : c.allowedText)
-                allowed += (allowed.empty() ? "" : ", ") + a;
+            std::array<std::string, 3> allowed;
+            const std::vector<std::string>* lists[] = {&c.allowedLayersText, &c.allowedWidthsText,
+                                                       &c.allowedHeightsText};
+            for (int f = 0; f < 3; ++f) {
+                for (const std::string& a : *lists[f])
+                    allowed[f] += (allowed[f].empty() ? "" : ", ") + a;
+            }
             allowed_.push_back(std::move(allowed));
         }
         selectChecks(nullptr);
@@ -76,12 +81,12 @@ public:
     }
 
     void report(std::uint64_t line, ItemKind kind, std::string_view check, bool error,
-                std::string_view found, std::string_view allowed) {
+                std::string_view found, std::string_view allowed, std::string_view name = {}) {
         ++(error ? errors_ : warnings_);
         if (!onFinding_)
             return;
         onFinding_(Finding{line, inDecal_ ? std::string_view(decal_) : std::string_view(), kind,
-                           check, error, found, allowed});
+                           check, error, found, allowed, name});
     }
 
     std::uint64_t errors_ = 0, warnings_ = 0;
@@ -127,11 +132,13 @@ private:
 
     // A check that takes an item: what the item fails, if anything; forbidden items are
     // described when reported.
+    enum { kLayer, kWidth, kHeight };
     struct Hit {
         std::size_t check;
         std::string found;
         bool forbidden = false;
         bool passed = false;
+        int field = kLayer;  // the field found
     };
 
     void judge(const Item& it, std::vector<Hit>& hits) const {
@@ -146,36 +153,41 @@ private:
                 hits.push_back({i, {}, true});
                 continue;
             }
-            hits.push_back({i, {}, false, true});
-            std::string found;
-            const auto valueIn = [&](std::string_view what, std::string_view value) {
-                ((found += what) += value) += unit_ == Unit::Millimetres ? " (mm)" : " (mil)";
+            // Each field the item fails is a finding of its own, with that field's list.
+            const std::size_t before = hits.size();
+            const auto valueIn = [&](std::string_view what, std::string_view value, int field) {
+                hits.push_back({i, std::string(what) + std::string(value), false, false, field});
+                if (field != kLayer)
+                    hits.back().found += unit_ == Unit::Millimetres ? " (mm)" : " (mil)";
             };
             if (!c.allowedLayers.empty() && !contains(c.allowedLayers, it.layer))
-                (found += "layer ") += it.layer;
-            else if (!c.allowedWidths.empty() && !passesAny(c.allowedWidths, it.width))
-                valueIn("width ", it.width.text());
-            else if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, it.height))
-                valueIn("height ", it.height.text());
-            if (!found.empty()) {
-                hits.back().found = std::move(found);
-                hits.back().passed = false;
-            }
+                valueIn("layer ", it.layer, kLayer);
+            if (!c.allowedWidths.empty() && !passesAny(c.allowedWidths, it.width))
+                valueIn("width ", it.width.text(), kWidth);
+            if (!c.allowedHeights.empty() && !passesAny(c.allowedHeights, it.height))
+                valueIn("height ", it.height.text(), kHeight);
+            if (hits.size() == before)
+                hits.push_back({i, {}, false, true});
         }
     }
 
     void report(const Item& it, const std::vector<Hit>& hits, std::uint64_t n) {
+        std::size_t counted = rules_.checks.size();  // a check failed in two fields took one item
         for (const Hit& h : hits) {
-            ++matched_[h.check];
+            if (h.check != counted)
+                ++matched_[h.check];
+            counted = h.check;
             const Check& c = rules_.checks[h.check];
             if (h.passed)
                 continue;
+            const std::string_view name = it.kind == ItemKind::Piece ? it.keyword : it.name;
             if (h.forbidden) {
                 described_.clear();
                 describe(it, described_);
-                report(n, it.kind, c.name, c.error, described_, {});
+                report(n, it.kind, c.name, c.error, described_, {}, name);
             } else {
-                report(n, it.kind, c.name, c.error, h.found, allowed_[h.check]);
+                report(n, it.kind, c.name, c.error, h.found,
+                       allowed_[h.check][static_cast<std::size_t>(h.field)], name);
             }
         }
     }
@@ -214,7 +226,8 @@ private:
     std::string decal_;
     std::string held_;  // a label or text line, until its second line comes
     std::uint64_t heldLine_ = 0;
-    std::vector<std::string> allowed_;  // each check's allowed values, as a finding gives them
+    // Each check's allowed layers, widths and heights, as a finding gives them.
+    std::vector<std::array<std::string, 3>> allowed_;
     std::vector<char> checkOk_;         // the checks whose decal patterns take the current decal
     bool decalPatterns_ = false;        // a check names decals
     std::uint64_t checkMask_ = 0;       // the same as bits, for the verdicts' keys

@@ -28,7 +28,9 @@ struct Finding {
     std::string_view check;        // the check's name, or "structure"
     bool error = true;             // else a warning
     std::string_view found;        // "width 10 (mil)", "layer 26", the structure fault
-    std::string_view allowed;      // "5mil, 0.127mm"; empty for forbidden items and structure
+    std::string_view allowed;      // that field's allowed values, "5mil, 0.127mm"; empty for
+                                   // forbidden items and structure
+    std::string_view name = {};    // a label's name, a text's text, a piece's keyword
 };
 
 struct CheckRequest {

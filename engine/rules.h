@@ -140,7 +140,8 @@ struct Check {
     LabelRule label;  // the match keys, for labels and texts
     std::vector<std::string> allowedLayers;
     std::vector<LengthTest> allowedWidths, allowedHeights;
-    std::vector<std::string> allowedText;  // what the allow lists read in the file, for findings
+    // What each allow list reads in the file, for findings.
+    std::vector<std::string> allowedLayersText, allowedWidthsText, allowedHeightsText;
     bool forbid = false;
     bool error = true;  // severity: error, else warning
     int line = 0;       // where its table begins in a rules file (0: not from one)

@@ -59,7 +59,7 @@ trelvo::RuleSet makeRules() {
     c.name = "widths";
     c.piece.style.reset();
     c.allowedWidths = {trelvo::equalTest(width("5", Unit::Mils))};
-    c.allowedText = {"5mil"};
+    c.allowedWidthsText = {"5mil"};
     trelvo::Check& forbid = r.checks.emplace_back();
     forbid.name = "labels";
     forbid.kind = trelvo::ItemKind::Label;

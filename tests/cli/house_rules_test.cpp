@@ -273,6 +273,9 @@ TEST_P(TrelvoCliCheck, FindingsAndStatus) {
               "allow = { width = [\"5mil\"] }\n"
               "[[check]]\nname = \"thin\"\nallow = { width = [\"0mil..9mil\"] }\n"
               "severity = \"warning\"\n");
+    writeFile(dir.file("fields.toml"),
+              "[[check]]\nname = \"ref-des\"\nkind = \"label\"\nlabel = \"REF-DES\"\n"
+              "allow = { height = [\"60mil\", \"1.5mm\"], width = [\"6mil..8mil\", \"0.15mm\"] }\n");
     writeFile(dir.file("house.d"), kHouse);
     writeFile(dir.file("notlib.d"), "not a library\r\n");
     const auto r = runCli(GetParam().args, dir);
@@ -296,12 +299,12 @@ INSTANTIATE_TEST_SUITE_P(
         CheckRow{"Csv",
                  {"--check", "checks.toml", "--format", "csv", "house.d"},
                  1,
-                 "input,decal,line,kind,check,severity,found,allowed\r\n"
+                 "input,decal,line,kind,check,severity,found,allowed,name\r\n"
                  "house.d,SOIC8,11,label,no layer 1 labels,warning,\"label PART-TYPE on layer 1, "
-                 "width 5 (mil), height 50\",\r\n"
-                 "house.d,SOIC8,22,piece,silk width,error,width 6 (mil),\"10mil, 0.254mm\"\r\n"
+                 "width 5 (mil), height 50\",,PART-TYPE\r\n"
+                 "house.d,SOIC8,22,piece,silk width,error,width 6 (mil),\"10mil, 0.254mm\",CIRCLE\r\n"
                  "house.d,BROKEN1,58,decal,structure,error,\"the header counts 1 piece, but piece 1 "
-                 "is no piece header line\",\r\n",
+                 "is no piece header line\",,\r\n",
                  "trelvo-cli: house.d: 2 error(s), 1 warning(s)\n"},
         CheckRow{"UnreadableWins",
                  {"--check", "checks.toml", "house.d", "missing.d", "notlib.d"},
@@ -329,6 +332,27 @@ INSTANTIATE_TEST_SUITE_P(
                  "is no piece header line\n"
                  "house.d:60: BROKEN1: warning: thin: width 10 (mil), allowed 0mil..9mil\n"
                  "house.d: 4 error(s), 5 warning(s)\n",
+                 ""},
+        // A label wrong in two fields: two findings naming it, each with its field's list.
+        CheckRow{"EachFieldItsOwnFinding",
+                 {"--check", "fields.toml", "house.d"},
+                 1,
+                 "house.d:9: SOIC8: error: ref-des: label REF-DES: width 5 (mil), allowed "
+                 "6mil..8mil, 0.15mm\n"
+                 "house.d:9: SOIC8: error: ref-des: label REF-DES: height 50 (mil), allowed 60mil, "
+                 "1.5mm\n"
+                 // 0.127 mm is 5 mil: within no range in either unit.
+                 "house.d:39: R0805: error: ref-des: label REF-DES: width 0.127 (mm), allowed "
+                 "6mil..8mil, 0.15mm\n"
+                 "house.d:39: R0805: error: ref-des: label REF-DES: height 1.27 (mm), allowed 60mil, "
+                 "1.5mm\n"
+                 "house.d:56: BROKEN1: error: ref-des: label REF-DES: width 5 (mil), allowed "
+                 "6mil..8mil, 0.15mm\n"
+                 "house.d:56: BROKEN1: error: ref-des: label REF-DES: height 50 (mil), allowed "
+                 "60mil, 1.5mm\n"
+                 "house.d:58: BROKEN1: error: structure: the header counts 1 piece, but piece 1 "
+                 "is no piece header line\n"
+                 "house.d: 7 error(s), 0 warning(s)\n",
                  ""},
         CheckRow{"RulesFileIsAnInput",
                  {"--check", "house.d", "house.d"},
@@ -503,7 +527,8 @@ TEST(TrelvoCliRules, WhatTheRulesWriteTheirChecksAllow) {
             EXPECT_EQ(r.out.find(written), std::string::npos) << lib << ": " << written << "\n" << r.out;
         if (lib == "house.d") {
             EXPECT_EQ(r.out.substr(r.out.find("out.d:")),
-                      "out.d:56: BROKEN1: error: ref-des: height 50 (mil), allowed 1.3mm..2mm\n"
+                      "out.d:56: BROKEN1: error: ref-des: label REF-DES: height 50 (mil), allowed "
+                      "1.3mm..2mm\n"
                       "out.d: 1 error(s), 0 warning(s)\n");
         }
     }

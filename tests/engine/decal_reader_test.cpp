@@ -140,7 +140,7 @@ TEST(DecalReader, TheCheckerTellsADecalFoundByCountsApart) {
     Check c;
     c.name = "width";
     c.allowedWidths.push_back(equalTest({*Decimal::parse("10"), Unit::Mils, "10mil"}));
-    c.allowedText = {"10mil"};
+    c.allowedWidthsText = {"10mil"};
     rules.checks.push_back(c);
     const std::string bytes = test::readFile(kByCounts);
     MemorySource in(bytes);
