@@ -97,14 +97,18 @@ bool numbersThenFont(std::string_view line, int numbers, int most) {
     return p < e && *p == '"';
 }
 
-// A piece header line's keyword (a capital letter first) and its corner count (field 2), read
-// without splitting the line: this runs for every piece of every decal.
+// A piece header line's keyword (capital letters only: a terminal line "T0 0 ..." is none) and
+// its corner count (field 2), read without splitting the line: this runs for every piece of
+// every decal.
 bool pieceCorners(std::string_view line, long& corners) {
     std::size_t i = line.find_first_not_of(' ');
-    if (i == std::string_view::npos || line[i] < 'A' || line[i] > 'Z')
+    if (i == std::string_view::npos)
         return false;
-    i = line.find(' ', i);
-    if (i == std::string_view::npos || (i = line.find_first_not_of(' ', i)) == std::string_view::npos)
+    const std::size_t keyword = i;
+    while (i < line.size() && line[i] >= 'A' && line[i] <= 'Z')
+        ++i;
+    if (i == keyword || i == line.size() || line[i] != ' ' ||
+        (i = line.find_first_not_of(' ', i)) == std::string_view::npos)
         return false;
     const std::size_t end = line.find(' ', i);
     return readCount(line.substr(i, end == std::string_view::npos ? end : end - i), corners);

@@ -278,6 +278,9 @@ TEST_P(TrelvoCliCheck, FindingsAndStatus) {
               "allow = { height = [\"60mil\", \"1.5mm\"], width = [\"6mil..8mil\", \"0.15mm\"] }\n");
     writeFile(dir.file("house.d"), kHouse);
     writeFile(dir.file("notlib.d"), "not a library\r\n");
+    writeFile(dir.file("none.toml"), "[[piece]]\nset = { layer = \"1\" }\n");
+    // R0805's header counts 3 pieces over its 2: its first terminal line is no third piece.
+    writeFile(dir.file("three.d"), houseWith({{37, "R0805 M 0 0 0 1 3 0 2 1 0"}}));
     const auto r = runCli(GetParam().args, dir);
     EXPECT_EQ(r.status, GetParam().status);
     EXPECT_EQ(r.out, GetParam().out);
@@ -354,6 +357,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "is no piece header line\n"
                  "house.d: 7 error(s), 0 warning(s)\n",
                  ""},
+        CheckRow{"TheCountThatIsWrongIsBlamed",
+                 {"--check", "none.toml", "three.d"},
+                 1,
+                 "three.d:47: R0805: error: structure: the header counts 3 pieces, but piece 3 is "
+                 "no piece header line\n"
+                 "three.d:58: BROKEN1: error: structure: the header counts 1 piece, but piece 1 "
+                 "is no piece header line\n"
+                 "three.d: 2 error(s), 0 warning(s)\n",
+                 "trelvo-cli: none.toml: warning: no [[check]] table; only the decals' structure is "
+                 "checked\n"},
         CheckRow{"RulesFileIsAnInput",
                  {"--check", "house.d", "house.d"},
                  2,
