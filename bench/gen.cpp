@@ -155,7 +155,10 @@ private:
         w_.put("\"Description\" Synthetic part ").num(n).put(", ").num(terminals);
         w_.put(" pins").endLine();
         for (const char* label : {"REF-DES", "PART-TYPE"}) {
-            w_.put("0     1.39  0     0 1.2   0.12  1 17 42 \"Default Font\"").endLine();
+            // Heights and stroke widths within what the format allows, in the decal's unit.
+            w_.put(mm ? "0     1.39  0     0 1.2   0.12  1 17 42 \"Default Font\""
+                      : "0     55    0     0 47    5     1 17 42 \"Default Font\"")
+                .endLine();
             w_.put(label).endLine();
         }
         for (unsigned i = 0; i < outlines; ++i)

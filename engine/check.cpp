@@ -31,8 +31,9 @@ std::string unitName(Unit u) {
 
 class ItemChecks::Impl {
 public:
-    Impl(const RuleSet& rules, std::function<void(const Finding&)> onFinding)
-        : matched_(rules.checks.size(), 0), rules_(rules), onFinding_(std::move(onFinding)) {
+    Impl(const RuleSet& rules, std::function<void(const Finding&)> onFinding, bool limits)
+        : matched_(rules.checks.size(), 0), rules_(rules), onFinding_(std::move(onFinding)),
+          limits_(limits) {
         for (const Check& c : rules.checks) {
             decalPatterns_ |= !(c.kind == ItemKind::Piece ? c.piece.decals : c.label.decals).patterns.empty();
             if (c.kind != ItemKind::Piece && c.label.name)
@@ -57,7 +58,7 @@ public:
     }
 
     void line(std::string_view line, std::uint64_t n, Place place) {
-        if (rules_.checks.empty())
+        if (rules_.checks.empty() && !limits_)
             return;
         if (place == Place::Label || place == Place::Text) {
             held_.assign(line);
@@ -71,13 +72,13 @@ public:
             const Item it{label ? ItemKind::Label : ItemKind::Text, {}, label ? trimSpaces(line) : line,
                           f[label ? kLabelLayerField : kTextLayerField], {},
                           {f[label ? kLabelWidthField : kTextWidthField], unit_},
-                          {f[label ? kLabelHeightField : kTextHeightField], unit_}};
+                          {f[label ? kLabelHeightField : kTextHeightField], unit_}, {}};
             apply(it, heldLine_);
             return;
         }
         std::string_view p[kPieceFields + 1];
         if (place == Place::Piece && SplitAtSpaces(line, p + 1, kPieceFields) == kPieceFields)
-            apply(Item{ItemKind::Piece, p[1], p[1], p[4], p[5], {p[3], unit_}, {{}, unit_}}, n);
+            apply(Item{ItemKind::Piece, p[1], p[1], p[4], p[5], {p[3], unit_}, {{}, unit_}, p[2]}, n);
     }
 
     void report(std::uint64_t line, ItemKind kind, std::string_view check, bool error,
@@ -113,6 +114,7 @@ private:
         key_.start(static_cast<char>(it.kind), static_cast<char>(unit_), checkMask_);
         for (const std::string_view field : {it.keyword, it.layer, it.width.text(), it.height.text(), it.style})
             key_.add(field);
+        key_.add(limits_ ? it.corners : std::string_view());
         key_.add(it.kind == ItemKind::Label && labelsNamed_ ? it.name : std::string_view());
         return key_.view();
     }
@@ -141,8 +143,48 @@ private:
         int field = kLayer;  // the field found
     };
 
+    // What the format allows of a piece, label or text and an import refuses beyond: piece widths
+    // 0 to 250 mil, layers 0 to 250, label and text heights 10 to 1000 mil and their stroke
+    // widths 1 to 50 mil, a circle of two corner lines. Told as structure findings.
+    void outside(const Item& it, std::vector<Hit>& hits) const {
+        const bool mm = unit_ == Unit::Millimetres;
+        const auto beyond = [&](std::string why) { hits.push_back({kBeyondFormat, std::move(why)}); };
+        const std::string kind = std::string("the ") + kindName(it.kind);
+        const auto length = [&](const char* what, const ReadLength& v, const Limit& l) {
+            const Decimal& low = mm ? l.lowMm : l.low;
+            const Decimal& high = mm ? l.highMm : l.high;
+            if (v.number() && low <= *v.number() && *v.number() <= high)
+                return;
+            beyond(kind + " " + what + " " + std::string(v.text()) + (mm ? " (mm)" : " (mil)") +
+                   " is outside " + low.toString() + " to " + high.toString() + (mm ? " mm" : " mil"));
+        };
+        if (it.kind == ItemKind::Piece) {
+            length("width", it.width, kPieceWidths);
+        } else {
+            length("height", it.height, kHeights);
+            length("width", it.width, kStrokes);
+        }
+        if (!isLayerNumber(it.layer) || it.layer.size() > 3 || std::stoi(std::string(it.layer)) > 250)
+            beyond(kind + " layer " + std::string(it.layer) + " is outside 0 to 250");
+        if (it.keyword == "CIRCLE" && it.corners != "2")
+            beyond("the circle counts " + std::string(it.corners) + " corners, not 2");
+    }
+    struct Limit {
+        Decimal low, high, lowMm, highMm;
+    };
+    static inline const Limit kPieceWidths{*Decimal::parse("0"), *Decimal::parse("250"),
+                                           *Decimal::parse("0"), *Decimal::parse("6.35")};
+    static inline const Limit kHeights{*Decimal::parse("10"), *Decimal::parse("1000"),
+                                       *Decimal::parse("0.254"), *Decimal::parse("25.4")};
+    static inline const Limit kStrokes{*Decimal::parse("1"), *Decimal::parse("50"),
+                                       *Decimal::parse("0.0254"), *Decimal::parse("1.27")};
+    static constexpr std::size_t kBeyondFormat = static_cast<std::size_t>(-1);
+
+
     void judge(const Item& it, std::vector<Hit>& hits) const {
         hits.clear();
+        if (limits_)
+            outside(it, hits);
         for (std::size_t i = 0; i < rules_.checks.size(); ++i) {
             const Check& c = rules_.checks[i];
             if (c.kind != it.kind || !checkOk_[i])
@@ -174,13 +216,17 @@ private:
     void report(const Item& it, const std::vector<Hit>& hits, std::uint64_t n) {
         std::size_t counted = rules_.checks.size();  // a check failed in two fields took one item
         for (const Hit& h : hits) {
+            const std::string_view name = it.kind == ItemKind::Piece ? it.keyword : it.name;
+            if (h.check == kBeyondFormat) {
+                report(n, it.kind, "structure", true, h.found, {}, name);
+                continue;
+            }
             if (h.check != counted)
                 ++matched_[h.check];
             counted = h.check;
             const Check& c = rules_.checks[h.check];
             if (h.passed)
                 continue;
-            const std::string_view name = it.kind == ItemKind::Piece ? it.keyword : it.name;
             if (h.forbidden) {
                 described_.clear();
                 describe(it, described_);
@@ -236,10 +282,12 @@ private:
     VerdictCache<std::vector<Hit>> verdicts_;
     std::vector<Hit> scratch_;
     std::string described_;  // a forbidden item, as its finding tells it
+    bool limits_;            // what the format allows is checked too
 };
 
-ItemChecks::ItemChecks(const RuleSet& rules, std::function<void(const Finding&)> onFinding)
-    : impl_(std::make_unique<Impl>(rules, std::move(onFinding))) {}
+ItemChecks::ItemChecks(const RuleSet& rules, std::function<void(const Finding&)> onFinding,
+                       bool limits)
+    : impl_(std::make_unique<Impl>(rules, std::move(onFinding), limits)) {}
 ItemChecks::~ItemChecks() = default;
 void ItemChecks::enterDecal(std::string_view name, Unit unit) { impl_->enterDecal(name, unit); }
 void ItemChecks::line(std::string_view line, std::uint64_t n, Place place) {
@@ -259,7 +307,7 @@ class Checker {
 public:
     explicit Checker(const CheckRequest& r)
         : request_(r), ends_(r.input, nullptr, r.threads, r.readBlock, 0, r.ring),
-          reader_(ends_.input(), r.readBlock), items_(r.rules, r.onFinding) {}
+          reader_(ends_.input(), r.readBlock), items_(r.rules, r.onFinding, r.structure) {}
 
     CheckResult run() {
         std::string_view line;
@@ -271,6 +319,12 @@ public:
                 items_.enterDecal(reader_.decal().name, reader_.decal().unit);
                 if (reader_.layout().broken())
                     structure(reader_.decal().header, reader_.layout().why());
+                const std::string& name = reader_.decal().name;
+                if (request_.structure && name.size() > kMaxDecalName) {
+                    beyond(reader_.decal().header, "the decal name '" + name + "' has " +
+                                                       std::to_string(name.size()) +
+                                                       " characters, over 40");
+                }
             }
             if (reader_.broke())
                 structure(n, reader_.layout().why());
@@ -296,6 +350,10 @@ public:
     }
 
 private:
+    void beyond(std::uint64_t at, const std::string& why) {
+        items_.report(at, ItemKind::Piece, "structure", true, why, {});
+    }
+
     // The decal left (at the next header, or the end) is told if it did not meet its counts.
     void endDecal(std::uint64_t at) {
         if (reader_.ended().broken())
@@ -316,6 +374,7 @@ private:
     CheckResult result_;
     bool reported_ = false;  // the current decal's structure fault is reported
     ItemChecks items_;
+    static constexpr std::size_t kMaxDecalName = 40;
 };
 
 }  // namespace

@@ -59,7 +59,9 @@ CheckResult runCheck(const CheckRequest& request);
 // layout, which the caller follows. Structure findings are the caller's, told through report.
 class ItemChecks {
 public:
-    ItemChecks(const RuleSet& rules, std::function<void(const Finding&)> onFinding);
+    // limits: what the format allows of each item is checked too, and told as structure.
+    ItemChecks(const RuleSet& rules, std::function<void(const Finding&)> onFinding,
+               bool limits = false);
     ~ItemChecks();
     ItemChecks(const ItemChecks&) = delete;
     ItemChecks& operator=(const ItemChecks&) = delete;

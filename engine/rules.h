@@ -116,6 +116,7 @@ struct Item {
     ItemKind kind = ItemKind::Piece;
     std::string_view keyword, name, layer, style;  // a piece's keyword and style; an item's name
     ReadLength width, height;
+    std::string_view corners;  // a piece's corner count (field 2)
 };
 
 // Whether a rule (or a check's match keys) takes an item. One matcher for what is changed and

@@ -294,7 +294,7 @@ private:
         int rule = 0;
     };
     PieceVerdict judgePiece(const std::string_view* f, Unit decalUnit) const {
-        const Item piece{ItemKind::Piece, f[1], {}, f[4], f[5], {f[3], decalUnit}, {{}, decalUnit}};
+        const Item piece{ItemKind::Piece, f[1], {}, f[4], f[5], {f[3], decalUnit}, {{}, decalUnit}, f[2]};
         for (std::size_t i = 0; i < prepared_.size(); ++i) {
             const PieceRule& r = *prepared_[i].rule;
             if (!pieceOk_[i] || !matchesExceptWidth(r, piece))
@@ -473,7 +473,7 @@ private:
         const int heightAt = label ? kLabelHeightField : kTextHeightField;
         const int widthAt = label ? kLabelWidthField : kTextWidthField;
         const Item item{label ? ItemKind::Label : ItemKind::Text, {}, name, f[layerAt], {},
-                        {f[widthAt], heldUnit_}, {f[heightAt], heldUnit_}};
+                        {f[widthAt], heldUnit_}, {f[heightAt], heldUnit_}, {}};
         const int r = itemRule(item);
         if (r < 0)
             return false;

@@ -25,7 +25,7 @@ inline std::uint64_t maskOf(const std::vector<char>& ok) {
 // its length. Fields longer than kMaxField make no key (the item is judged every time).
 class ItemKey {
 public:
-    static constexpr std::size_t kMaxField = 255, kMaxFields = 6;
+    static constexpr std::size_t kMaxField = 255, kMaxFields = 7;
 
     void start(char kind, char unit, std::uint64_t rules) {
         size_ = 0;

@@ -265,6 +265,8 @@ struct CheckRow {
 
 class TrelvoCliCheck : public testing::TestWithParam<CheckRow> {};
 
+const std::string kLongName(41, 'N');  // one character over what the format allows
+
 TEST_P(TrelvoCliCheck, FindingsAndStatus) {
     TempDir dir;
     writeFile(dir.file("checks.toml"), kChecks);
@@ -281,6 +283,13 @@ TEST_P(TrelvoCliCheck, FindingsAndStatus) {
     writeFile(dir.file("none.toml"), "[[piece]]\nset = { layer = \"1\" }\n");
     // R0805's header counts 3 pieces over its 2: its first terminal line is no third piece.
     writeFile(dir.file("three.d"), houseWith({{37, "R0805 M 0 0 0 1 3 0 2 1 0"}}));
+    writeFile(dir.file("beyond.d"),
+              houseWith({{6, kLongName + " I 0 0 1 2 4 1 2 1 0"},
+                         {9, "0 100 0 0 5 5 251 0 34" + kFont},
+                         {13, "OPEN 2 300 26 -1"},
+                         {22, "CIRCLE 3 6 26 -1\r\n-10 0"},
+                         {28, "-50 -60 0 26 40 60 0 0 0" + kFont},
+                         {41, "OPEN 2 7 26 -1"}}));
     const auto r = runCli(GetParam().args, dir);
     EXPECT_EQ(r.status, GetParam().status);
     EXPECT_EQ(r.out, GetParam().out);
@@ -365,6 +374,28 @@ INSTANTIATE_TEST_SUITE_P(
                  "three.d:58: BROKEN1: error: structure: the header counts 1 piece, but piece 1 "
                  "is no piece header line\n"
                  "three.d: 2 error(s), 0 warning(s)\n",
+                 "trelvo-cli: none.toml: warning: no [[check]] table; only the decals' structure is "
+                 "checked\n"},
+        CheckRow{"WhatTheFormatAllows",
+                 {"--check", "none.toml", "beyond.d"},
+                 1,
+                 "beyond.d:6: " + kLongName + ": error: structure: the decal name '" + kLongName +
+                     "' has 41 characters, over 40\n"
+                     "beyond.d:9: " + kLongName +
+                     ": error: structure: the label height 5 (mil) is outside 10 to 1000 mil\n"
+                     "beyond.d:9: " + kLongName +
+                     ": error: structure: the label layer 251 is outside 0 to 250\n"
+                     "beyond.d:13: " + kLongName +
+                     ": error: structure: the piece width 300 (mil) is outside 0 to 250 mil\n"
+                     "beyond.d:22: " + kLongName +
+                     ": error: structure: the circle counts 3 corners, not 2\n"
+                     "beyond.d:29: " + kLongName +
+                     ": error: structure: the text width 60 (mil) is outside 1 to 50 mil\n"
+                     "beyond.d:42: R0805: error: structure: the piece width 7 (mm) is outside 0 to "
+                     "6.35 mm\n"
+                     "beyond.d:59: BROKEN1: error: structure: the header counts 1 piece, but piece 1 "
+                     "is no piece header line\n"
+                     "beyond.d: 8 error(s), 0 warning(s)\n",
                  "trelvo-cli: none.toml: warning: no [[check]] table; only the decals' structure is "
                  "checked\n"},
         CheckRow{"RulesFileIsAnInput",
