@@ -147,6 +147,28 @@ std::optional<std::string> findClash(const Plan& plan, const std::optional<std::
 
 }  // namespace
 
+namespace {
+
+// Which entry makes a run's user entry error, in the options' words.
+std::string emptyEntry(const Job& job, const Plan& plan) {
+    const PairEntries& e = plan.entries;
+    if (job.input.empty())
+        return "the INPUT name is empty";
+    if (!plan.inPlace && job.output.empty())
+        return "the name given with -o is empty";
+    if (e.layer && e.old_lyr.empty())
+        return "--layer: the old layer is empty";
+    if (e.layer && e.new_lyr.empty())
+        return "--layer: the new layer is empty";
+    if (e.width && e.old_wd.empty())
+        return "--width: the old width is empty";
+    if (e.width && e.new_wd.empty())
+        return "--width: the new width is empty";
+    return std::string(messages::kUserEntryText);
+}
+
+}  // namespace
+
 Planned makePlan(const Options& o) {
     Planned result;
     auto fail = [&result](std::string why) {
@@ -206,6 +228,10 @@ Planned makePlan(const Options& o) {
         } else if (auto derived = DeriveOutputName(input)) {
             job.output = *derived;
         } else if (!input.empty()) {
+            // A rules file and an INPUT the wrong way round: the rules file tells what it is.
+            std::string why;
+            if (o.rules && !readRulesFile(*o.rules, why))
+                return fail(why);
             return fail("cannot derive an output name from '" + input +
                         "' (it does not end in a point and one character); " +
                         (several ? "give it on its own with -o OUTPUT" : "give -o OUTPUT"));
@@ -358,6 +384,12 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
         console.detail(run.detail + "; " + inQuotes(job.input) + " is unchanged");
         r.rows.clear();
         r.outcome = Outcome::RunError;
+        return r;
+    }
+    if (run.outcome == Outcome::UserEntryError) {
+        // The dialog's box speaks of entry boxes; here the entries are options.
+        console.failure(job.input, messages::kUserEntryTitle, emptyEntry(job, plan));
+        r.outcome = run.outcome;
         return r;
     }
     if (run.outcome != Outcome::Done)

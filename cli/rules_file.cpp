@@ -493,6 +493,10 @@ std::optional<RulesFile> readRulesFile(const std::string& path, std::string& why
         why = path + ": the rules file cannot be read";
         return std::nullopt;
     }
+    if (text.starts_with(kSignature)) {
+        why = path + ": a decal library, not a rules file (TOML)";
+        return std::nullopt;
+    }
     return parseRulesFile(text, path, why);
 }
 

@@ -79,11 +79,11 @@ TEST(TrelvoCli, OutcomesAndExitStatuses) {
     };
     const Row rows[] = {
         {{"--layer", ":1", "parts.d"}, 3,
-         "trelvo-cli: parts.d: User entry error: Invalid or empty entry boxes -please enter values "
-         "for processing.\n"},
+         "trelvo-cli: parts.d: User entry error: --layer: the old layer is empty\n"},
+        {{"--width", "10:", "parts.d"}, 3,
+         "trelvo-cli: parts.d: User entry error: --width: the new width is empty\n"},
         {{"--layer", "26:1", "-o", "", "parts.d"}, 3,
-         "trelvo-cli: parts.d: User entry error: Invalid or empty entry boxes -please enter values "
-         "for processing.\n"},
+         "trelvo-cli: parts.d: User entry error: the name given with -o is empty\n"},
         {{"--layer", "26:1", "missing.d"}, 4,
          "trelvo-cli: missing.d: File read error: Filename error -please check dir and filename "
          "and retry. (" + trelvo::test::noSuchFileText() + ")\n"},

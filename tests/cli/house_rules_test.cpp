@@ -503,6 +503,8 @@ TEST(TrelvoCliRules, UsageErrorsTouchNothing) {
         {{"--rules", "good.toml", "-o", "good.toml", "house.d"},
          "--rules 'good.toml' names a file the run writes"},
         {{"--rules", "house.d", "house.d"}, "--rules 'house.d' names an INPUT"},
+        // The rules file and the INPUT the wrong way round.
+        {{"--rules", "house.d", "good.toml"}, "house.d: a decal library, not a rules file (TOML)"},
         {{"--rules", "big.toml", "house.d"}, "big.toml: the rules file is larger than 1 MB"},
     };
     for (const auto& [args, message] : rows) {
