@@ -203,11 +203,19 @@ struct Reader {
         for (auto&& [k, value] : *t) {
             const std::string_view key = k.str();
             if (key == "layer") {
-                if (auto l = layer(value, "new layer", false))
+                if (auto l = layer(value, "new layer", false)) {
+                    if (!withinLayers(*l))
+                        fault(value.source(), "the new layer '" + *l + "' is over 250, the most the format allows");
                     r.setLayer = *l;
+                }
             } else if (key == "width") {
-                if (auto s = text(value, key))
+                if (auto s = text(value, key)) {
                     r.setWidth = size(value, "width", *s);
+                    if (r.setWidth && !withinWidths(r.setWidth->value, r.setWidth->unit)) {
+                        fault(value.source(), "the new width '" + *s +
+                                                  "' is over 250 mil (6.35 mm), the most the format allows");
+                    }
+                }
             } else if (heights && key == "height") {
                 if constexpr (requires { r.setHeight; }) {
                     if (auto s = text(value, key))

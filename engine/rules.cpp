@@ -128,6 +128,16 @@ bool DecalMatch::accepts(const std::string* decalName) const {
     return false;
 }
 
+bool withinLayers(std::string_view layer) {
+    const std::size_t digits = layer.size() - std::min(layer.size(), layer.find_first_not_of('0'));
+    return digits < 3 || (digits == 3 && layer.substr(layer.size() - 3) <= "250");
+}
+
+bool withinWidths(const Decimal& value, Unit unit) {
+    static const Decimal most[] = {*Decimal::parse("250"), *Decimal::parse("6.35")};
+    return value <= most[unitIndex(unit)];
+}
+
 bool isLayerNumber(std::string_view text) {
     if (text.empty())
         return false;
@@ -255,6 +265,10 @@ std::optional<RuleSet> compileOptionPairs(const PairEntries& e, std::string& why
             why = option + "new layer " + quoted(e.new_lyr) + " is not a layer number";
             return std::nullopt;
         }
+        if (!withinLayers(e.new_lyr)) {
+            why = option + "new layer " + quoted(e.new_lyr) + " is over 250, the most the format allows";
+            return std::nullopt;
+        }
         oldLayer = e.old_lyr;
         newLayer = e.new_lyr;
     }
@@ -284,8 +298,15 @@ std::optional<RuleSet> compileOptionPairs(const PairEntries& e, std::string& why
             why = option + "new width " + quoted(e.new_wd) + " is negative";
             return std::nullopt;
         }
+        if (!withinWidths(newEntry->value, newEntry->suffix == WidthEntry::Suffix::Mm ? Unit::Millimetres
+                                                                                   : Unit::Mils)) {
+            why = option + "new width " + quoted(e.new_wd) +
+                  " is over 250 mil (6.35 mm), the most the format allows";
+            return std::nullopt;
+        }
         oldWidth = testOf(oldEntry, e.old_wd);
         newWidth = widthOf(*newEntry, e.new_wd);
+        newWidth->text = newEntry->value.toString();  // shortest, as a rules run writes it
     }
     return pairRules(oldLayer, newLayer, oldWidth, newWidth, why);
 }

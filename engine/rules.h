@@ -178,6 +178,10 @@ std::optional<WidthEntry> readWidthEntry(std::string_view text);
 
 // A layer number as a new layer must be: decimal digits only.
 bool isLayerNumber(std::string_view text);
+// What the format allows of a new value: a layer number (digits) of at most 250, a width of at
+// most 250 mil (6.35 mm).
+bool withinLayers(std::string_view layerNumber);
+bool withinWidths(const Decimal& value, Unit unit);
 
 // The two pairs' entry texts as given (the dialog's boxes as typed, trelvo-cli's --layer and
 // --width OLD:NEW), and which pairs take part.

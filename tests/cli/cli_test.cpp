@@ -62,10 +62,20 @@ TEST(TrelvoCli, ValuesAreSplitAtTheFirstColonAndNotTrimmed) {
     Cli r = run({"--layer", "26 :1", "parts.d"}, dir);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.rfind("trelvo-cli: --layer 26 :1: the old layer '26 ' is neither", 0), 0u) << r.err;
-    // A width without a unit is written as given.
-    r = run({"--width", "10: 5", "parts.d"}, dir);
+    // A new width is written in its shortest form, as a rules run writes it.
+    r = run({"--width", "10: +5.0", "parts.d"}, dir);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(readFile(dir.file("parts_new.d")).find("OPEN  2   5  26  -1\r\n"), std::string::npos);
+    EXPECT_NE(readFile(dir.file("parts_new.d")).find("OPEN  2  5  26  -1\r\n"), std::string::npos);
+    // Over what the format allows: a usage error naming the option and the value.
+    for (const auto& [option, value, says] :
+         {std::tuple{"--layer", "26:251", "the new layer '251' is over 250"},
+          std::tuple{"--width", "10:6.36mm", "the new width '6.36mm' is over 250 mil (6.35 mm)"},
+          std::tuple{"--width", "10:99999999999999999999mil", "the new width '99999999999999999999mil' is over"}}) {
+        r = run({option, value, "-o", "over.d", "parts.d"}, dir);
+        EXPECT_EQ(r.status, 2) << value;
+        EXPECT_EQ(r.err.rfind("trelvo-cli: " + std::string(option) + " " + value + ": " + says, 0), 0u) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("over.d")));
+    }
 }
 
 TEST(TrelvoCli, OutcomesAndExitStatuses) {

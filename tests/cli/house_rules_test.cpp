@@ -232,6 +232,11 @@ INSTANTIATE_TEST_SUITE_P(
                "house.toml:2:11: the keyword 'ARC' is none of OPEN, CLOSED, CIRCLE"},
         BadRow{"NewLayer", "[[piece]]\nset = { layer = \"*\" }\n",
                "house.toml:2:17: the new layer '*' is not a layer number"},
+        BadRow{"NewLayerOverTheFormat", "[[piece]]\nset = { layer = \"251\" }\n",
+               "house.toml:2:17: the new layer '251' is over 250, the most the format allows"},
+        BadRow{"NewWidthOverTheFormat", "[[label]]\nset = { width = \"6.36mm\" }\n",
+               "house.toml:2:17: the new width '6.36mm' is over 250 mil (6.35 mm), the most the "
+               "format allows"},
         BadRow{"NotArrayOfTables", "[piece]\nset = { layer = \"1\" }\n",
                "house.toml:1:1: 'piece' must be written [[piece]]"}),
     [](const testing::TestParamInfo<BadRow>& info) { return info.param.name; });
