@@ -477,10 +477,11 @@ DecalReader::Passed DecalReader::passCounted(Sight sight, const Sink& sink, std:
             if (layout_.runLeft() == 0)
                 continue;
         }
-        const char* const q = findLineEnd(data + p, data + end);
-        if (q + 1 >= data + end || q[0] != '\r' || q[1] != '\n')
+        // Offsets, not pointers: at the end of the data there is no block (data is null).
+        const auto q = static_cast<std::size_t>(findLineEnd(data + p, data + end) - data);
+        if (q + 1 >= end || data[q] != '\r' || data[q + 1] != '\n')
             break;
-        const std::string_view l(data + p, static_cast<std::size_t>(q - data) - p);
+        const std::string_view l(data + p, q - p);
         if (l.empty() || isTimestampLine(l))
             break;
         const DecalLayout before = layout_;
@@ -506,7 +507,7 @@ DecalReader::Passed DecalReader::passCounted(Sight sight, const Sink& sink, std:
         ++lineNumber_;
         if (handed != std::string::npos)
             break;
-        p = static_cast<std::size_t>(q - data) + 2;
+        p = q + 2;
     }
     if (p != 0 || handed != std::string::npos)
         afterBlank_ = false;
