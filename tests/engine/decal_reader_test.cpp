@@ -52,7 +52,8 @@ std::string withCrLf(const std::string& bytes) {
 TEST(DecalReader, AWalkOfPiecesPlacesLinesAsAWalkOfEveryLine) {
     using Sight = DecalReader::Sight;
     for (const char* name : {"header-found-by-counts.d", "empty-attribute.d", "house.d",
-                             "mixed-units.d", "no-empty-lines.d", "outlines.d"}) {
+                             "mixed-units.d", "no-empty-lines.d", "outlines.d",
+                             "ends-inside-counts.d"}) {
         const std::string bytes = withCrLf(test::readFile(TRELVO_TEST_DATA "/" + std::string(name)));
         for (std::size_t block : {std::size_t{7}, std::size_t{1} << 16}) {
             std::vector<Place> every;
