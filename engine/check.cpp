@@ -164,7 +164,7 @@ private:
             length("height", it.height, kHeights);
             length("width", it.width, kStrokes);
         }
-        if (!isLayerNumber(it.layer) || it.layer.size() > 3 || std::stoi(std::string(it.layer)) > 250)
+        if (!isLayerNumber(it.layer) || !withinLayers(it.layer))
             beyond(kind + " layer " + std::string(it.layer) + " is outside 0 to 250");
         if (it.keyword == "CIRCLE" && it.corners != "2")
             beyond("the circle counts " + std::string(it.corners) + " corners, not 2");
