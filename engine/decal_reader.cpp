@@ -35,27 +35,10 @@ bool readCount(std::string_view text, long& out) {
     return true;
 }
 
-// A number as the export writes coordinates and sizes: an optional sign, digits, an optional
-// point and fraction. Checked without making a Decimal: this runs for every line of a decal.
-bool isNumber(std::string_view t) {
-    std::size_t i = !t.empty() && (t[0] == '-' || t[0] == '+') ? 1 : 0;
-    std::size_t digits = 0;
-    bool point = false;
-    for (; i < t.size(); ++i) {
-        if (t[i] >= '0' && t[i] <= '9')
-            ++digits;
-        else if (t[i] == '.' && !point)
-            point = true;
-        else
-            return false;
-    }
-    return digits > 0;
-}
-
-std::string_view firstField(std::string_view line) {
-    const std::size_t from = line.find_first_not_of(' ');
-    return from == std::string_view::npos ? std::string_view()
-                                          : line.substr(from, line.find(' ', from) - from);
+// A corner or pad-stack layer line as a counted run tells one: by its first character only, so
+// that a line read alone is placed as it is when read in a run.
+bool isCountedNumberLine(std::string_view line) {
+    return !line.empty() && kNumberInitials.has(line.front());
 }
 
 // Past the spaces at p.
@@ -65,7 +48,8 @@ const char* pastSpaces(const char* p, const char* e) {
     return p;
 }
 
-// Past the number field at p (as isNumber tells one), or nullptr when the field is none.
+// Past the number field at p, or nullptr when the field is none. A number as the export writes
+// coordinates and sizes: an optional sign, digits, an optional point and fraction.
 const char* pastNumber(const char* p, const char* e) {
     if (p < e && (*p == '-' || *p == '+'))
         ++p;
@@ -310,7 +294,7 @@ void DecalLayout::end() {
 
 Place DecalLayout::stackLine(std::string_view line) {
     if (inner_ > 0) {
-        if (!isNumber(firstField(line)))
+        if (!isCountedNumberLine(line))
             return fail(Fault::Layers);
         skip(1);
         return Place::PadLayer;
@@ -347,7 +331,7 @@ Place DecalLayout::next(std::string_view line) {
             return Place::Label;
         case Phase::Pieces: {
             if (inner_ > 0) {
-                if (!isNumber(firstField(line)))
+                if (!isCountedNumberLine(line))
                     return fail(Fault::Corners);
                 skip(1);
                 return Place::Corner;
@@ -532,7 +516,8 @@ DecalReader::Step DecalReader::next(Sight sight, const Sink& sink, std::string_v
     entered_ = false;
     for (;;) {
         broke_ = false;
-        const bool counted = inDecal() && !layout_.complete() && !layout_.broken();
+        // The line after an empty one is read alone: it may be the next decal's header.
+        const bool counted = inDecal() && !layout_.complete() && !layout_.broken() && !afterBlank_;
         if (counted && sight < Sight::Lines) {
             switch (passCounted(sight, sink, line)) {
                 case Passed::Failed:

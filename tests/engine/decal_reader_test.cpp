@@ -48,21 +48,27 @@ std::string withCrLf(const std::string& bytes) {
 }
 
 // A walk that looks at pieces only (or labels and texts too) is handed the lines it asks for with
-// the places a walk of every line gives them, and copies every other line on byte for byte.
+// the places a walk of every line gives them, finds each decal's lines ended as that walk does,
+// and copies every other line on byte for byte.
 TEST(DecalReader, AWalkOfPiecesPlacesLinesAsAWalkOfEveryLine) {
     using Sight = DecalReader::Sight;
     for (const char* name : {"header-found-by-counts.d", "empty-attribute.d", "house.d",
                              "mixed-units.d", "no-empty-lines.d", "outlines.d",
-                             "ends-inside-counts.d"}) {
+                             "ends-inside-counts.d", "odd-counted-lines.d", "header-among-counted-lines.d"}) {
         const std::string bytes = withCrLf(test::readFile(TRELVO_TEST_DATA "/" + std::string(name)));
         for (std::size_t block : {std::size_t{7}, std::size_t{1} << 16}) {
             std::vector<Place> every;
+            std::vector<std::string> endings, ended;
             MemorySource all(bytes);
             DecalReader walk(all, block);
             std::string_view line;
             for (auto step = walk.start(line); step == DecalReader::Step::Line;
-                 step = walk.next(Sight::All, {}, line))
+                 step = walk.next(Sight::All, {}, line)) {
                 every.push_back(walk.place());
+                if (walk.entered())
+                    endings.push_back(walk.ended().why());
+            }
+            endings.push_back(walk.ended().why());
             for (Sight sight : {Sight::Pieces, Sight::Items}) {
                 MemorySource in(bytes);
                 std::string copy;
@@ -75,11 +81,16 @@ TEST(DecalReader, AWalkOfPiecesPlacesLinesAsAWalkOfEveryLine) {
                 while ((step = reader.next(sight, {&out}, line)) == DecalReader::Step::Line) {
                     ASSERT_LE(reader.lineNumber(), every.size()) << name;
                     seen[reader.lineNumber() - 1] = reader.place();
+                    if (reader.entered())
+                        ended.push_back(reader.ended().why());
                     EXPECT_EQ(reader.place(), every[reader.lineNumber() - 1])
                         << name << " line " << reader.lineNumber();
                     ASSERT_TRUE(out.writeLine(line));
                 }
                 ASSERT_EQ(step, DecalReader::Step::End) << name;
+                ended.push_back(reader.ended().why());
+                EXPECT_EQ(ended, endings) << name;
+                ended.clear();
                 ASSERT_TRUE(out.finish());
                 EXPECT_TRUE(copy == bytes) << name << " not copied as it was";
                 for (std::size_t i = 0; i < every.size(); ++i) {
