@@ -11,6 +11,7 @@
 //  - the output, outcome and count equal those of a small model of the pass written here from the
 //    line rules, independently of the engine's own code (a front end keeps nothing of a failed
 //    run, so the model has no lines for one).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/decal_reader.h"
 #include "engine/decimal.h"
 #include "engine/messages.h"
 #include "engine/rules.h"
@@ -193,6 +195,12 @@ TRELVO_ORACLE bool isLayerNumber(std::string_view t) {
     return !t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
+// A new layer the format allows: at most 250 (leading zeros aside).
+TRELVO_ORACLE bool layerWithinFormat(std::string_view t) {
+    t.remove_prefix(std::min(t.size(), t.find_first_not_of('0')));
+    return t.size() < 3 || (t.size() == 3 && std::string(t) <= "250");
+}
+
 // One width in both decal units: what it compares as and how it is written.
 struct Both {
     Decimal value[2];  // [0] mils, [1] mm
@@ -240,6 +248,27 @@ TRELVO_ORACLE std::optional<Widths> prepareWidths(std::string_view oldWd, std::s
     return w;
 }
 
+// The decal headers that only the counts of the decal before them show (no empty line before,
+// no TIMESTAMP line after), by line index. Following the counts is the reader's own work, tested
+// on its own; the model takes these headers from a walk of it and models the rest.
+TRELVO_ORACLE std::vector<bool> headersByCounts(const std::string& library, std::size_t lines) {
+    std::vector<bool> at(lines, false);
+    trelvo::MemorySource in(library);
+    trelvo::DecalReader reader(in);
+    std::string_view line;
+    auto step = reader.start(line);
+    for (; step == trelvo::DecalReader::Step::Line;
+         step = reader.next(trelvo::DecalReader::Sight::All, {}, line)) {
+        if (reader.entered() && reader.place() == trelvo::Place::Header &&
+            reader.lineNumber() <= lines)
+            at[reader.lineNumber() - 1] = true;
+    }
+    if (step == trelvo::DecalReader::Step::FormatError && reader.errorLine() >= 1 &&
+        reader.errorLine() <= lines)
+        at[reader.errorLine() - 1] = true;
+    return at;
+}
+
 TRELVO_ORACLE Expected model(const Case& c, const std::vector<std::string_view>& in,
                const std::string& outName) {
     namespace msg = trelvo::messages;
@@ -252,10 +281,13 @@ TRELVO_ORACLE Expected model(const Case& c, const std::vector<std::string_view>&
         return std::move(x);  // the rebuilt lines stay where the views point
     };
     const auto& e = c.e;
-    const bool badNewLayer = c.enLyr && !e.new_lyr.empty() && !isLayerNumber(e.new_lyr);
     const auto newWidth = readEntry(e.new_wd);
+    const bool badNewLayer = c.enLyr && !e.new_lyr.empty() &&
+                             (!isLayerNumber(e.new_lyr) || !layerWithinFormat(e.new_lyr));
     const bool badNewWidth =
-        c.enWd && !e.new_wd.empty() && (!newWidth || newWidth->value.isNegative());
+        c.enWd && !e.new_wd.empty() &&
+        (!newWidth || newWidth->value.isNegative() ||
+         *Decimal::parse(newWidth->mm ? "6.35" : "250") < newWidth->value);
     if ((c.enLyr && (e.old_lyr.empty() || e.new_lyr.empty())) ||
         (c.enWd && (e.old_wd.empty() || e.new_wd.empty())) || badNewLayer || badNewWidth) {
         return end(Outcome::UserEntryError, msg::userEntryError());
@@ -275,6 +307,7 @@ TRELVO_ORACLE Expected model(const Case& c, const std::vector<std::string_view>&
         return end(Outcome::FormatError, msg::formatError());
     x.lines.push_back(in[0]);
 
+    const std::vector<bool> byCounts = headersByCounts(c.library, in.size());
     int unit = 0;  // of the decal: 0 mils, 1 mm
     bool afterBlank = false, headerSeen = false;
     std::size_t headerLine = 0;
@@ -294,7 +327,7 @@ TRELVO_ORACLE Expected model(const Case& c, const std::vector<std::string_view>&
             headerLine = at;
             return true;
         };
-        if (afterBlank) {
+        if (afterBlank || byCounts[n]) {
             if (!header(n))
                 return end(Outcome::FormatError, msg::formatError());
             afterBlank = false;
