@@ -154,8 +154,7 @@ using Suffix = WidthEntry::Suffix;
 
 Length widthOf(const WidthEntry& w, std::string_view typed) {
     // An entry without a unit is written as it was typed, one with a unit as its number.
-    return Length{w.value, w.suffix == Suffix::Mm ? Unit::Millimetres : Unit::Mils,
-                 std::string(w.suffix == Suffix::None ? typed : w.number)};
+    return Length{w.value, w.unit(), std::string(w.suffix == Suffix::None ? typed : w.number)};
 }
 
 // The rules of the two pairs: a matching layer is replaced, and its width too where that
@@ -241,13 +240,14 @@ std::optional<RuleSet> compilePairs(const PairEntries& e, std::string& why) {
 }
 
 bool pairEntriesValid(const PairEntries& e) {
-    if (e.layer && (e.old_lyr.empty() || e.new_lyr.empty() || !isLayerNumber(e.new_lyr)))
+    if (e.layer && (e.old_lyr.empty() || e.new_lyr.empty() || !isLayerNumber(e.new_lyr) ||
+                    !withinLayers(e.new_lyr)))
         return false;
     if (e.width) {
         if (e.old_wd.empty() || e.new_wd.empty())
             return false;
         const auto w = readWidthEntry(e.new_wd);
-        if (!w || w->value.isNegative())
+        if (!w || w->value.isNegative() || !withinWidths(w->value, w->unit()))
             return false;
     }
     return true;
@@ -298,8 +298,7 @@ std::optional<RuleSet> compileOptionPairs(const PairEntries& e, std::string& why
             why = option + "new width " + quoted(e.new_wd) + " is negative";
             return std::nullopt;
         }
-        if (!withinWidths(newEntry->value, newEntry->suffix == WidthEntry::Suffix::Mm ? Unit::Millimetres
-                                                                                   : Unit::Mils)) {
+        if (!withinWidths(newEntry->value, newEntry->unit())) {
             why = option + "new width " + quoted(e.new_wd) +
                   " is over 250 mil (6.35 mm), the most the format allows";
             return std::nullopt;

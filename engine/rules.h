@@ -173,6 +173,7 @@ struct WidthEntry {
     Decimal value;
     Suffix suffix = Suffix::None;
     std::string number;  // the text of the number: what precedes the unit, without spaces
+    Unit unit() const { return suffix == Suffix::Mm ? Unit::Millimetres : Unit::Mils; }
 };
 std::optional<WidthEntry> readWidthEntry(std::string_view text);
 

@@ -456,6 +456,19 @@ TEST(RunSequence, EntryCheck) {
         {"a.d", "b.d", false, true, {"26", "x", "abc", "0"}, true},  // the pass reads the old one
         {"a.d", "b.d", false, true, {"26", "x", "10", " 0.127 mm "}, true},
         {"a.d", "b.d", false, true, {"26", "x", "10", "5mil"}, true},
+        // ... and within what the format allows: layers to 250, widths to 250 mil (6.35 mm).
+        {"a.d", "b.d", true, false, {"26", "250", "10", "5"}, true},
+        {"a.d", "b.d", true, false, {"26", "000250", "10", "5"}, true},
+        {"a.d", "b.d", true, false, {"26", "251", "10", "5"}, false},
+        {"a.d", "b.d", true, false, {"26", "99999", "10", "5"}, false},
+        {"a.d", "b.d", true, false, {"999", "1", "10", "5"}, true},  // the old one is only compared
+        {"a.d", "b.d", false, true, {"26", "x", "10", "250"}, true},
+        {"a.d", "b.d", false, true, {"26", "x", "10", "250.001"}, false},
+        {"a.d", "b.d", false, true, {"26", "x", "10", "251mil"}, false},
+        {"a.d", "b.d", false, true, {"26", "x", "10", "6.35mm"}, true},
+        {"a.d", "b.d", false, true, {"26", "x", "10", "6.351mm"}, false},
+        {"a.d", "b.d", false, true, {"26", "x", "10", "99999999999999999999"}, false},
+        {"a.d", "b.d", false, true, {"26", "x", "300", "5"}, true},
     };
     for (const auto& row : rows) {
         Pass p;

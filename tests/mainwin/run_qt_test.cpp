@@ -140,6 +140,8 @@ void RunTest::oneRun_data() {
     userEntry("new width -3", "parts.d", "out.d", true, QStringLiteral("tbxNewWd=-3"));
     userEntry("new width *", "parts.d", "out.d", true, QStringLiteral("tbxNewWd=*"));
     userEntry("new width 5in", "parts.d", "out.d", true, QStringLiteral("tbxNewWd=5in"));
+    userEntry("new layer 251", "parts.d", "out.d", false, QStringLiteral("tbxNewLyr=251"));
+    userEntry("new width 6.36mm", "parts.d", "out.d", true, QStringLiteral("tbxNewWd=6.36mm"));
 
     const auto doneAfter = [](int count) { return doneText(count, QStringLiteral("%1")); };
     const QString read = QStringLiteral("File read error");
