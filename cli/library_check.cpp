@@ -4,10 +4,12 @@
 #include <charconv>
 #include <cstring>
 #include <iostream>
+#include <optional>
 
 #include "cli/console.h"
 #include "cli/csv.h"
 #include "cli/rules_file.h"
+#include "cli/sarif.h"
 #include "engine/messages.h"
 #include "files/file_key.h"
 #include "files/file_streams.h"
@@ -29,8 +31,8 @@ std::string checkUsageError(const Options& o) {
         if (given)
             return std::string("--check cannot be used with ") + name + " (it changes nothing)";
     }
-    if (o.format && *o.format != "table" && *o.format != "csv")
-        return "--format takes table or csv";
+    if (o.format && *o.format != "table" && *o.format != "csv" && *o.format != "sarif")
+        return "--format takes table, csv or sarif";
     if (o.inputs.empty())
         return "missing INPUT";
     const FileKey rules(*o.check);
@@ -41,30 +43,12 @@ std::string checkUsageError(const Options& o) {
     return {};
 }
 
-void appendFindingLine(std::string& s, const std::string& input, const Finding& f) {
-    char number[24];
-    const auto end = std::to_chars(number, number + sizeof number, f.line).ptr;
-    const bool forbidden = f.allowed.empty() && f.check != "structure";
-    // A forbidden item is described whole; a label or text otherwise says which it is.
-    const bool named = !forbidden && f.kind != ItemKind::Piece && f.check != "structure";
-    // Sized once and copied into: a library far from its rules prints hundreds of thousands.
-    const std::string_view parts[] = {input,
-                                      ":",
-                                      {number, static_cast<std::size_t>(end - number)},
-                                      ": ",
-                                      f.decal,
-                                      f.decal.empty() ? "" : ": ",
-                                      f.error ? "error: " : "warning: ",
-                                      f.check,
-                                      ": ",
-                                      forbidden ? "forbidden: " : "",
-                                      named ? kindName(f.kind) : "",
-                                      named ? " " : "",
-                                      named ? f.name : "",
-                                      named ? ": " : "",
-                                      f.found,
-                                      f.allowed.empty() ? "" : ", allowed ",
-                                      f.allowed};
+namespace {
+
+// Appends the parts, sized once and copied into: a library far from its rules has hundreds of
+// thousands of findings.
+template <std::size_t N>
+void appendParts(std::string& s, const std::string_view (&parts)[N]) {
     std::size_t size = 0;
     for (const std::string_view p : parts)
         size += p.size();
@@ -75,6 +59,53 @@ void appendFindingLine(std::string& s, const std::string& input, const Finding& 
             std::memcpy(s.data() + at, p.data(), p.size());
         at += p.size();
     }
+}
+
+// What a finding says after its check: "forbidden: ", the label or text it found, the value
+// found, the field's allowed values.
+struct Said {
+    std::string_view parts[8];
+    explicit Said(const Finding& f) {
+        const bool forbidden = f.allowed.empty() && f.check != "structure";
+        // A forbidden item is described whole; a label or text otherwise says which it is.
+        const bool named = !forbidden && f.kind != ItemKind::Piece && f.check != "structure";
+        parts[0] = forbidden ? "forbidden: " : "";
+        parts[1] = named ? kindName(f.kind) : "";
+        parts[2] = named ? " " : "";
+        parts[3] = named ? f.name : "";
+        parts[4] = named ? ": " : "";
+        parts[5] = f.found;
+        parts[6] = f.allowed.empty() ? "" : ", allowed ";
+        parts[7] = f.allowed;
+    }
+};
+
+}  // namespace
+
+void appendFindingLine(std::string& s, const std::string& input, const Finding& f) {
+    char number[24];
+    const auto end = std::to_chars(number, number + sizeof number, f.line).ptr;
+    const Said said(f);
+    const std::string_view parts[] = {input,
+                                      ":",
+                                      {number, static_cast<std::size_t>(end - number)},
+                                      ": ",
+                                      f.decal,
+                                      f.decal.empty() ? "" : ": ",
+                                      f.error ? "error: " : "warning: ",
+                                      f.check,
+                                      ": ",
+                                      said.parts[0], said.parts[1], said.parts[2], said.parts[3],
+                                      said.parts[4], said.parts[5], said.parts[6], said.parts[7]};
+    appendParts(s, parts);
+}
+
+void appendFindingMessage(std::string& s, const Finding& f) {
+    const Said said(f);
+    const std::string_view parts[] = {f.decal,        f.decal.empty() ? "" : ": ",
+                                      said.parts[0], said.parts[1], said.parts[2], said.parts[3],
+                                      said.parts[4], said.parts[5], said.parts[6], said.parts[7]};
+    appendParts(s, parts);
 }
 
 std::string findingCsvHeader() {
@@ -136,8 +167,8 @@ FindingSpool::Told FindingSpool::writeTo(std::ostream& out, std::uint64_t errors
     return Told::All;
 }
 
-CheckResult checkFile(const std::string& path, const RuleSet& rules, bool csv, std::ostream& out,
-                      bool structure) {
+CheckResult checkFile(const std::string& path, const RuleSet& rules, FindingFormat format,
+                      std::ostream& out, bool structure, SarifLog* sarif) {
     CheckResult r;
     std::string why;
     const std::unique_ptr<InputFile> input = InputFile::open(path, why);
@@ -154,7 +185,9 @@ CheckResult checkFile(const std::string& path, const RuleSet& rules, bool csv, s
         };
         r = runCheck({*input, rules,
                       [&](const Finding& f) {
-                          if (csv) {
+                          if (format == FindingFormat::Sarif) {
+                              sarif->appendResult(lines, path, f);
+                          } else if (format == FindingFormat::Csv) {
                               appendFindingCsvRow(lines, path, f);
                           } else {
                               appendFindingLine(lines, path, f);
@@ -168,14 +201,17 @@ CheckResult checkFile(const std::string& path, const RuleSet& rules, bool csv, s
     }
     if (r.outcome != Outcome::Done) {
         const Report box = messages::forOutcome(r.outcome, 0, {});
-        out.flush();
-        std::cerr << "trelvo-cli: " << path << ": " << box.title << ": " << box.text;
+        std::string text = path + ": " + box.title + ": " + box.text;
         if (!r.detail.empty())
-            std::cerr << " (" << r.detail << ')';
-        std::cerr << '\n';
+            text += " (" + r.detail + ')';
+        out.flush();
+        std::cerr << "trelvo-cli: " << text << '\n';
+        if (sarif)
+            sarif->notify(true, text);
         return r;
     }
-    (csv ? std::cerr : out) << (csv ? "trelvo-cli: " : "") << checkSummary(path, r) << '\n';
+    const bool table = format == FindingFormat::Table;
+    (table ? out : std::cerr) << (table ? "" : "trelvo-cli: ") << checkSummary(path, r) << '\n';
     return r;
 }
 
@@ -186,20 +222,29 @@ int runCheckCommand(const Options& o) {
         std::cerr << "trelvo-cli: " << why << '\n';
         return 2;
     }
-    for (const std::string& w : file->warnings)
+    const FindingFormat format = !o.format || *o.format == "table" ? FindingFormat::Table
+                                 : *o.format == "csv"               ? FindingFormat::Csv
+                                                                    : FindingFormat::Sarif;
+    std::optional<SarifLog> sarif;
+    if (format == FindingFormat::Sarif)
+        sarif.emplace(std::cout, file->rules, *o.check);
+    const auto warn = [&](const std::string& w) {
         std::cerr << "trelvo-cli: " << w << '\n';
-    if (file->rules.checks.empty()) {
-        std::cerr << "trelvo-cli: " << *o.check
-                  << ": warning: no [[check]] table; only the decals' structure is checked\n";
-    }
-    const bool csv = o.format && *o.format == "csv";
-    if (csv)
+        if (sarif)
+            sarif->notify(false, w);
+    };
+    for (const std::string& w : file->warnings)
+        warn(w);
+    if (file->rules.checks.empty())
+        warn(*o.check + ": warning: no [[check]] table; only the decals' structure is checked");
+    if (format == FindingFormat::Csv)
         std::cout << findingCsvHeader();
     int worst = 0;
     RuleMatches matches;
     bool checked = false;
     for (const std::string& input : o.inputs) {
-        const CheckResult r = checkFile(input, file->rules, csv, std::cout);
+        const CheckResult r = checkFile(input, file->rules, format, std::cout, true,
+                                        sarif ? &*sarif : nullptr);
         worst = std::max(worst, r.outcome != Outcome::Done ? static_cast<int>(r.outcome)
                                 : r.errors > 0             ? kCheckFailed
                                                            : 0);
@@ -211,8 +256,10 @@ int runCheckCommand(const Options& o) {
     if (checked) {
         std::cout.flush();
         for (const std::string& w : unmatchedWarnings(file->rules, *o.check, matches, false, true))
-            std::cerr << "trelvo-cli: " << w << '\n';
+            warn(w);
     }
+    if (sarif)
+        sarif->finish();
     return finishStandardOutput(worst);
 }
 

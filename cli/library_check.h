@@ -1,6 +1,7 @@
 // trelvo-cli --check: each INPUT checked against a rules file's [[check]] tables and against its
 // own decal headers' counts, for libraries kept in version control. Writes nothing; findings are
-// printed as "INPUT:LINE: DECAL: error: CHECK: FOUND, allowed ALLOWED" or as CSV rows.
+// printed as "INPUT:LINE: DECAL: error: CHECK: FOUND, allowed ALLOWED", as CSV rows or as a
+// SARIF log.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +23,10 @@ std::string checkUsageError(const Options& options);
 // Checks every INPUT; returns the exit status (the highest of the INPUTs').
 int runCheckCommand(const Options& options);
 
-// One finding appended as a line of the table (without its line end), or as a CSV row.
+// One finding appended as a line of the table (without its line end), or as a CSV row; or what
+// it says without its place, severity and check ("DECAL: label X: FOUND, allowed ALLOWED").
 void appendFindingLine(std::string& line, const std::string& input, const Finding& f);
+void appendFindingMessage(std::string& message, const Finding& f);
 void appendFindingCsvRow(std::string& rows, const std::string& input, const Finding& f);
 std::string findingCsvHeader();
 
@@ -55,9 +58,13 @@ private:
     bool failed_ = false;
 };
 
-// Checks the library at path against rules, printing its findings and summary to out; the
-// outcome says whether it could be read. Failures are printed to standard error.
-CheckResult checkFile(const std::string& path, const RuleSet& rules, bool csv, std::ostream& out,
-                      bool structure = true);
+class SarifLog;
+enum class FindingFormat { Table, Csv, Sarif };
+
+// Checks the library at path against rules, printing its findings to out (SARIF results to sarif)
+// and its summary to out for a table, else to standard error; the outcome says whether it could
+// be read. Failures are printed to standard error (and are notifications of a SARIF log).
+CheckResult checkFile(const std::string& path, const RuleSet& rules, FindingFormat format,
+                      std::ostream& out, bool structure = true, SarifLog* sarif = nullptr);
 
 }  // namespace trelvo::cli

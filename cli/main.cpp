@@ -32,7 +32,7 @@ constexpr std::string_view kUsage =
     "       trelvo-cli [options] INPUT...\n"
     "       trelvo-cli --survey [--format table|csv|csv-labels] INPUT...\n"
     "       trelvo-cli --rules FILE [options] INPUT...\n"
-    "       trelvo-cli --check FILE [--format table|csv] INPUT...\n"
+    "       trelvo-cli --check FILE [--format table|csv|sarif] INPUT...\n"
     "Copies an exported PowerPCB decal library (*.d) to a new file, rewriting the layer\n"
     "and/or line width of the OPEN, CLOSED and CIRCLE outline pieces that match OLD.\n"
     "\n"
@@ -66,7 +66,8 @@ constexpr std::string_view kUsage =
     "                     counts; status 1 when an error is found\n"
     "  --format FORMAT    with --survey or --check: table (aligned columns, the\n"
     "                     default) or csv; with --survey also csv-labels (the\n"
-    "                     label and text styles as CSV)\n"
+    "                     label and text styles as CSV), with --check also sarif\n"
+    "                     (SARIF 2.1.0, for code scanning)\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
@@ -188,7 +189,7 @@ int run(int argc, const char* const* argv) {
                 worst = std::max(worst, static_cast<int>(trelvo::Outcome::FileReadError));
             } else {
                 // The findings could not be kept: the written output is read again for them.
-                const trelvo::CheckResult c = checkFile(result.writtenTo, *plan.rules, false, out, false);
+                const trelvo::CheckResult c = checkFile(result.writtenTo, *plan.rules, FindingFormat::Table, out, false);
                 matches.add({{}, {}, {}, c.checkMatches});
                 worst = std::max(worst, c.outcome != trelvo::Outcome::Done ? static_cast<int>(c.outcome)
                                         : c.errors > 0                     ? kCheckFailed
