@@ -150,34 +150,25 @@ private:
         const bool mm = unit_ == Unit::Millimetres;
         const auto beyond = [&](std::string why) { hits.push_back({kBeyondFormat, std::move(why)}); };
         const std::string kind = std::string("the ") + kindName(it.kind);
-        const auto length = [&](const char* what, const ReadLength& v, const Limit& l) {
-            const Decimal& low = mm ? l.lowMm : l.low;
-            const Decimal& high = mm ? l.highMm : l.high;
+        const auto length = [&](const char* what, const ReadLength& v, const FormatLimit& l) {
+            const Decimal& low = l.low[unitIndex(unit_)];
+            const Decimal& high = l.high[unitIndex(unit_)];
             if (v.number() && low <= *v.number() && *v.number() <= high)
                 return;
             beyond(kind + " " + what + " " + std::string(v.text()) + (mm ? " (mm)" : " (mil)") +
                    " is outside " + low.toString() + " to " + high.toString() + (mm ? " mm" : " mil"));
         };
         if (it.kind == ItemKind::Piece) {
-            length("width", it.width, kPieceWidths);
+            length("width", it.width, kPieceWidthLimit);
         } else {
-            length("height", it.height, kHeights);
-            length("width", it.width, kStrokes);
+            length("height", it.height, kHeightLimit);
+            length("width", it.width, kStrokeLimit);
         }
         if (!isLayerNumber(it.layer) || !withinLayers(it.layer))
             beyond(kind + " layer " + std::string(it.layer) + " is outside 0 to 250");
         if (it.keyword == "CIRCLE" && it.corners != "2")
             beyond("the circle counts " + std::string(it.corners) + " corners, not 2");
     }
-    struct Limit {
-        Decimal low, high, lowMm, highMm;
-    };
-    static inline const Limit kPieceWidths{*Decimal::parse("0"), *Decimal::parse("250"),
-                                           *Decimal::parse("0"), *Decimal::parse("6.35")};
-    static inline const Limit kHeights{*Decimal::parse("10"), *Decimal::parse("1000"),
-                                       *Decimal::parse("0.254"), *Decimal::parse("25.4")};
-    static inline const Limit kStrokes{*Decimal::parse("1"), *Decimal::parse("50"),
-                                       *Decimal::parse("0.0254"), *Decimal::parse("1.27")};
     static constexpr std::size_t kBeyondFormat = static_cast<std::size_t>(-1);
 
 

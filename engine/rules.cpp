@@ -133,9 +133,19 @@ bool withinLayers(std::string_view layer) {
     return digits < 3 || (digits == 3 && layer.substr(layer.size() - 3) <= "250");
 }
 
+namespace {
+FormatLimit limit(const char* lowMils, const char* highMils, const char* lowMm, const char* highMm) {
+    return {{*Decimal::parse(lowMils), *Decimal::parse(lowMm)},
+            {*Decimal::parse(highMils), *Decimal::parse(highMm)}};
+}
+}  // namespace
+
+const FormatLimit kPieceWidthLimit = limit("0", "250", "0", "6.35");
+const FormatLimit kHeightLimit = limit("10", "1000", "0.254", "25.4");
+const FormatLimit kStrokeLimit = limit("1", "50", "0.0254", "1.27");
+
 bool withinWidths(const Decimal& value, Unit unit) {
-    static const Decimal most[] = {*Decimal::parse("250"), *Decimal::parse("6.35")};
-    return value <= most[unitIndex(unit)];
+    return value <= kPieceWidthLimit.high[unitIndex(unit)];
 }
 
 bool isLayerNumber(std::string_view text) {

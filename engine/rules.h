@@ -179,6 +179,14 @@ std::optional<WidthEntry> readWidthEntry(std::string_view text);
 
 // A layer number as a new layer must be: decimal digits only.
 bool isLayerNumber(std::string_view text);
+// What the format allows of a length, in each decal unit (by unitIndex): from low to high.
+struct FormatLimit {
+    Decimal low[2], high[2];
+};
+extern const FormatLimit kPieceWidthLimit;  // 0 to 250 mil
+extern const FormatLimit kHeightLimit;      // of labels and texts: 10 to 1000 mil
+extern const FormatLimit kStrokeLimit;      // their stroke widths: 1 to 50 mil
+
 // What the format allows of a new value: a layer number (digits) of at most 250, a width of at
 // most 250 mil (6.35 mm).
 bool withinLayers(std::string_view layerNumber);
