@@ -3,12 +3,9 @@
 // writing each back unchanged. bench/run times it beside dd and trelvo-cli.
 //
 //   trelvo-bench-floor [--stop CHARS] IN OUT
-//   trelvo-bench-floor --rings IN OUT
 //
 // By default the bulk copy stops where the pass's does (empty lines, lines beginning like OPEN,
-// CLOSED, CIRCLE or TIMESTAMP); --stop "" stops it at empty lines only. --rings copies the blocks
-// through the pass's read-ahead and write-behind threads without looking at a line: what the
-// pass on threads could reach if its scan cost nothing.
+// CLOSED, CIRCLE or TIMESTAMP); --stop "" stops it at empty lines only.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,50 +15,8 @@
 
 #include "files/channels.h"
 #include "files/file_streams.h"
-#include "files/pipeline.h"
-
-namespace {
-
-int copyThroughRings(const char* from, const char* to) {
-    std::string why;
-    const auto in = trelvo::InputFile::open(from, why);
-    const auto out = in ? trelvo::OutputFile::open(to, trelvo::OutputFile::Mode::Direct,
-                                                   {in->id()}, why)
-                        : nullptr;
-    if (!out) {
-        std::fprintf(stderr, "trelvo-bench-floor: %s\n", why.c_str());
-        return 1;
-    }
-    bool ok = true;
-    {
-        trelvo::ReadAheadSource ahead(*in, trelvo::kDefaultReadBlock);
-        trelvo::WriteBehindSink behind(*out, trelvo::kDefaultReadBlock);
-        auto block = std::make_unique_for_overwrite<char[]>(trelvo::kDefaultReadBlock);
-        for (;;) {
-            const std::int64_t n = ahead.readBlock(block, trelvo::kDefaultReadBlock);
-            if (n <= 0) {
-                ok = n == 0;
-                break;
-            }
-            if (!behind.writeBlock(block, static_cast<std::size_t>(n), trelvo::kDefaultReadBlock)) {
-                ok = false;
-                break;
-            }
-        }
-        ok = behind.finish() && ok;
-    }
-    if (!ok || !out->commit(why)) {
-        std::fputs("trelvo-bench-floor: read or write failed\n", stderr);
-        return 1;
-    }
-    return 0;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "--rings") == 0)
-        return copyThroughRings(argv[2], argv[3]);
     // The pass's own stops: OPEN, CLOSED, CIRCLE and TIMESTAMP lines by their first two
     // characters.
     trelvo::LineStops stop = trelvo::LineStops::prefixes({"OP", "CL", "CI", "TI"});
@@ -75,7 +30,7 @@ int main(int argc, char** argv) {
         i = 3;
     }
     if (argc - i != 2) {
-        std::fputs("usage: trelvo-bench-floor [--stop CHARS | --rings] IN OUT\n", stderr);
+        std::fputs("usage: trelvo-bench-floor [--stop CHARS] IN OUT\n", stderr);
         return 2;
     }
     trelvo::FileChannels files;

@@ -297,8 +297,7 @@ namespace {
 class Checker {
 public:
     explicit Checker(const CheckRequest& r)
-        : request_(r), ends_(r.input, nullptr, r.threads, r.readBlock, 0, r.ring),
-          reader_(ends_.input(), r.readBlock), items_(r.rules, r.onFinding, r.structure) {}
+        : request_(r), reader_(r.input, r.readBlock), items_(r.rules, r.onFinding, r.structure) {}
 
     CheckResult run() {
         std::string_view line;
@@ -360,7 +359,6 @@ private:
     }
 
     const CheckRequest& request_;
-    PassEnds ends_;
     DecalReader reader_;
     CheckResult result_;
     bool reported_ = false;  // the current decal's structure fault is reported

@@ -15,7 +15,7 @@
 #include "engine/report.h"
 #include "engine/rules.h"
 #include "files/line_io.h"
-#include "files/pipeline.h"
+#include "files/line_io.h"
 
 namespace trelvo {
 
@@ -39,8 +39,6 @@ struct CheckRequest {
     std::function<void(const Finding&)> onFinding;
     bool structure = true;    // also check each decal against its header's counts
     std::size_t readBlock = kDefaultReadBlock;
-    Threading threads = Threading::Auto;  // read ahead on a thread of its own
-    std::size_t ring = kDefaultRing;
 };
 
 struct CheckResult {

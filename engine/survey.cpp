@@ -58,8 +58,7 @@ bool rowLess(const SurveyRow& a, const SurveyRow& b) {
 
 Survey runSurvey(const SurveyRequest& request) {
     Survey s;
-    PassEnds ends(request.input, nullptr, request.threads, request.readBlock, 0, request.ring);
-    DecalReader reader(ends.input(), request.readBlock);
+    DecalReader reader(request.input, request.readBlock);
     auto end = [&](Outcome o) {
         s.outcome = o;
         return s;

@@ -11,7 +11,7 @@
 #include "engine/report.h"
 #include "engine/rules.h"
 #include "files/line_io.h"
-#include "files/pipeline.h"
+#include "files/line_io.h"
 
 namespace trelvo {
 
@@ -67,8 +67,6 @@ struct Survey {
 struct SurveyRequest {
     ByteSource& input;
     std::size_t readBlock = kDefaultReadBlock;
-    Threading threads = Threading::Auto;  // read ahead on a thread of its own
-    std::size_t ring = kDefaultRing;
 };
 
 // Surveys the library to its end.

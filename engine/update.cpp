@@ -41,11 +41,9 @@ class UpdatePass {
 public:
     explicit UpdatePass(const UpdateRequest& request)
         : request_(request), rules_(request.rules),
-          ends_(request.input, request.output, request.threads, request.readBlock,
-                request.writeBlock, request.ring),
-          reader_(ends_.input(), request.readBlock) {
-        if (ends_.output())
-            writer_.emplace(*ends_.output(), request.writeBlock);
+          reader_(request.input, request.readBlock) {
+        if (request.output)
+            writer_.emplace(*request.output, request.writeBlock);
         if (writer_ && request.onFinding && !rules_.checks.empty())
             checks_.emplace(rules_, request.onFinding);
         result_.matches.pieces.assign(rules_.pieces.size(), 0);
@@ -104,19 +102,15 @@ private:
 
     void write(std::string_view line) {
         if (writer_ && !writer_->writeLine(line))
-            throw PassFailure{writer_->failure()};
+            streamFailure();
     }
 
     // A failed step from line to line: the input could not be read, or the output written.
+    // A write of bytes read where they lie fails when the file was cut short under them: the
+    // input's failure is then the one told.
     [[noreturn]] void streamFailure() {
-        if (reader_.readFailed()) {
-            // Writes handed on before the read failed come first on one thread: a writer behind
-            // is waited for, so that its failure, if any, is the one told.
-            if (writer_ && !ends_.output()->finish())
-                throw PassFailure{writer_->failure()};
-            throw PassFailure{reader_.readFailure()};
-        }
-        throw PassFailure{writer_->failure()};
+        const bool read = reader_.readFailed() || request_.input.cutShort();
+        throw PassFailure{read ? request_.input.failure() : writer_->failure()};
     }
 
     void copy() {
@@ -129,6 +123,8 @@ private:
                 streamFailure();
             throw PassFailure{reader_.detail()};  // no line at all
         }
+        if (writer_)
+            writer_->keepInPlace(reader_.inPlace());
         write(line);
 
         bool headerSeen = false;
@@ -241,7 +237,7 @@ private:
         finishDecal(reader_.ended(), headerSeen);
         // A full disk often shows only when the last block is written: never call that success.
         if (writer_ && !writer_->finish())
-            throw PassFailure{writer_->failure()};
+            streamFailure();
     }
 
     // A line the rules look at: a piece header line of 5 fields in a selected decal. f[1] to
@@ -426,7 +422,7 @@ private:
             const HeldLine& h = heldLines_[i];
             if (h.raw) {
                 if (writer_ && !writer_->write(held_.data() + h.offset, h.size))
-                    throw PassFailure{writer_->failure()};
+                    streamFailure();
                 continue;
             }
             const std::string_view text = !replaced[i].empty()
@@ -541,7 +537,6 @@ private:
 
     const UpdateRequest& request_;
     const RuleSet& rules_;
-    PassEnds ends_;
     DecalReader reader_;
     std::optional<LineWriter> writer_;
     std::vector<PreparedRule> prepared_;

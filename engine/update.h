@@ -16,7 +16,7 @@
 #include "engine/report.h"
 #include "engine/rules.h"
 #include "files/line_io.h"
-#include "files/pipeline.h"
+#include "files/line_io.h"
 
 namespace trelvo {
 
@@ -45,10 +45,6 @@ struct UpdateRequest {
     std::function<void(const Rewrite&)> onRewrite = {};
     std::size_t readBlock = kDefaultReadBlock;
     std::size_t writeBlock = kDefaultWriteBlock;
-    // Reading ahead and writing behind on threads of their own; the bytes, counts and outcome
-    // are the same either way.
-    Threading threads = Threading::Auto;
-    std::size_t ring = kDefaultRing;
     // When set, and the rules have checks and there is an output, every line is checked against
     // them as it is written (pieces, labels and texts, not the decals' structure) and each
     // finding told here in line order: what checking the written output afterwards would find.

@@ -1,5 +1,8 @@
 #include "files/file_streams.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace trelvo {
 
 namespace {
@@ -24,6 +27,7 @@ std::unique_ptr<InputFile> InputFile::open(const std::string& path, std::string&
         return nullptr;
     }
     f->path_ = path;
+    f->mapped_ = MappedFile::map(f->fd_);
     return f;
 }
 
@@ -33,10 +37,33 @@ InputFile::~InputFile() {
 }
 
 std::int64_t InputFile::read(char* data, std::size_t size) {
+    if (mapped_) {
+        const std::string_view rest = mapped_->bytes().substr(taken_);
+        const std::size_t n = std::min(size, rest.size());
+        if (n > 0)
+            std::memcpy(data, rest.data(), n);
+        taken_ += n;
+        return cutShort() ? -1 : static_cast<std::int64_t>(n);
+    }
     const std::int64_t n = native::read(fd_, data, size);
     if (n < 0)
         failure_ = failureText("cannot read", path_);
     return n;
+}
+
+std::string_view InputFile::whole() {
+    if (!mapped_)
+        return {};
+    const std::string_view rest = mapped_->bytes().substr(taken_);
+    taken_ = mapped_->bytes().size();
+    return rest;
+}
+
+bool InputFile::cutShort() {
+    if (!mapped_ || (!mapped_->cutShort() && native::sizeAtLeast(fd_, mapped_->bytes().size())))
+        return false;
+    failure_ = "cannot read '" + path_ + "': the file was cut short while it was read";
+    return true;
 }
 
 // ----- output ------------------------------------------------------------------------------------
@@ -124,6 +151,13 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::write(const char* data, std::size_t size) {
     if (native::writeAll(fd_, data, size))
+        return true;
+    failure_ = failureText("cannot write", staged_ ? target_ : path_);
+    return false;
+}
+
+bool OutputFile::writeSpans(const ByteSpan* spans, std::size_t count) {
+    if (native::writeAll(fd_, spans, count))
         return true;
     failure_ = failureText("cannot write", staged_ ? target_ : path_);
     return false;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "files/line_io.h"
+#include "files/mapped_file.h"
 #include "files/native_file.h"
 #include "files/replace.h"
 
@@ -22,15 +23,19 @@ public:
     ~InputFile() override;
 
     std::int64_t read(char* data, std::size_t size) override;
+    std::string_view whole() override;
+    bool cutShort() override;
     std::string failure() const override { return failure_; }
-    bool worthReadingAhead() const override { return native::isDiskFile(fd_); }
     const native::FileId& id() const { return id_; }
 
 private:
     InputFile() = default;
+
     native::Handle fd_ = native::kNoFile;
     native::FileId id_;
     std::string path_, failure_;
+    std::unique_ptr<MappedFile> mapped_;  // a plain file's bytes, read where they lie
+    std::size_t taken_ = 0;               // of them, read or handed out whole
 };
 
 class OutputFile final : public ByteSink {
@@ -50,6 +55,7 @@ public:
     ~OutputFile() override;
 
     bool write(const char* data, std::size_t size) override;
+    bool writeSpans(const ByteSpan* spans, std::size_t count) override;
     std::string failure() const override { return failure_; }
 
     // Closes, and puts a staged output in place: an existing target's permissions are kept and

@@ -38,6 +38,8 @@ bool LineWriter::fail() {
 bool LineWriter::write(const char* data, std::size_t size) {
     if (failed_)
         return false;
+    if (!stable_.empty())
+        return isStable(data, size) ? addSpan(data, size) : copy(data, size, false);
     if (end_ + size > block_ && !flush())
         return false;
     if (size > block_)
@@ -47,11 +49,55 @@ bool LineWriter::write(const char* data, std::size_t size) {
     return true;
 }
 
+// A span of bytes that stay where they lie until the flush, joined to the one before when it
+// goes on from it.
+bool LineWriter::addSpan(const char* data, std::size_t size) {
+    if (size == 0)
+        return true;
+    if (spanCount_ > 0) {
+        ByteSpan& last = spans_[spanCount_ - 1];
+        if (last.data + last.size == data) {
+            last.size += size;
+            return true;
+        }
+    }
+    if (spanCount_ == kMaxSpans && !flush())
+        return false;
+    if (!spans_)
+        spans_ = std::make_unique_for_overwrite<ByteSpan[]>(kMaxSpans);
+    spans_[spanCount_++] = {data, size};
+    return true;
+}
+
+// Bytes that do not stay where they lie, copied to be written with the spans (and CR LF).
+bool LineWriter::copy(const char* data, std::size_t size, bool crlf) {
+    const std::size_t need = size + (crlf ? 2 : 0);
+    if (end_ + need > block_ && !flush())
+        return false;
+    if (need > block_) {
+        const ByteSpan spans[] = {{data, size}, {"\r\n", crlf ? 2u : 0u}};
+        return sink_.writeSpans(spans, 2) || fail();
+    }
+    char* out = buf_.get() + end_;
+    std::memcpy(out, data, size);
+    if (crlf) {
+        out[size] = '\r';
+        out[size + 1] = '\n';
+    }
+    end_ += need;
+    return addSpan(out, need);
+}
+
 bool LineWriter::flush() {
     if (failed_)
         return false;
-    if (end_ > 0 && !sink_.writeBlock(buf_, end_, block_))
+    if (spanCount_ > 0) {
+        if (!sink_.writeSpans(spans_.get(), spanCount_))
+            fail();
+        spanCount_ = 0;
+    } else if (end_ > 0 && !sink_.write(buf_.get(), end_)) {
         fail();
+    }
     end_ = 0;
     return !failed_;
 }
@@ -59,6 +105,13 @@ bool LineWriter::flush() {
 bool LineWriter::writeLine(std::string_view line) {
     if (failed_)
         return false;
+    if (!stable_.empty()) {
+        // An unchanged line is followed by its own CR LF where it lies, as a rule.
+        if (isStable(line.data(), line.size() + 2) && line.data()[line.size()] == '\r' &&
+            line.data()[line.size() + 1] == '\n')
+            return addSpan(line.data(), line.size() + 2);
+        return copy(line.data(), line.size(), true);
+    }
     const std::size_t need = line.size() + 2;
     if (end_ + need > block_ && !flush())
         return false;
@@ -96,7 +149,19 @@ bool LineReader::fill() {
     if (!crossing_)
         saveCarry(end_);
     for (;;) {
-        const std::int64_t n = source_.readBlock(buf_, block_);
+        if (!askedWhole_) {
+            askedWhole_ = true;
+            const std::string_view whole = whole_ = source_.whole();
+            if (!whole.empty()) {
+                data_ = whole.data();
+                pos_ = 0;
+                end_ = whole.size();
+                startsLine_ = true;
+                dataStart_ = 0;
+                return true;
+            }
+        }
+        const std::int64_t n = source_.read(buf_.get(), block_);
         if (n < 0) {
             failed_ = true;
             return false;
@@ -105,12 +170,13 @@ bool LineReader::fill() {
             eof_ = true;
             return false;
         }
+        data_ = buf_.get();
         pos_ = 0;
         end_ = static_cast<std::size_t>(n);
         startsLine_ = !crossing_;
         if (skipLf_) {
             skipLf_ = false;
-            if (buf_[0] == '\n') {
+            if (data_[0] == '\n') {
                 pos_ = 1;
                 if (pos_ == end_)
                     continue;
@@ -125,7 +191,7 @@ bool LineReader::fill() {
 // read over: the line before the first line of the next block. Nothing changes when no line
 // ends there (the line before is older still and already kept).
 void LineReader::saveCarry(std::size_t limit) {
-    const char* data = buf_.get();
+    const char* data = data_;
     std::size_t q = limit;
     while (q > dataStart_ && !isLineEnd(data[q - 1]))
         --q;
@@ -140,7 +206,7 @@ void LineReader::saveCarry(std::size_t limit) {
 
 // The line whose line end is the CR or LF at buf[e] (the LF of a CR LF, or a lone one).
 bool LineReader::lineEndingAt(std::size_t e, std::string_view& line) const {
-    const char* data = buf_.get();
+    const char* data = data_;
     std::size_t contentEnd = e;
     if (data[e] == '\n' && contentEnd > dataStart_ && data[contentEnd - 1] == '\r')
         --contentEnd;
@@ -180,9 +246,9 @@ bool LineReader::readLine(std::string_view& line) {
     bool spilled = false;
     for (;;) {
         const std::size_t q =
-            static_cast<std::size_t>(findLineEnd(buf_.get() + pos_, buf_.get() + end_) - buf_.get());
+            static_cast<std::size_t>(findLineEnd(data_ + pos_, data_ + end_) - data_);
         if (q < end_) {
-            const char* start = buf_.get() + pos_;
+            const char* start = data_ + pos_;
             if (spilled) {
                 spill_.append(start, q - pos_);
                 line = spill_;
@@ -193,9 +259,9 @@ bool LineReader::readLine(std::string_view& line) {
                 handOut(pos_);
             }
             pos_ = q + 1;
-            if (buf_[q] == '\r') {
+            if (data_[q] == '\r') {
                 if (pos_ < end_) {
-                    if (buf_[pos_] == '\n')
+                    if (data_[pos_] == '\n')
                         ++pos_;
                 } else {
                     skipLf_ = true;
@@ -209,7 +275,7 @@ bool LineReader::readLine(std::string_view& line) {
             spilled = true;
             crossing_ = true;
         }
-        spill_.append(buf_.get() + pos_, end_ - pos_);
+        spill_.append(data_ + pos_, end_ - pos_);
         pos_ = end_;
         if (!fill()) {
             crossing_ = false;
@@ -224,7 +290,7 @@ bool LineReader::readLine(std::string_view& line) {
 
 // The end of the run of plain lines (see copyPlainLines) that starts at pos_.
 std::size_t LineReader::plainRun(const LineStops& stop, std::uint64_t& lines) const {
-    return plainRunEnd(buf_.get(), pos_, end_, stop, lines);
+    return plainRunEnd(data_, pos_, end_, stop, lines);
 }
 
 // The same, letting lines that begin with a stop character go on where keep says so. When
@@ -232,7 +298,7 @@ std::size_t LineReader::plainRun(const LineStops& stop, std::uint64_t& lines) co
 // line's CR is (otherwise 0): the caller hands it out without looking for its end again.
 std::size_t LineReader::plainRun(const LineStops& stop, std::uint64_t& lines,
                              const KeepLine& keep, std::size_t& lineEnd) const {
-    const char* const data = buf_.get();
+    const char* const data = data_;
     lineEnd = 0;
     std::size_t p = plainRunEnd(data, pos_, end_, stop, lines);
     while (p < end_ && stop.at(data + p, data + end_)) {
@@ -254,7 +320,7 @@ std::uint64_t LineReader::copyLines(std::uint64_t count, const Initials& set, Ta
                                     void* context, const LineStops* refuse) {
     std::uint64_t copied = 0;
     while (copied < count && fill()) {
-        const char* const data = buf_.get();
+        const char* const data = data_;
         const std::size_t from = pos_;
         const std::size_t p = countedRunEnd(data, pos_, end_, count - copied, set, refuse, copied);
         pos_ = p;
@@ -278,7 +344,7 @@ bool LineReader::copyPlainLines(LineWriter* out, const LineStops& stop, std::uin
     pos_ = to;
     if (to != from)
         seenLine_ = true;
-    return !out || out->write(buf_.get() + from, to - from);
+    return !out || out->write(data_ + from, to - from);
 }
 
 LineReader::Next LineReader::copyToNextLine(LineWriter* out, const LineStops* stop,
@@ -290,13 +356,13 @@ LineReader::Next LineReader::copyToNextLine(LineWriter* out, const LineStops* st
         const std::size_t from = pos_;
         std::size_t lineEnd = 0;
         pos_ = keep.keep ? plainRun(*stop, lineNumber, keep, lineEnd) : plainRun(*stop, lineNumber);
-        if (out && !out->write(buf_.get() + from, pos_ - from))
+        if (out && !out->write(data_ + from, pos_ - from))
             return Next::Failed;
         if (pos_ != from)
             seenLine_ = true;
         if (lineEnd != 0) {
             // What readLine would give for this line.
-            line = std::string_view(buf_.get() + pos_, lineEnd - pos_);
+            line = std::string_view(data_ + pos_, lineEnd - pos_);
             handOut(pos_);
             pos_ = lineEnd + 2;
             ++lineNumber;

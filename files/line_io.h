@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "files/line_scan.h"
+#include "files/native_file.h"
 
 namespace trelvo {
 
@@ -20,17 +21,15 @@ public:
     virtual ~ByteSource() = default;
     // Up to size bytes; 0 at the end, -1 on an error.
     virtual std::int64_t read(char* data, std::size_t size) = 0;
-    // The same into a block of capacity bytes, which a source may exchange for a block of its
-    // own of that capacity that holds the bytes already (a read-ahead source does).
-    virtual std::int64_t readBlock(std::unique_ptr<char[]>& block, std::size_t capacity) {
-        return read(block.get(), capacity);
-    }
     // Why the last read failed, in the system's words.
     virtual std::string failure() const = 0;
-    // Whether a thread of its own would gain by reading ahead: a file on a disk, whose reads are
-    // system calls that never wait on another process (a pipe or a terminal may wait for ever,
-    // and a thread blocked there could not be stopped).
-    virtual bool worthReadingAhead() const { return false; }
+    // The bytes not yet read, all at once where they lie, when the source holds them so (a
+    // mapped file): they stay valid as long as the source, and count as read. Reads then give
+    // only the end, or a failure found meanwhile.
+    virtual std::string_view whole() { return {}; }
+    // The bytes handed out whole are no longer all the source's: another program cut the file
+    // short meanwhile (a write of them may then fail). failure() says so.
+    virtual bool cutShort() { return false; }
 };
 
 // Where a writer's bytes go.
@@ -38,11 +37,13 @@ class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual bool write(const char* data, std::size_t size) = 0;
-    // The first size bytes of a block of capacity bytes, which a sink may keep, handing back
-    // another of that capacity (a write-behind sink does).
-    virtual bool writeBlock(std::unique_ptr<char[]>& block, std::size_t size, std::size_t capacity) {
-        (void)capacity;
-        return write(block.get(), size);
+    // The spans in order; a file gathers them into as few writes as it can.
+    virtual bool writeSpans(const ByteSpan* spans, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!write(spans[i].data, spans[i].size))
+                return false;
+        }
+        return true;
     }
     // Waits until everything written has reached its place; false when any of it failed.
     virtual bool finish() { return true; }
@@ -87,6 +88,11 @@ public:
     LineWriter(const LineWriter&) = delete;
     LineWriter& operator=(const LineWriter&) = delete;
 
+    // Bytes inside stable (a mapped input's) stay where they lie until they are written: they
+    // go to the sink as spans, and only other bytes (rebuilt lines) are copied. Set before the
+    // first write; stable must outlive the writer's last flush.
+    void keepInPlace(std::string_view stable) { stable_ = stable; }
+
     // The line followed by CR LF.
     bool writeLine(std::string_view line);
     // Bytes as they are.
@@ -100,12 +106,24 @@ public:
 
 private:
     bool fail();
+    bool isStable(const char* data, std::size_t size) const {
+        const auto at = reinterpret_cast<std::uintptr_t>(data);
+        const auto from = reinterpret_cast<std::uintptr_t>(stable_.data());
+        return size <= stable_.size() && at >= from && at - from <= stable_.size() - size;
+    }
+    bool addSpan(const char* data, std::size_t size);
+    bool copy(const char* data, std::size_t size, bool crlf);
 
     ByteSink& sink_;
-    std::unique_ptr<char[]> buf_;
+    std::unique_ptr<char[]> buf_;  // bytes gathered (copied)
     std::size_t block_;
     std::size_t end_ = 0;
     bool failed_ = false;
+    std::string_view stable_;
+    // With stable bytes: the spans to write, of stable bytes and of buf_.
+    static constexpr std::size_t kMaxSpans = 1024;
+    std::unique_ptr<ByteSpan[]> spans_;
+    std::size_t spanCount_ = 0;
 };
 
 class LineReader {
@@ -129,6 +147,9 @@ public:
 
     bool failed() const { return failed_; }
     std::string failure() const { return source_.failure(); }
+    // The whole input where it lies, when the source gave it so (a mapped file): the lines
+    // handed out are views into it, valid as long as the source.
+    std::string_view inPlace() const { return whole_; }
 
     // Copies lines to out exactly as readLine and writeLine would, for as long as each line
     // ends in CR LF, is not empty and begins with no stop (see LineStops). Stops before
@@ -155,7 +176,7 @@ public:
     // error), for a caller that walks whole lines where they lie. passOver moves past bytes of
     // them (whole lines); lineAt, when given, is where in them the line handed out begins.
     std::string_view unread() {
-        return fill() ? std::string_view(buf_.get() + pos_, end_ - pos_) : std::string_view();
+        return fill() ? std::string_view(data_ + pos_, end_ - pos_) : std::string_view();
     }
     void passOver(std::size_t bytes, std::size_t lineAt = std::string::npos) {
         if (lineAt != std::string::npos)
@@ -188,8 +209,11 @@ private:
                          std::size_t& lineEnd) const;
 
     ByteSource& source_;
-    // buf_[pos_, end_) is unread data.
+    // data_[pos_, end_) is unread data: in buf_, or where the source holds it whole.
+    const char* data_ = nullptr;
     std::unique_ptr<char[]> buf_;
+    bool askedWhole_ = false;
+    std::string_view whole_;
     std::size_t block_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

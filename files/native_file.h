@@ -6,6 +6,16 @@
 #include <cstdint>
 #include <string>
 
+namespace trelvo {
+
+// Bytes to write, where they lie.
+struct ByteSpan {
+    const char* data;
+    std::size_t size;
+};
+
+}  // namespace trelvo
+
 namespace trelvo::native {
 
 using Handle = std::intptr_t;
@@ -49,16 +59,14 @@ bool mayWrite(const std::string& path);
 std::int64_t read(Handle h, char* data, std::size_t size);
 
 bool writeAll(Handle h, const char* data, std::size_t size);
+// The spans in order, gathered into as few system calls as the system allows.
+bool writeAll(Handle h, const ByteSpan* spans, std::size_t count);
+
+// Whether the file is still at least size bytes long (true when that cannot be told).
+bool sizeAtLeast(Handle h, std::uint64_t size);
 
 // False when the system reports that data could not be stored.
 bool close(Handle h);
-
-// Whether h is a file on a disk (not a pipe, a terminal or a device): reading it never waits on
-// another process.
-bool isDiskFile(Handle h);
-
-// The processors this process may run on, at least 1.
-unsigned usableProcessors();
 
 #if defined(_WIN32)
 // Called with its name before each file step of the Win32 edge that reads, changes or removes a

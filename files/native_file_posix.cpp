@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #include "files/native_file.h"
 
@@ -116,22 +119,46 @@ bool writeAll(Handle h, const char* data, std::size_t size) {
     return true;
 }
 
+bool writeAll(Handle h, const ByteSpan* spans, std::size_t count) {
+    iovec gathered[IOV_MAX];
+    while (count > 0) {
+        const std::size_t n = std::min<std::size_t>(count, IOV_MAX);
+        for (std::size_t i = 0; i < n; ++i)
+            gathered[i] = {const_cast<char*>(spans[i].data), spans[i].size};
+        // A short write goes on from where it stopped, in the span it stopped in.
+        iovec* at = gathered;
+        std::size_t left = n;
+        while (left > 0) {
+            const ssize_t written = ::writev(static_cast<int>(h), at, static_cast<int>(left));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            auto rest = static_cast<std::size_t>(written);
+            while (left > 0 && rest >= at->iov_len) {
+                rest -= at->iov_len;
+                ++at;
+                --left;
+            }
+            if (left > 0) {
+                at->iov_base = static_cast<char*>(at->iov_base) + rest;
+                at->iov_len -= rest;
+            }
+        }
+        spans += n;
+        count -= n;
+    }
+    return true;
+}
+
+bool sizeAtLeast(Handle h, std::uint64_t size) {
+    struct stat st {};
+    return ::fstat(static_cast<int>(h), &st) != 0 || static_cast<std::uint64_t>(st.st_size) >= size;
+}
+
 bool close(Handle h) {
     return ::close(static_cast<int>(h)) == 0;
-}
-
-bool isDiskFile(Handle h) {
-    struct stat st {};
-    return ::fstat(static_cast<int>(h), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-unsigned usableProcessors() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) != 0)
-        return 1;
-    const int n = CPU_COUNT(&set);
-    return n > 0 ? static_cast<unsigned>(n) : 1;
 }
 
 }  // namespace trelvo::native

@@ -156,23 +156,22 @@ bool writeAll(Handle h, const char* data, std::size_t size) {
     return true;
 }
 
+bool sizeAtLeast(Handle h, std::uint64_t size) {
+    LARGE_INTEGER now{};
+    return !GetFileSizeEx(handleOf(h), &now) || static_cast<std::uint64_t>(now.QuadPart) >= size;
+}
+
+bool writeAll(Handle h, const ByteSpan* spans, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!writeAll(h, spans[i].data, spans[i].size))
+            return false;
+    }
+    return true;
+}
+
 bool close(Handle h) {
     fileStep("close");
     return CloseHandle(handleOf(h)) != 0;
-}
-
-bool isDiskFile(Handle h) {
-    return GetFileType(handleOf(h)) == FILE_TYPE_DISK;
-}
-
-unsigned usableProcessors() {
-    DWORD_PTR process = 0, system = 0;
-    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0)
-        return 1;
-    unsigned n = 0;
-    for (; process != 0; process &= process - 1)
-        ++n;
-    return n;
 }
 
 }  // namespace trelvo::native

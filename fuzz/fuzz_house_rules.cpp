@@ -102,11 +102,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         trelvo::UpdateRequest request{in, &out, rules};
         request.readBlock = kBlocks[flags & 7];
         request.writeBlock = kBlocks[(flags >> 3) & 7];
-        // One run in four reads ahead and writes behind, through a ring of 1 to 4 blocks of at
-        // least 7 bytes: each block changes threads, so tiny ones would hold the rate down.
-        const bool threads = size % 4 == 0 && request.readBlock >= 7 && request.writeBlock >= 7;
-        request.threads = threads ? trelvo::Threading::Pipelined : trelvo::Threading::Single;
-        request.ring = 1 + size / 4 % 4;
         request.onRewrite = [&](const trelvo::Rewrite& c) { changes.push_back(c); };
         const auto text = [](const trelvo::Finding& f) {
             return std::to_string(f.line) + '|' + std::string(f.decal) + '|' +
@@ -120,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::vector<std::string> afterwards;
             trelvo::runCheck({written, rules,
                               [&](const trelvo::Finding& f) { afterwards.push_back(text(f)); },
-                              false, kBlocks[(flags >> 6) & 3], trelvo::Threading::Single});
+                              false, kBlocks[(flags >> 6) & 3]});
             check(whileWriting == afterwards, "the checks made while writing are the output's");
         }
 
@@ -130,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             {again, rules, [&](const trelvo::Finding& f) {
                  ++findings;
                  errors += f.error ? 1 : 0;
-             }, true, kBlocks[(flags >> 6) & 3], trelvo::Threading::Single});
+             }, true, kBlocks[(flags >> 6) & 3]});
         check(checked.errors + checked.warnings == findings && checked.errors == errors,
               "findings counted as reported");
         if (result.outcome != trelvo::Outcome::Done)

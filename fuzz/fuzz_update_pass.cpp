@@ -464,15 +464,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         trelvo::MemorySource source(c->library);
         trelvo::StringSink sink(output);
         trelvo::UpdateRequest request{source, &sink, *rules, {}, {}, c->readBlock, c->writeBlock};
-        // One run in four reads ahead and writes behind, through a ring of 1 to 4 blocks of at
-        // least 7 bytes: each block changes threads, so tiny ones would hold the rate down.
-        const std::size_t mix = c->library.size();
-        if (mix % 4 == 0 && c->readBlock >= 7 && c->writeBlock >= 7) {
-            request.threads = trelvo::Threading::Pipelined;
-            request.ring = 1 + mix / 4 % 4;
-        } else {
-            request.threads = trelvo::Threading::Single;
-        }
         const auto result = trelvo::runUpdate(request);
         count = result.decals;
         return result.outcome;

@@ -5,17 +5,19 @@
 // file, which the read-back check must catch). Only files of an in-place run are affected.
 //
 // It also kills the process outright, as a power cut or kill -9 would. File steps are counted:
-// each read, write, ftruncate, fsync, fchmod or fchown of a file under TRELVO_TEST_KILL_DIR (an
-// absolute path) and each mkstemp, link, rename, unlink or unlinkat. TRELVO_TEST_STEP_LOG names a
+// each mmap, read, write (or writev), ftruncate, fsync, fchmod or fchown of a file under
+// TRELVO_TEST_KILL_DIR (an absolute path) and each mkstemp, link, rename, unlink or unlinkat. TRELVO_TEST_STEP_LOG names a
 // file that gets one line per step ("NUMBER NAME"); with TRELVO_TEST_KILL_AT=N the process sends
 // itself SIGKILL just before step N, or, for a write with TRELVO_TEST_KILL_HALF=1, after writing
 // the first half of its bytes.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -68,9 +70,7 @@ bool fdInKillDir(int fd) {
     return std::strncmp(target, dir, len) == 0 && (target[len] == '/' || target[len] == '\0');
 }
 
-// The pass reads ahead and writes behind on threads of their own: each step must get a number
-// of its own, or a kill point could be passed over.
-std::atomic<long> steps{0};
+long steps = 0;
 
 // Counts one step; true when the process is to die at it (see the file comment).
 bool killStep(const char* name) {
@@ -174,6 +174,46 @@ ssize_t write(int fd, const void* buf, size_t count) {
         return real(fd, copy.data(), count);
     }
     return real(fd, buf, count);
+}
+
+ssize_t writev(int fd, const struct iovec* iov, int count) {
+    auto real = next<ssize_t (*)(int, const struct iovec*, int)>("writev");
+    if (fdInKillDir(fd) && killStep("write")) {
+        const char* half = std::getenv("TRELVO_TEST_KILL_HALF");
+        if (half && std::strcmp(half, "1") == 0) {
+            // The first half of the bytes, as the system may write part of a gathered write.
+            std::size_t total = 0;
+            for (int i = 0; i < count; ++i)
+                total += iov[i].iov_len;
+            std::vector<struct iovec> part(iov, iov + count);
+            std::size_t left = total / 2;
+            int n = 0;
+            for (; n < count && left > 0; ++n) {
+                part[static_cast<std::size_t>(n)].iov_len = std::min(left, iov[n].iov_len);
+                left -= part[static_cast<std::size_t>(n)].iov_len;
+            }
+            if (n > 0)
+                real(fd, part.data(), n);
+        }
+        die();
+    }
+    if (faultIs("corrupt") && !corrupted && count > 0 && iov[0].iov_len > 0 && isTempFd(fd)) {
+        corrupted = true;
+        std::vector<struct iovec> spoiled(iov, iov + count);
+        std::vector<char> first(static_cast<const char*>(iov[0].iov_base),
+                                static_cast<const char*>(iov[0].iov_base) + iov[0].iov_len);
+        first[0] = first[0] == '#' ? '*' : '#';
+        spoiled[0].iov_base = first.data();
+        return real(fd, spoiled.data(), count);
+    }
+    return real(fd, iov, count);
+}
+
+void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
+    if (fd >= 0)
+        maybeDieAtFd("mmap", fd);
+    return next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap")(addr, length, prot, flags,
+                                                                        fd, offset);
 }
 
 ssize_t read(int fd, void* buf, size_t count) {

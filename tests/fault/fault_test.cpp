@@ -30,6 +30,8 @@
 #include <vector>
 
 #include "engine/messages.h"
+#include "engine/update.h"
+#include "files/file_streams.h"
 #include "pair_run.h"
 
 namespace {
@@ -357,6 +359,38 @@ TEST(InputFault, ReadFailsAfterOpening) {
     const std::string out = dir.file("out.d");
     expectWriteError(runLayer("/proc/self/mem", out));
     EXPECT_FALSE(readFile(out));
+}
+
+// Another program cuts the library short while the pass reads it where it lies (mapped): the
+// pass ends in its read failure, saying so, instead of the process ending on SIGBUS, and the
+// staged output is given up.
+TEST(InputFault, LibraryCutShortUnderThePass) {
+    std::string big = kLib.substr(0, kLib.rfind("*END*"));
+    while (big.size() < (std::size_t{2} << 20))
+        big += big.substr(big.find("\r\n\r\n") + 2, std::string::npos).substr(0, 4096);
+    big += "*END*\r\n";
+    for (const bool toFile : {false, true}) {
+        SCOPED_TRACE(toFile ? "written to a file" : "written to memory");
+        TempDir dir;
+        const std::string in = dir.file("lib.d"), out = dir.file("out.d");
+        writeFile(in, big);
+        std::string why;
+        const auto input = trelvo::InputFile::open(in, why);
+        ASSERT_TRUE(input) << why;
+        fs::resize_file(in, 65536);  // after opening: the mapping holds the 2 MB it had
+        std::string memory;
+        trelvo::StringSink sink(memory);
+        const auto file = toFile ? trelvo::OutputFile::open(out, trelvo::OutputFile::Mode::Staged,
+                                                            {input->id()}, why)
+                                 : nullptr;
+        ASSERT_TRUE(!toFile || file) << why;
+        const auto rules = trelvo::compilePairs({true, false, "26", "1", "", ""}, why);
+        ASSERT_TRUE(rules) << why;
+        const trelvo::UpdateResult r =
+            trelvo::runUpdate({*input, toFile ? static_cast<trelvo::ByteSink*>(file.get()) : &sink, *rules});
+        EXPECT_EQ(r.outcome, Outcome::RunError);
+        EXPECT_EQ(r.detail, "cannot read '" + in + "': the file was cut short while it was read");
+    }
 }
 
 TEST(InputFault, EmptyInput) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <algorithm>
-#include <latch>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,16 +11,13 @@
 
 namespace trelvo::test {
 
-// Memory that fails (or throws) at its failAt-th read (0: never), giving short reads on the way;
-// it counts failed down then, when given.
+// Memory that fails (or throws) at its failAt-th read (0: never), giving short reads on the way.
 class FlakySource final : public ByteSource {
 public:
-    FlakySource(std::string_view bytes, int failAt, bool throws = false, std::latch* failed = nullptr)
-        : rest_(bytes), failAt_(failAt), throws_(throws), failed_(failed) {}
+    FlakySource(std::string_view bytes, int failAt, bool throws = false)
+        : rest_(bytes), failAt_(failAt), throws_(throws) {}
     std::int64_t read(char* data, std::size_t size) override {
-        if (++reads_ == failAt_ && failed_)
-            failed_->count_down();
-        if (reads_ == failAt_ && throws_)
+        if (++reads_ == failAt_ && throws_)
             throw std::runtime_error("read " + std::to_string(reads_) + " threw");
         if (reads_ == failAt_)
             return -1;
@@ -36,19 +32,14 @@ private:
     std::string_view rest_;
     int failAt_, reads_ = 0;
     bool throws_;
-    std::latch* failed_;
 };
 
-// Appends to a string, failing at its failAt-th write (0: never); when given a latch, that write
-// first waits for it (a write behind that fails only once a read has).
+// Appends to a string, failing at its failAt-th write (0: never).
 class FlakySink final : public ByteSink {
 public:
-    FlakySink(std::string& out, int failAt, std::latch* waitFor = nullptr)
-        : out_(out), failAt_(failAt), waitFor_(waitFor) {}
+    FlakySink(std::string& out, int failAt) : out_(out), failAt_(failAt) {}
     bool write(const char* data, std::size_t size) override {
-        if (++writes_ == failAt_ && waitFor_)
-            waitFor_->wait();
-        if (writes_ == failAt_)
+        if (++writes_ == failAt_)
             return false;
         out_.append(data, size);
         return true;
@@ -58,7 +49,6 @@ public:
 private:
     std::string& out_;
     int failAt_, writes_ = 0;
-    std::latch* waitFor_;
 };
 
 }  // namespace trelvo::test
