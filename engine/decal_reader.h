@@ -194,8 +194,6 @@ public:
     const std::string& detail() const { return detail_; }
     std::uint64_t errorLine() const { return errorLine_; }
     bool readFailed() const { return reader_.failed(); }
-    // The whole input where it lies, when it is held so (a mapped file; see LineReader).
-    std::string_view inPlace() const { return reader_.inPlace(); }
     std::string readFailure() const { return reader_.failure(); }
 
 private:

@@ -106,11 +106,8 @@ private:
     }
 
     // A failed step from line to line: the input could not be read, or the output written.
-    // A write of bytes read where they lie fails when the file was cut short under them: the
-    // input's failure is then the one told.
     [[noreturn]] void streamFailure() {
-        const bool read = reader_.readFailed() || request_.input.cutShort();
-        throw PassFailure{read ? request_.input.failure() : writer_->failure()};
+        throw PassFailure{reader_.readFailed() ? reader_.readFailure() : writer_->failure()};
     }
 
     void copy() {
@@ -123,8 +120,6 @@ private:
                 streamFailure();
             throw PassFailure{reader_.detail()};  // no line at all
         }
-        if (writer_)
-            writer_->keepInPlace(reader_.inPlace());
         write(line);
 
         bool headerSeen = false;

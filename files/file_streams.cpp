@@ -1,7 +1,5 @@
 #include "files/file_streams.h"
 
-#include <algorithm>
-#include <cstring>
 
 namespace trelvo {
 
@@ -27,7 +25,7 @@ std::unique_ptr<InputFile> InputFile::open(const std::string& path, std::string&
         return nullptr;
     }
     f->path_ = path;
-    f->mapped_ = MappedFile::map(f->fd_);
+    f->size_ = native::plainFileSize(f->fd_);
     return f;
 }
 
@@ -37,33 +35,15 @@ InputFile::~InputFile() {
 }
 
 std::int64_t InputFile::read(char* data, std::size_t size) {
-    if (mapped_) {
-        const std::string_view rest = mapped_->bytes().substr(taken_);
-        const std::size_t n = std::min(size, rest.size());
-        if (n > 0)
-            std::memcpy(data, rest.data(), n);
-        taken_ += n;
-        return cutShort() ? -1 : static_cast<std::int64_t>(n);
-    }
     const std::int64_t n = native::read(fd_, data, size);
     if (n < 0)
         failure_ = failureText("cannot read", path_);
+    if (n == 0 && size_ && read_ < *size_ && size > 0) {
+        failure_ = "cannot read '" + path_ + "': the file was cut short while it was read";
+        return -1;
+    }
+    read_ += n > 0 ? static_cast<std::uint64_t>(n) : 0;
     return n;
-}
-
-std::string_view InputFile::whole() {
-    if (!mapped_)
-        return {};
-    const std::string_view rest = mapped_->bytes().substr(taken_);
-    taken_ = mapped_->bytes().size();
-    return rest;
-}
-
-bool InputFile::cutShort() {
-    if (!mapped_ || (!mapped_->cutShort() && native::sizeAtLeast(fd_, mapped_->bytes().size())))
-        return false;
-    failure_ = "cannot read '" + path_ + "': the file was cut short while it was read";
-    return true;
 }
 
 // ----- output ------------------------------------------------------------------------------------

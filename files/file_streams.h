@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "files/line_io.h"
-#include "files/mapped_file.h"
 #include "files/native_file.h"
 #include "files/replace.h"
 
@@ -23,8 +22,6 @@ public:
     ~InputFile() override;
 
     std::int64_t read(char* data, std::size_t size) override;
-    std::string_view whole() override;
-    bool cutShort() override;
     std::string failure() const override { return failure_; }
     const native::FileId& id() const { return id_; }
 
@@ -34,8 +31,10 @@ private:
     native::Handle fd_ = native::kNoFile;
     native::FileId id_;
     std::string path_, failure_;
-    std::unique_ptr<MappedFile> mapped_;  // a plain file's bytes, read where they lie
-    std::size_t taken_ = 0;               // of them, read or handed out whole
+    // A plain file's size when it was opened, and how much of it has been read: a file that
+    // ends before that was cut short by another program while it was read.
+    std::optional<std::uint64_t> size_;
+    std::uint64_t read_ = 0;
 };
 
 class OutputFile final : public ByteSink {

@@ -149,18 +149,6 @@ bool LineReader::fill() {
     if (!crossing_)
         saveCarry(end_);
     for (;;) {
-        if (!askedWhole_) {
-            askedWhole_ = true;
-            const std::string_view whole = whole_ = source_.whole();
-            if (!whole.empty()) {
-                data_ = whole.data();
-                pos_ = 0;
-                end_ = whole.size();
-                startsLine_ = true;
-                dataStart_ = 0;
-                return true;
-            }
-        }
         const std::int64_t n = source_.read(buf_.get(), block_);
         if (n < 0) {
             failed_ = true;

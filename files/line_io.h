@@ -23,13 +23,6 @@ public:
     virtual std::int64_t read(char* data, std::size_t size) = 0;
     // Why the last read failed, in the system's words.
     virtual std::string failure() const = 0;
-    // The bytes not yet read, all at once where they lie, when the source holds them so (a
-    // mapped file): they stay valid as long as the source, and count as read. Reads then give
-    // only the end, or a failure found meanwhile.
-    virtual std::string_view whole() { return {}; }
-    // The bytes handed out whole are no longer all the source's: another program cut the file
-    // short meanwhile (a write of them may then fail). failure() says so.
-    virtual bool cutShort() { return false; }
 };
 
 // Where a writer's bytes go.
@@ -147,9 +140,6 @@ public:
 
     bool failed() const { return failed_; }
     std::string failure() const { return source_.failure(); }
-    // The whole input where it lies, when the source gave it so (a mapped file): the lines
-    // handed out are views into it, valid as long as the source.
-    std::string_view inPlace() const { return whole_; }
 
     // Copies lines to out exactly as readLine and writeLine would, for as long as each line
     // ends in CR LF, is not empty and begins with no stop (see LineStops). Stops before
@@ -209,11 +199,9 @@ private:
                          std::size_t& lineEnd) const;
 
     ByteSource& source_;
-    // data_[pos_, end_) is unread data: in buf_, or where the source holds it whole.
+    // data_[pos_, end_) is unread data, in buf_.
     const char* data_ = nullptr;
     std::unique_ptr<char[]> buf_;
-    bool askedWhole_ = false;
-    std::string_view whole_;
     std::size_t block_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

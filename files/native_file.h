@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace trelvo {
@@ -62,8 +63,8 @@ bool writeAll(Handle h, const char* data, std::size_t size);
 // The spans in order, gathered into as few system calls as the system allows.
 bool writeAll(Handle h, const ByteSpan* spans, std::size_t count);
 
-// Whether the file is still at least size bytes long (true when that cannot be told).
-bool sizeAtLeast(Handle h, std::uint64_t size);
+// The size of a plain file; nothing for a pipe, a device or a failure.
+std::optional<std::uint64_t> plainFileSize(Handle h);
 
 // False when the system reports that data could not be stored.
 bool close(Handle h);

@@ -152,9 +152,11 @@ bool writeAll(Handle h, const ByteSpan* spans, std::size_t count) {
     return true;
 }
 
-bool sizeAtLeast(Handle h, std::uint64_t size) {
+std::optional<std::uint64_t> plainFileSize(Handle h) {
     struct stat st {};
-    return ::fstat(static_cast<int>(h), &st) != 0 || static_cast<std::uint64_t>(st.st_size) >= size;
+    if (::fstat(static_cast<int>(h), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
 }
 
 bool close(Handle h) {

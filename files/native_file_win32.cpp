@@ -156,9 +156,11 @@ bool writeAll(Handle h, const char* data, std::size_t size) {
     return true;
 }
 
-bool sizeAtLeast(Handle h, std::uint64_t size) {
-    LARGE_INTEGER now{};
-    return !GetFileSizeEx(handleOf(h), &now) || static_cast<std::uint64_t>(now.QuadPart) >= size;
+std::optional<std::uint64_t> plainFileSize(Handle h) {
+    LARGE_INTEGER size{};
+    if (GetFileType(handleOf(h)) != FILE_TYPE_DISK || !GetFileSizeEx(handleOf(h), &size))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
 }
 
 bool writeAll(Handle h, const ByteSpan* spans, std::size_t count) {

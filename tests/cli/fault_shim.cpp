@@ -5,7 +5,7 @@
 // file, which the read-back check must catch). Only files of an in-place run are affected.
 //
 // It also kills the process outright, as a power cut or kill -9 would. File steps are counted:
-// each mmap, read, write (or writev), ftruncate, fsync, fchmod or fchown of a file under
+// each read, write (or writev), ftruncate, fsync, fchmod or fchown of a file under
 // TRELVO_TEST_KILL_DIR (an absolute path) and each mkstemp, link, rename, unlink or unlinkat. TRELVO_TEST_STEP_LOG names a
 // file that gets one line per step ("NUMBER NAME"); with TRELVO_TEST_KILL_AT=N the process sends
 // itself SIGKILL just before step N, or, for a write with TRELVO_TEST_KILL_HALF=1, after writing
@@ -13,7 +13,6 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -207,13 +206,6 @@ ssize_t writev(int fd, const struct iovec* iov, int count) {
         return real(fd, spoiled.data(), count);
     }
     return real(fd, iov, count);
-}
-
-void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
-    if (fd >= 0)
-        maybeDieAtFd("mmap", fd);
-    return next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap")(addr, length, prot, flags,
-                                                                        fd, offset);
 }
 
 ssize_t read(int fd, void* buf, size_t count) {

@@ -361,9 +361,8 @@ TEST(InputFault, ReadFailsAfterOpening) {
     EXPECT_FALSE(readFile(out));
 }
 
-// Another program cuts the library short while the pass reads it where it lies (mapped): the
-// pass ends in its read failure, saying so, instead of the process ending on SIGBUS, and the
-// staged output is given up.
+// Another program cuts the library short while the pass reads it: the pass ends in its read
+// failure, saying so, instead of writing the part it had as if it were the whole library.
 TEST(InputFault, LibraryCutShortUnderThePass) {
     std::string big = kLib.substr(0, kLib.rfind("*END*"));
     while (big.size() < (std::size_t{2} << 20))
@@ -377,7 +376,7 @@ TEST(InputFault, LibraryCutShortUnderThePass) {
         std::string why;
         const auto input = trelvo::InputFile::open(in, why);
         ASSERT_TRUE(input) << why;
-        fs::resize_file(in, 65536);  // after opening: the mapping holds the 2 MB it had
+        fs::resize_file(in, 65536);  // after opening: the run expects the 2 MB it had
         std::string memory;
         trelvo::StringSink sink(memory);
         const auto file = toFile ? trelvo::OutputFile::open(out, trelvo::OutputFile::Mode::Staged,
