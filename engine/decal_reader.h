@@ -194,6 +194,8 @@ public:
     const std::string& detail() const { return detail_; }
     std::uint64_t errorLine() const { return errorLine_; }
     bool readFailed() const { return reader_.failed(); }
+    // Unchanged lines go to out from the block read, uncopied (see LineReader::writeInPlace).
+    void writeInPlace(LineWriter& out) { reader_.writeInPlace(out); }
     std::string readFailure() const { return reader_.failure(); }
 
 private:

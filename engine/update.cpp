@@ -42,8 +42,10 @@ public:
     explicit UpdatePass(const UpdateRequest& request)
         : request_(request), rules_(request.rules),
           reader_(request.input, request.readBlock) {
-        if (request.output)
+        if (request.output) {
             writer_.emplace(*request.output, request.writeBlock);
+            reader_.writeInPlace(*writer_);
+        }
         if (writer_ && request.onFinding && !rules_.checks.empty())
             checks_.emplace(rules_, request.onFinding);
         result_.matches.pieces.assign(rules_.pieces.size(), 0);

@@ -72,7 +72,8 @@ bool LineWriter::addSpan(const char* data, std::size_t size) {
 // Bytes that do not stay where they lie, copied to be written with the spans (and CR LF).
 bool LineWriter::copy(const char* data, std::size_t size, bool crlf) {
     const std::size_t need = size + (crlf ? 2 : 0);
-    if (end_ + need > block_ && !flush())
+    // Flushed first when full: a flush after the copy would free its bytes for the next ones.
+    if ((end_ + need > block_ || spanCount_ == kMaxSpans) && !flush())
         return false;
     if (need > block_) {
         const ByteSpan spans[] = {{data, size}, {"\r\n", crlf ? 2u : 0u}};
@@ -149,6 +150,9 @@ bool LineReader::fill() {
     if (!crossing_)
         saveCarry(end_);
     for (;;) {
+        // A failed flush is the writer's to tell, at the pass's next write.
+        if (inPlaceOut_)
+            inPlaceOut_->flush();
         const std::int64_t n = source_.read(buf_.get(), block_);
         if (n < 0) {
             failed_ = true;

@@ -81,9 +81,9 @@ public:
     LineWriter(const LineWriter&) = delete;
     LineWriter& operator=(const LineWriter&) = delete;
 
-    // Bytes inside stable (a mapped input's) stay where they lie until they are written: they
-    // go to the sink as spans, and only other bytes (rebuilt lines) are copied. Set before the
-    // first write; stable must outlive the writer's last flush.
+    // Bytes inside stable (a reader's block) stay where they lie until they are written: they go
+    // to the sink as spans, and only other bytes (rebuilt lines) are copied. Their owner flushes
+    // the writer before it changes them (see LineReader::writeInPlace).
     void keepInPlace(std::string_view stable) { stable_ = stable; }
 
     // The line followed by CR LF.
@@ -140,6 +140,13 @@ public:
 
     bool failed() const { return failed_; }
     std::string failure() const { return source_.failure(); }
+
+    // Lines and runs of the block read that out is given stay in the block until out writes
+    // them (as spans, uncopied): out is flushed before the block is read over.
+    void writeInPlace(LineWriter& out) {
+        inPlaceOut_ = &out;
+        out.keepInPlace({buf_.get(), block_});
+    }
 
     // Copies lines to out exactly as readLine and writeLine would, for as long as each line
     // ends in CR LF, is not empty and begins with no stop (see LineStops). Stops before
@@ -202,6 +209,7 @@ private:
     // data_[pos_, end_) is unread data, in buf_.
     const char* data_ = nullptr;
     std::unique_ptr<char[]> buf_;
+    LineWriter* inPlaceOut_ = nullptr;
     std::size_t block_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

@@ -36,7 +36,8 @@ TEST(LineWriter, SpansOfBytesInPlaceWriteWhatCopiesWould) {
     for (int i = 0; i < 3000; ++i)
         library += "OPEN 2 10 26 -1\r\n" + std::to_string(i) + " 0\r\n";
     library += "LAST LF\n";
-    for (std::size_t block : {std::size_t{5}, std::size_t{64}, kDefaultWriteBlock}) {
+    // Blocks too small for a line, smaller than a flush of 1024 spans, and large.
+    for (std::size_t block : {std::size_t{5}, std::size_t{64}, std::size_t{20000}, kDefaultWriteBlock}) {
         SCOPED_TRACE(block);
         SpanSink copied, spanned;
         LineWriter plain(copied, block), inPlace(spanned, block);
@@ -46,7 +47,7 @@ TEST(LineWriter, SpansOfBytesInPlaceWriteWhatCopiesWould) {
             const std::size_t end = library.find_first_of("\r\n", at);
             const std::string_view line(library.data() + at, end - at);
             if (n % 7 == 3) {
-                rebuilt = "OPEN  2  10  1  -1";  // a rebuilt line, not in place
+                rebuilt = "OPEN  2  10  " + std::to_string(n) + "  -1";  // rebuilt, not in place
                 ASSERT_TRUE(plain.writeLine(rebuilt) && inPlace.writeLine(rebuilt));
             } else if (n % 11 == 5) {
                 // Bytes as they are: a run in place, and a copy of it that is not.
@@ -70,6 +71,34 @@ TEST(LineWriter, SpansOfBytesInPlaceWriteWhatCopiesWould) {
             EXPECT_LT(spanned.gathered.size(), 20u);
         }
     }
+}
+
+}  // namespace
+}  // namespace trelvo
+
+namespace trelvo {
+namespace {
+
+// A rebuilt line that comes when 1024 spans are waiting: it is written after them, and the next
+// rebuilt lines, longer ones, do not write over it before it goes.
+TEST(LineWriter, ACopyAtTheSpanLimitIsKeptUntilWritten) {
+    std::string library;
+    for (int i = 0; i < 4000; ++i)
+        library += "0 " + std::to_string(i) + "\r\n";
+    SpanSink copied, spanned;
+    LineWriter plain(copied), inPlace(spanned);
+    inPlace.keepInPlace(library);
+    std::size_t at = 0;
+    for (int n = 0; at < library.size(); ++n) {
+        const std::string rebuilt = std::string(n < 600 ? 10 : 200, char('a' + n % 26));
+        ASSERT_TRUE(plain.writeLine(rebuilt) && inPlace.writeLine(rebuilt));
+        const std::size_t end = library.find('\r', at);
+        const std::string_view line(library.data() + at, end - at);
+        ASSERT_TRUE(plain.writeLine(line) && inPlace.writeLine(line));
+        at = end + 2;
+    }
+    ASSERT_TRUE(plain.finish() && inPlace.finish());
+    EXPECT_TRUE(spanned.bytes == copied.bytes);
 }
 
 }  // namespace
