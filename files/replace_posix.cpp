@@ -208,6 +208,12 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
                                        TempFile& temp,
                                        const std::optional<std::string>& backupPath,
                                        bool flush) {
+    // A library its owner made read-only (no write permission for anyone, or none for this
+    // process) stays as it is, even for the superuser and although its folder would allow the
+    // rename, as Windows keeps a read-only file. Said before anything, the backup included.
+    if (::access(target.c_str(), F_OK) == 0 &&
+        ((original.mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
+        return "cannot replace '" + target + "': the file is read-only";
     const int fd = ::open(temp.path().c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return failureText("cannot open", temp.path());

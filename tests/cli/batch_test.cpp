@@ -498,6 +498,26 @@ TEST(TrelvoCliInPlace, NoBackupAndSymbolicLinks) {
 }
 #endif
 
+#if !defined(_WIN32)
+// A library without write permission is not replaced, as on Windows: the run fails as a write
+// error and leaves nothing behind. (mode 444 holds for root too, who may write it.)
+TEST(TrelvoCliInPlace, ReadOnlyLibraryIsNotReplaced) {
+    TempDir dir;
+    writeFile(dir.file("a.d"), kLib);
+    fs::permissions(dir.file("a.d"), fs::perms::owner_read | fs::perms::group_read |
+                                         fs::perms::others_read);
+    const auto r = runCli({"--layer", "26:1", "--in-place", "a.d"}, dir);
+    fs::permissions(dir.file("a.d"), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(r.status, 7);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "trelvo-cli: a.d: File write error: Error: File I/O or User Entry "
+                     "-Processing incomplete!\ntrelvo-cli: cannot replace 'a.d': the file is "
+                     "read-only; 'a.d' is unchanged\n");
+    EXPECT_EQ(readFile(dir.file("a.d")), kLib);
+    EXPECT_EQ(listDir(dir), std::vector<std::string>{"a.d"});
+}
+#endif
+
 TEST(TrelvoCliInPlace, AFailedPassLeavesTheInputAlone) {
     TempDir dir;
     const std::string late = crlf({kSig, "", "DIP8 I 0 0 2 2 4 0 8 1 0", "OPEN 2 10 26 -1", "",
