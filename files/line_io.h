@@ -142,10 +142,16 @@ public:
     std::string failure() const { return source_.failure(); }
 
     // Lines and runs of the block read that out is given stay in the block until out writes
-    // them (as spans, uncopied): out is flushed before the block is read over.
+    // them (as spans, uncopied): out is flushed before the block is read over. Only where the
+    // system gathers a write (writev); elsewhere out copies them, which is what a join of the
+    // spans for a write of its own would do.
     void writeInPlace(LineWriter& out) {
+#if !defined(_WIN32)
         inPlaceOut_ = &out;
         out.keepInPlace({buf_.get(), block_});
+#else
+        (void)out;
+#endif
     }
 
     // Copies lines to out exactly as readLine and writeLine would, for as long as each line

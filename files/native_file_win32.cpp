@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <string>
 
 #include "files/long_path.h"
 #include "files/native_file.h"
@@ -165,24 +164,11 @@ std::optional<std::uint64_t> plainFileSize(Handle h) {
 }
 
 bool writeAll(Handle h, const ByteSpan* spans, std::size_t count) {
-    // No gathered write here for a plain file: the spans are joined in a buffer and written in
-    // large pieces, as a WriteFile per span (a rebuilt line) would cost a system call each.
-    constexpr std::size_t kJoined = std::size_t{1} << 18;
-    std::string joined;
     for (std::size_t i = 0; i < count; ++i) {
-        if (joined.size() + spans[i].size > kJoined) {
-            if (!joined.empty() && !writeAll(h, joined.data(), joined.size()))
-                return false;
-            joined.clear();
-        }
-        if (spans[i].size > kJoined) {
-            if (!writeAll(h, spans[i].data, spans[i].size))
-                return false;
-            continue;
-        }
-        joined.append(spans[i].data, spans[i].size);
+        if (!writeAll(h, spans[i].data, spans[i].size))
+            return false;
     }
-    return joined.empty() || writeAll(h, joined.data(), joined.size());
+    return true;
 }
 
 bool close(Handle h) {
