@@ -1,5 +1,6 @@
 // trelvo-cli: the update engine for scripts and batch work. Runs the same sequence as the
 // dialog's Run button on each INPUT and maps the outcomes to a stable exit status.
+#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -254,6 +255,9 @@ int wmain(int argc, wchar_t** wargv) {
 }
 #else
 int main(int argc, char** argv) {
+    // Past a file-size limit (ulimit -f) a write then fails with "File too large", and the run
+    // ends in its write error with its temporary file removed, instead of being killed.
+    std::signal(SIGXFSZ, SIG_IGN);
     return run(argc, argv);
 }
 #endif

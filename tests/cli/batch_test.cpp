@@ -1,5 +1,9 @@
 // trelvo-cli for batch work: several INPUTs, the change report, the decal filter, dry runs and
 // in-place replacement. Each test runs the built binary on real files in a private folder.
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -515,6 +519,26 @@ TEST(TrelvoCliInPlace, ReadOnlyLibraryIsNotReplaced) {
                      "read-only; 'a.d' is unchanged\n");
     EXPECT_EQ(readFile(dir.file("a.d")), kLib);
     EXPECT_EQ(listDir(dir), std::vector<std::string>{"a.d"});
+}
+#endif
+
+#if !defined(_WIN32)
+// Past the file-size limit the run ends in its write error with the system's reason, not killed
+// by SIGXFSZ, and leaves no temporary file.
+TEST(TrelvoCliFaults, FileSizeLimitIsAWriteError) {
+    TempDir dir;
+    std::string big = kLib.substr(0, kLib.rfind("*END*"));
+    while (big.size() < 65536)
+        big += "\"Description\" filler\r\n";
+    writeFile(dir.file("lib.d"), big + "*END*\r\n");
+    const std::string command = "cd '" + dir.path().string() + "' && ulimit -f 4 && exec '" +
+                                TRELVO_CLI + "' --layer 26:1 -o out.d lib.d 2>err.txt >/dev/null";
+    const int status = std::system(("bash -c \"" + command + "\"").c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 7);
+    EXPECT_TRUE(has(readFile(dir.file("err.txt")), "cannot write 'out.d': File too large"))
+        << readFile(dir.file("err.txt"));
+    EXPECT_EQ(listDir(dir), (std::vector<std::string>{"err.txt", "lib.d"}));
 }
 #endif
 
