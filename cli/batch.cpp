@@ -69,10 +69,8 @@ std::optional<std::string> findClash(const Plan& plan, const std::optional<std::
         if (j.input.empty())
             continue;  // refused by the run itself, as for one input
         if (plan.inPlace) {
-            if (plan.backup) {
-                const std::string backup = replacedFile(j.input) + ".orig";
-                written.push_back({i, backup, FileKey(backup)});
-            }
+            if (const auto backup = backupName(replacedFile(j.input), plan.backup))
+                written.push_back({i, *backup, FileKey(*backup)});
         } else {
             written.push_back({i, j.output, FileKey(j.output)});
         }
@@ -207,6 +205,12 @@ Planned makePlan(const Options& o) {
         return fail("--in-place and -o cannot be used together");
     if (o.noBackup && !o.inPlace)
         return fail("--no-backup needs --in-place");
+    if (o.backup && !o.inPlace)
+        return fail("--backup needs --in-place");
+    if (o.backup && o.noBackup)
+        return fail("--backup and --no-backup cannot be used together");
+    if (o.backup && *o.backup != "simple" && *o.backup != "numbered" && *o.backup != "none")
+        return fail("--backup takes simple, numbered or none");
     const bool several = o.inputs.size() > 1;
     if (several && o.output) {
         return fail(
@@ -217,8 +221,13 @@ Planned makePlan(const Options& o) {
     plan.decals = o.decals;
     plan.wantRows = o.report.has_value();
     plan.dryRun = o.dryRun;
+    plan.keepLineEnds = o.keepLineEnds;
     plan.inPlace = o.inPlace;
-    plan.backup = o.inPlace && !o.noBackup;
+    if (o.inPlace && !o.noBackup) {
+        plan.backup = !o.backup || *o.backup == "simple" ? Backup::Simple
+                      : *o.backup == "numbered"          ? Backup::Numbered
+                                                         : Backup::None;
+    }
     for (const std::string& input : o.inputs) {
         Job job{input, {}};
         if (o.inPlace) {
@@ -295,8 +304,7 @@ public:
             why = "the check of the written file failed: " + *bad;
             return false;
         }
-        if (plan_.backup)
-            backup_ = target_ + ".orig";
+        backup_ = backupName(target_, plan_.backup);
         if (auto bad = replaceFile(target_, *original_, *temp_, backup_)) {
             backup_.reset();
             why = *bad;
@@ -331,6 +339,7 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
     std::vector<WrittenChange> changes;
     RunRequest request{job.input, plan.inPlace ? job.input : job.output, plan.dryRun,
                        plan.entries, plan.rules ? &*plan.rules : nullptr};
+    request.keepLineEnds = plan.keepLineEnds;
     if (!plan.decals.empty()) {
         r.decalsMatched.assign(plan.decals.size(), false);
         request.decalFilter = [&plan, &r](std::string_view name) {

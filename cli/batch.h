@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "cli/in_place.h"
 #include "cli/library_check.h"
 #include "cli/options.h"
 #include "engine/report.h"
@@ -39,8 +40,9 @@ struct Plan {
     std::vector<std::string> decals;
     bool wantRows = false;  // a change report was asked for
     bool dryRun = false;
+    bool keepLineEnds = false;
     bool inPlace = false;
-    bool backup = false;
+    Backup backup = Backup::None;  // in place: how the original is kept
     std::vector<Job> jobs;
 };
 

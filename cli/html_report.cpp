@@ -131,8 +131,9 @@ HtmlReport::HtmlReport(std::ostream& out, const Plan& plan) : out_(out), plan_(p
         row("Decals", globs);
     }
     row("Mode", plan.dryRun    ? "dry run, nothing written"
-                : plan.inPlace ? (plan.backup ? "in place, original kept as INPUT.orig"
-                                              : "in place, no backup")
+                : plan.inPlace ? (plan.backup == Backup::Simple     ? "in place, original kept as INPUT.orig"
+                                  : plan.backup == Backup::Numbered ? "in place, original kept as INPUT.orig.N"
+                                                                    : "in place, no backup")
                                : "new file per INPUT");
     // The colour of the marks appears nowhere else on the page, so that it shows where they are.
     out_ << "</table>\n<p>Drawings: each decal before and after, in its own unit; lines at their "

@@ -1,13 +1,42 @@
 #include "cli/in_place.h"
 
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
 #include <string_view>
 
 #include "engine/decal_reader.h"
 #include "engine/fields.h"
 #include "files/channels.h"
+#include "files/paths.h"
 #include "files/replace.h"
 
 namespace trelvo::cli {
+
+std::optional<std::string> backupName(const std::string& target, Backup mode) {
+    if (mode == Backup::None)
+        return std::nullopt;
+    const std::string simple = target + ".orig";
+    if (mode == Backup::Simple)
+        return simple;
+    const std::filesystem::path path = toPath(simple);
+    const std::string prefix = fromPath(path.filename()) + ".";
+    std::uint64_t highest = 0;
+    std::error_code ec;
+    const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = fromPath(entry.path().filename());
+        if (!name.starts_with(prefix))
+            continue;
+        const char* digits = name.data() + prefix.size();
+        const char* end = name.data() + name.size();
+        std::uint64_t n = 0;
+        const auto [at, err] = std::from_chars(digits, end, n);
+        if (err == std::errc() && at == end && digits[0] != '0')
+            highest = std::max(highest, n);
+    }
+    return simple + "." + std::to_string(highest + 1);
+}
 
 std::optional<std::string> checkWritten(const std::string& input, const std::string& written,
                                         const std::vector<WrittenChange>& pieces) {

@@ -12,6 +12,13 @@
 
 namespace trelvo::cli {
 
+// How an in-place run keeps the original, as GNU tools do: TARGET.orig (replacing an older
+// one), TARGET.orig.N one past the highest N there is, or not at all.
+enum class Backup { None, Simple, Numbered };
+
+// The name the original of target is kept under; nothing for Backup::None.
+std::optional<std::string> backupName(const std::string& target, Backup mode);
+
 // A piece header line the pass rewrote, with the values it wrote.
 struct WrittenChange {
     std::uint64_t line;  // 1-based

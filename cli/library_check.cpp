@@ -26,6 +26,7 @@ std::string checkUsageError(const Options& o) {
         {o.report.has_value(), "--report"}, {o.html.has_value(), "--html"},
         {!o.decals.empty(), "--decal"},    {o.dryRun, "--dry-run"},
         {o.inPlace, "--in-place"},         {o.noBackup, "--no-backup"},
+        {o.backup.has_value(), "--backup"}, {o.keepLineEnds, "--keep-line-ends"},
         {o.survey, "--survey"}};
     for (const auto& [given, name] : others) {
         if (given)

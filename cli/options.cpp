@@ -56,6 +56,8 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
             flag = &opt.noBackup;
         if (name == "--survey")
             flag = &opt.survey;
+        if (name == "--keep-line-ends")
+            flag = &opt.keepLineEnds;
         if (flag) {
             if (inlineValue)
                 return fail("option '" + name + "' takes no value");
@@ -82,6 +84,8 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
             target = &opt.rules;
         if (name == "--check")
             target = &opt.check;
+        if (name == "--backup")
+            target = &opt.backup;
         if (name == "--decal")
             isDecal = true;
         if (!target && !isDecal)

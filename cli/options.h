@@ -16,6 +16,8 @@ struct Options {
     bool dryRun = false;
     bool inPlace = false;
     bool noBackup = false;
+    std::optional<std::string> backup;  // --backup=simple|numbered|none, with --in-place
+    bool keepLineEnds = false;          // --keep-line-ends: each line keeps its own line end
     bool survey = false;                // --survey: count, change nothing
     std::optional<std::string> format;  // --format table|csv, with --survey
     std::optional<std::string> html;    // --html FILE: the drawn report page

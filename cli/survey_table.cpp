@@ -165,7 +165,8 @@ std::string surveyUsageError(const Options& o) {
         {o.output.has_value(), "-o"},     {o.report.has_value(), "--report"},
         {o.html.has_value(), "--html"},   {!o.decals.empty(), "--decal"},
         {o.dryRun, "--dry-run"},          {o.inPlace, "--in-place"},
-        {o.noBackup, "--no-backup"}};
+        {o.noBackup, "--no-backup"},      {o.backup.has_value(), "--backup"},
+        {o.keepLineEnds, "--keep-line-ends"}};
     for (const auto& [given, name] : others) {
         if (given)
             return std::string("--survey cannot be used with ") + name + " (it changes nothing)";

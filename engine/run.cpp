@@ -54,6 +54,7 @@ RunResult runLibrary(const RunRequest& request, RunFiles& files) {
 
     UpdateRequest pass{*input, output, *rules, request.decalFilter, request.onRewrite};
     pass.onFinding = request.onFinding;
+    pass.keepLineEnds = request.keepLineEnds;
     r.pass = runUpdate(pass);
     if (r.pass.outcome != Outcome::Done)
         return failed(r.pass.outcome, r.pass.detail);

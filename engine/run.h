@@ -27,6 +27,7 @@ struct RunRequest {
     std::function<bool(std::string_view decal)> decalFilter = {};
     std::function<void(const Rewrite&)> onRewrite = {};
     std::function<void(const Finding&)> onFinding = {};
+    bool keepLineEnds = false;  // each line ends as in the input, not with CR LF
 };
 
 // How a front end opens and keeps the files of a run. A failing step says why.

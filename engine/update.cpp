@@ -12,6 +12,7 @@
 #include "engine/fields.h"
 #include "engine/glob.h"
 #include "engine/verdict_cache.h"
+#include "files/line_ends.h"
 
 namespace trelvo {
 
@@ -563,6 +564,15 @@ private:
 
 UpdateResult runUpdate(const UpdateRequest& request) {
     try {
+        if (request.keepLineEnds && request.output) {
+            LineEndQueue ends;
+            LineEndTap input(request.input, ends);
+            LineEndSink output(*request.output, ends);
+            return UpdatePass(UpdateRequest{input, &output, request.rules, request.decalFilter,
+                                            request.onRewrite, request.readBlock,
+                                            request.writeBlock, request.onFinding})
+                .run();
+        }
         return UpdatePass(request).run();
     } catch (const PassFailure& f) {  // a width that cannot be had in the other unit
         UpdateResult r;

@@ -49,6 +49,9 @@ struct UpdateRequest {
     // them as it is written (pieces, labels and texts, not the decals' structure) and each
     // finding told here in line order: what checking the written output afterwards would find.
     std::function<void(const Finding&)> onFinding = {};
+    // Every line written ends as it ended in the input (CR LF, CR, LF, or none for a last line
+    // without one), not with CR LF.
+    bool keepLineEnds = false;
 };
 
 struct UpdateResult {

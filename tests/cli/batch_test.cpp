@@ -145,6 +145,9 @@ TEST(TrelvoCliBatch, UsageErrorsAreFoundBeforeAnyFileIsTouched) {
         {"--layer", "26:1", "--report", "b_new.d", "b.d"},      // ... over an output
         {"--layer", "26:1", "--decal"},                         // a missing value
         {"--layer", "26:1", "--in-place", "b.d", "b.d.orig"},   // a backup over an input
+        {"--layer", "26:1", "--backup=numbered", "b.d"},        // a backup without in place
+        {"--layer", "26:1", "--in-place", "--backup=t", "b.d"},  // an unknown backup
+        {"--layer", "26:1", "--in-place", "--backup=none", "--no-backup", "b.d"},
     };
 #if !defined(_WIN32)
     cases.push_back({"--layer", "26:1", "--in-place", "a.d", "link.d"});  // the same file by a link
@@ -483,6 +486,43 @@ TEST(TrelvoCliInPlace, RealLibrariesComeOutAsFromAPlainRun) {
             runCli({"--layer", "*:5", "--width", "*:10", "-o", "plain.d", libs[i]}, dir);
         EXPECT_EQ(plain.status, 0) << plain.err;
         EXPECT_EQ(readFile(dir.file(name)), readFile(dir.file("plain.d"))) << libs[i];
+    }
+}
+
+TEST(TrelvoCliInPlace, NumberedBackupsKeepEveryOriginal) {
+    TempDir dir;
+    writeFile(dir.file("a.d"), kLib);
+    writeFile(dir.file("a.d.orig"), "simple");
+    writeFile(dir.file("a.d.orig.01"), "not numbered so");
+    for (const char* layers : {"26:1", "1:2"})
+        EXPECT_EQ(runCli({"--layer", layers, "--in-place", "--backup=numbered", "a.d"}, dir).status, 0);
+    const auto r = runCli({"--layer", "2:3", "--in-place", "--backup", "none", "a.d"}, dir);
+    EXPECT_EQ(r.out, kDone3 + "Updated decal file written to: a.d\n");
+    EXPECT_EQ(readFile(dir.file("a.d.orig.1")), kLib);
+    EXPECT_EQ(readFile(dir.file("a.d.orig.2")), kLibLayer1);
+    EXPECT_EQ(readFile(dir.file("a.d.orig")), "simple");
+    EXPECT_EQ(listDir(dir), (std::vector<std::string>{"a.d", "a.d.orig", "a.d.orig.01",
+                                                      "a.d.orig.1", "a.d.orig.2"}));
+}
+
+// Each line keeps its own line end: a library kept in version control changes only where a
+// line was rebuilt. Without the option every line ends in CR LF.
+TEST(TrelvoCliInPlace, KeepLineEnds) {
+    const auto ended = [](const std::string& lib, const std::vector<std::string>& ends) {
+        std::string out;
+        std::size_t n = 0;
+        for (std::size_t at = 0, end; at < lib.size(); at = end + 2, ++n)
+            out += lib.substr(at, (end = lib.find("\r\n", at)) - at) + ends[n % ends.size()];
+        return out;
+    };
+    for (const auto& ends : std::vector<std::vector<std::string>>{{"\n"}, {"\r"}, {"\n", "\r", "\r\n"}}) {
+        TempDir dir;
+        writeFile(dir.file("a.d"), ended(kLib, ends));
+        const auto r = runCli({"--layer", "26:1", "--in-place", "--keep-line-ends", "a.d"}, dir);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(readFile(dir.file("a.d")), ended(kLibLayer1, ends));
+        EXPECT_EQ(runCli({"--layer", "1:1", "-o", "b.d", "a.d"}, dir).status, 0);
+        EXPECT_EQ(readFile(dir.file("b.d")), kLibLayer1);
     }
 }
 

@@ -694,5 +694,54 @@ TEST(UpdatePassFailures, EndAtTheFirstFailureWithItsReason) {
     }
 }
 
+// Asked to, the pass ends every line as it ended in the input, whatever block boundary a CR
+// falls on: only the rebuilt lines differ from the input.
+TEST(UpdatePassLineEnds, KeptWhenAsked) {
+    const std::string lib = readFile(std::string(TRELVO_TEST_DATA) + "/house.d");
+    ASSERT_FALSE(lib.empty());
+    std::string why;
+    const auto rules = compilePairs({true, true, "26", "1", "*", "7"}, why);
+    ASSERT_TRUE(rules) << why;
+    std::string rebuiltWhole;  // the usual output, every line ending in CR LF
+    MemorySource whole(lib);
+    StringSink all(rebuiltWhole);
+    ASSERT_EQ(runUpdate({whole, &all, *rules}).outcome, Outcome::Done);
+    const auto linesOf = [](const std::string& bytes) {
+        std::vector<std::string> lines;
+        for (std::size_t at = 0, end; at < bytes.size(); at = end + 2)
+            lines.push_back(bytes.substr(at, (end = bytes.find("\r\n", at)) - at));
+        return lines;
+    };
+    const auto in = linesOf(lib), rebuilt = linesOf(rebuiltWhole);
+    ASSERT_EQ(in.size(), rebuilt.size());
+    const std::vector<std::vector<std::string>> endings = {
+        {"\n"}, {"\r"}, {"\r\n", "\n", "\r", "\r", "\r\n"}};  // no LF after a CR
+    for (const auto& ends : endings) {
+        for (const bool lastEnded : {true, false}) {
+            std::string input, expected;
+            for (std::size_t i = 0; i < in.size(); ++i) {
+                const std::string end = i + 1 == in.size() && !lastEnded ? "" : ends[i % ends.size()];
+                input += in[i] + end;
+                expected += rebuilt[i] + end;
+            }
+            for (const std::size_t block : {1, 2, 3, 7, 64, 1 << 18}) {
+                SCOPED_TRACE(testing::Message() << "ends " << ends.size() << " block " << block
+                                                << (lastEnded ? "" : " last line unended"));
+                std::string output;
+                MemorySource source(input);
+                StringSink sink(output);
+                UpdateRequest request{source, &sink, *rules};
+                request.readBlock = block;
+                request.writeBlock = block == 1 ? 5 : block;
+                request.keepLineEnds = true;
+                const UpdateResult r = runUpdate(request);
+                EXPECT_EQ(r.outcome, Outcome::Done);
+                EXPECT_EQ(output, expected);
+            }
+        }
+    }
+    EXPECT_NE(rebuiltWhole, lib);
+}
+
 }  // namespace
 }  // namespace trelvo
