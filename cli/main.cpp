@@ -1,7 +1,6 @@
 // trelvo-cli: the update engine for scripts and batch work. Runs the same sequence as the
 // dialog's Run button on each INPUT and maps the outcomes to a stable exit status.
 #include <csignal>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -15,6 +14,7 @@
 #include "cli/in_place.h"
 #include "cli/library_check.h"
 #include "cli/rules_file.h"
+#include "cli/staged_text.h"
 #include "cli/options.h"
 #include "cli/survey_table.h"
 #include "files/paths.h"
@@ -94,6 +94,8 @@ int usageError(std::string_view why) {
 
 int run(int argc, const char* const* argv) {
     using namespace trelvo::cli;
+    // An interrupted run removes the temporary files it made; every target stays as it was.
+    trelvo::installTempCleanup();
 
     const ParsedArgs args = parseArgs(argc, argv);
     switch (args.action) {
@@ -126,33 +128,34 @@ int run(int argc, const char* const* argv) {
         std::cerr << "trelvo-cli: " << w << '\n';
 
     const bool reportOnStdout = opt.report && *opt.report == "-";
-    std::ofstream reportFile;
+    // The report and the page are staged like outputs: put in place when the run ends, so that
+    // a run that is interrupted or cannot finish them leaves the files that were there.
+    std::unique_ptr<StagedText> reportFile;
     std::ostream* report = nullptr;
+    std::string why;
     if (opt.report) {
         if (reportOnStdout) {
             report = &std::cout;
         } else {
-            reportFile.open(*opt.report, std::ios::binary | std::ios::trunc);
+            reportFile = StagedText::open(*opt.report, why);
             if (!reportFile) {
                 std::cerr << "trelvo-cli: cannot write the report '" << *opt.report << "'\n";
                 return static_cast<int>(trelvo::Outcome::RunError);
             }
-            report = &reportFile;
+            report = &reportFile->stream();
         }
         *report << reportHeader(plan.rulesMode);
     }
-    std::ofstream htmlFile;
+    std::unique_ptr<StagedText> htmlFile;
     std::optional<HtmlReport> html;
     if (opt.html) {
-        htmlFile.open(trelvo::toPath(*opt.html), std::ios::binary | std::ios::trunc);
+        htmlFile = StagedText::open(*opt.html, why);
         if (!htmlFile) {
             std::cerr << "trelvo-cli: cannot write the page '" << *opt.html << "'\n";
             return static_cast<int>(trelvo::Outcome::RunError);
         }
-        html.emplace(htmlFile, plan);
+        html.emplace(htmlFile->stream(), plan);
     }
-    if (plan.inPlace)
-        trelvo::installTempCleanup();
 
     Console console(reportOnStdout, several);
     int worst = 0;
@@ -223,15 +226,12 @@ int run(int argc, const char* const* argv) {
 
     if (html) {
         html->finish();
-        htmlFile.close();
-        if (htmlFile.fail()) {
+        if (!htmlFile->commit()) {
             std::cerr << "trelvo-cli: the page '" << *opt.html << "' could not be written\n";
             worst = std::max(worst, static_cast<int>(trelvo::Outcome::RunError));
         }
     }
-    if (reportFile.is_open())
-        reportFile.close();
-    if (report && (reportOnStdout ? !std::cout : reportFile.fail())) {
+    if (report && (reportOnStdout ? !std::cout.flush() : !reportFile->commit())) {
         std::cerr << "trelvo-cli: the report '" << *opt.report << "' could not be written\n";
         worst = std::max(worst, static_cast<int>(trelvo::Outcome::RunError));
     }

@@ -25,7 +25,7 @@ namespace {
 
 // A signal handler can only reach plain static storage; these slots are its whole view of the
 // temporary files that exist right now.
-constexpr int kSlots = 4;
+constexpr int kSlots = 8;
 char cleanupPaths[kSlots][PATH_MAX + 1];
 volatile std::sig_atomic_t cleanupArmed[kSlots];
 
@@ -37,6 +37,26 @@ extern "C" void onTerminatingSignal(int sig) {
     std::signal(sig, SIG_DFL);
     std::raise(sig);
 }
+
+// Holds the terminating signals back while a file is made or put in place, so that an
+// interruption finds each step either not begun or complete: a temporary file made is known to
+// the cleanup, a replaced file no longer is.
+class HeldInterruptions {
+public:
+    HeldInterruptions() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&set, sig);
+        sigprocmask(SIG_BLOCK, &set, &old_);
+    }
+    ~HeldInterruptions() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+    HeldInterruptions(const HeldInterruptions&) = delete;
+    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
+
+private:
+    sigset_t old_;
+};
 
 std::string folderOf(const std::string& path) {
     const auto parent = std::filesystem::path(path).parent_path();
@@ -178,6 +198,7 @@ std::optional<TempFile> TempFile::createBeside(const std::string& target, std::s
     removeStaleTemps(folderOf(target), prefix);
     std::string pattern =
         (t.parent_path() / (prefix + std::to_string(::getpid()) + "-XXXXXX")).string();
+    const HeldInterruptions held;
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         errorText = failureText("cannot create a temporary file in", folderOf(target));
@@ -234,6 +255,7 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
     if (!ok)
         return error;
 
+    const HeldInterruptions held;
     if (backupPath) {
         // A hard link keeps the original file itself (its data, dates and owner) under the backup
         // name; where links are not supported, a copy does. Made under a temporary name first so

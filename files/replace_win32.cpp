@@ -23,12 +23,28 @@ namespace {
 
 // The control handler runs on a thread of its own while the pass goes on: it sees the
 // temporary files only through these slots, filled before a slot is marked as armed.
-constexpr int kSlots = 4;
+constexpr int kSlots = 8;
 constexpr std::size_t kLongestName = 32768;  // the longest path Win32 takes, with its NUL
 wchar_t cleanupPaths[kSlots][kLongestName];
 std::atomic<bool> cleanupArmed[kSlots];
 
+// Held while a file is made or put in place, and taken for good by the control handler: an
+// interruption finds each step either not begun or complete.
+CRITICAL_SECTION fileStepLock;
+struct FileStepLockInit {
+    FileStepLockInit() { InitializeCriticalSection(&fileStepLock); }
+} fileStepLockInit;
+
+class HeldInterruptions {
+public:
+    HeldInterruptions() { EnterCriticalSection(&fileStepLock); }
+    ~HeldInterruptions() { LeaveCriticalSection(&fileStepLock); }
+    HeldInterruptions(const HeldInterruptions&) = delete;
+    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
+};
+
 BOOL WINAPI onConsoleEvent(DWORD) {
+    EnterCriticalSection(&fileStepLock);  // never left: the process ends
     for (int i = 0; i < kSlots; ++i) {
         if (cleanupArmed[i])
             DeleteFileW(cleanupPaths[i]);
@@ -211,6 +227,7 @@ std::optional<TempFile> TempFile::createBeside(const std::string& target, std::s
         for (int i = 0; i < 6; ++i)
             name += kLetters[random() % (sizeof kLetters / sizeof kLetters[0] - 1)];
         native::fileStep("create");
+        const HeldInterruptions held;
         HANDLE h = CreateFileW(systemPath(narrow(name)).c_str(), GENERIC_WRITE, 0, nullptr,
                                CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
@@ -263,6 +280,7 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
     if (!SetFileAttributesW(tempName.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL))
         return failureText("cannot set the attributes of", temp.path());
 
+    const HeldInterruptions held;
     if (backupPath) {
         // A hard link keeps the original file itself (its data, dates and attributes) under the
         // backup name; where links are not supported (FAT, some network shares), a copy does.

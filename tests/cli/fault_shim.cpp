@@ -8,8 +8,8 @@
 // each read, write (or writev), ftruncate, fsync, fchmod or fchown of a file under
 // TRELVO_TEST_KILL_DIR (an absolute path) and each mkstemp, link, rename, unlink or unlinkat. TRELVO_TEST_STEP_LOG names a
 // file that gets one line per step ("NUMBER NAME"); with TRELVO_TEST_KILL_AT=N the process sends
-// itself SIGKILL just before step N, or, for a write with TRELVO_TEST_KILL_HALF=1, after writing
-// the first half of its bytes.
+// itself SIGKILL (or the signal TRELVO_TEST_SIGNAL names) just before step N, or, for a write with
+// TRELVO_TEST_KILL_HALF=1, after writing the first half of its bytes.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -90,7 +90,17 @@ bool killStep(const char* name) {
     return at && std::strtol(at, nullptr, 10) == step;
 }
 
-[[noreturn]] void die() {
+// TRELVO_TEST_SIGNAL (a number) sends that signal instead of SIGKILL: the program may hold it
+// back for a moment, and the step then goes on.
+const char* testSignal() {
+    return std::getenv("TRELVO_TEST_SIGNAL");
+}
+
+void die() {
+    if (const char* sig = testSignal()) {
+        ::kill(::getpid(), std::atoi(sig));
+        return;
+    }
     ::kill(::getpid(), SIGKILL);
     for (;;)
         ::pause();
@@ -161,7 +171,7 @@ ssize_t write(int fd, const void* buf, size_t count) {
     auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
     if (fdInKillDir(fd) && killStep("write")) {
         const char* half = std::getenv("TRELVO_TEST_KILL_HALF");
-        if (half && std::strcmp(half, "1") == 0 && count / 2 > 0)
+        if (!testSignal() && half && std::strcmp(half, "1") == 0 && count / 2 > 0)
             real(fd, buf, count / 2);
         die();
     }
@@ -179,7 +189,7 @@ ssize_t writev(int fd, const struct iovec* iov, int count) {
     auto real = next<ssize_t (*)(int, const struct iovec*, int)>("writev");
     if (fdInKillDir(fd) && killStep("write")) {
         const char* half = std::getenv("TRELVO_TEST_KILL_HALF");
-        if (half && std::strcmp(half, "1") == 0) {
+        if (!testSignal() && half && std::strcmp(half, "1") == 0) {
             // The first half of the bytes, as the system may write part of a gathered write.
             std::size_t total = 0;
             for (int i = 0; i < count; ++i)

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -329,6 +330,67 @@ TEST(TrelvoCliInPlaceKill, OnlyAbandonedTemporaryFilesOfTheSameLibraryAreRemoved
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), want);
     for (const auto& name : kept)
         EXPECT_EQ(readFile(folder + "/" + name), "keep") << name;
+}
+
+// SIGINT, SIGTERM and SIGHUP half way through a run: the process ends by that signal, every
+// file that was there is byte for byte as it was, and no temporary file is left.
+TEST(TrelvoCliInterrupted, EverySignalLeavesEveryFileAsItWas) {
+    const Library lib = makeLibrary(std::size_t{2} << 20);
+    MemoryDir work;
+    TempDir logs;
+    const std::string folder = work.folder();
+    const std::map<std::string, std::string> before = {{"a.d", lib.original},
+                                                       {"b.d", lib.updated},
+                                                       {"out.d", "older output"},
+                                                       {"rep.csv", "older report"},
+                                                       {"rep.html", "older page"},
+                                                       {"house.toml", "[[check]]\nname = \"silk\"\nlayer = \"26\"\nallow = { width = [\"10mil\"] }\n"}};
+    const std::vector<std::vector<std::string>> runs = {
+        {"--layer", "26:1", "-o", "out.d", "--report", "rep.csv", "--html", "rep.html", "a.d"},
+        {"--layer", "26:1", "--in-place", "--report", "rep.csv", "--html", "rep.html", "a.d", "b.d"},
+        {"--layer", "26:1", "--dry-run", "--report", "rep.csv", "a.d"},
+        {"--survey", "a.d", "b.d"},
+        {"--check", "house.toml", "a.d"},
+    };
+    const auto restore = [&] {
+        for (const auto& e : fs::directory_iterator(folder))
+            fs::remove(e.path());
+        for (const auto& [name, bytes] : before)
+            writeFile(folder + "/" + name, bytes);
+    };
+    auto env = shimEnv();
+    env.push_back("TRELVO_TEST_KILL_DIR=" + folder);
+    for (const auto& args : runs) {
+        SCOPED_TRACE(args[0] + " " + args[1] + " " + args[2]);
+        restore();
+        auto counted = env;
+        counted.push_back("TRELVO_TEST_STEP_LOG=" + logs.file("steps"));
+        fs::remove(logs.file("steps"));
+        runCli(args, folder, counted, logs);
+        std::vector<long> blocks;  // the steps that read or write a block
+        std::istringstream in(readFile(logs.file("steps")));
+        long step = 0;
+        for (std::string name; in >> step >> name;) {
+            if (name == "read" || name == "write")
+                blocks.push_back(step);
+        }
+        ASSERT_GE(blocks.size(), 8u);
+        for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+            SCOPED_TRACE(strsignal(sig));
+            restore();
+            auto signalled = env;
+            signalled.push_back("TRELVO_TEST_KILL_AT=" + std::to_string(blocks[blocks.size() / 2]));
+            signalled.push_back("TRELVO_TEST_SIGNAL=" + std::to_string(sig));
+            const Child c = runCli(args, folder, signalled, logs);
+            EXPECT_TRUE(WIFSIGNALED(c.status) && WTERMSIG(c.status) == sig) << c.status;
+            std::vector<std::string> names;
+            for (const auto& [name, bytes] : before) {
+                names.push_back(name);
+                EXPECT_EQ(readFile(folder + "/" + name), bytes) << name;
+            }
+            EXPECT_EQ(work.names(), names);
+        }
+    }
 }
 
 }  // namespace
