@@ -284,6 +284,13 @@ public:
         return std::nullopt;
     }
 
+    std::optional<std::string> holdTarget() override {
+        std::string why;
+        if (plan_.inPlace && !plan_.dryRun && !(lock_ = UpdateLock::take(target_, input_->id(), why)))
+            return why;
+        return std::nullopt;
+    }
+
     ByteSink* openOutput(const std::string& path, std::string& why) override {
         if (!plan_.inPlace)
             return StagedFiles::openOutput(path, why);
@@ -295,6 +302,8 @@ public:
     }
 
     bool commit(std::string& why) override {
+        if (input_)
+            read_ = input_->state();
         input_.reset();  // closed before anything replaces it: Windows replaces no open file
         if (!StagedFiles::commit(why))
             return false;
@@ -304,6 +313,21 @@ public:
             why = "the check of the written file failed: " + *bad;
             return false;
         }
+        // The file read must still be there as it was: another program may have written it, or
+        // put another file in its place, while the run went on.
+        std::optional<native::FileState> now;
+        if (const native::Handle h = native::openRead(target_, now.emplace().id);
+            h != native::kNoFile) {
+            now = native::stateOf(h);
+            native::close(h);
+        }
+        if (!now || now != read_) {
+            why = "cannot replace " + inQuotes(target_) + ": another program changed it during the run";
+            return false;
+        }
+#if defined(_WIN32)
+        lock_.reset();  // Windows replaces no file that is open
+#endif
         backup_ = backupName(target_, plan_.backup);
         if (auto bad = replaceFile(target_, *original_, *temp_, backup_)) {
             backup_.reset();
@@ -320,6 +344,8 @@ private:
     const std::vector<WrittenChange>& changes_;
     std::string target_, input_name_;
     std::optional<KeptAttributes> original_;
+    std::unique_ptr<UpdateLock> lock_;    // held from the first read to the replacement
+    std::optional<native::FileState> read_;  // the library as it was opened
     std::optional<TempFile> temp_;
     std::optional<std::string> backup_;
 };

@@ -51,6 +51,8 @@ RunResult runLibrary(const RunRequest& request, RunFiles& files) {
     ByteSink* output = nullptr;
     if (!request.dryRun && !(output = files.openOutput(request.output, why)))
         return failed(Outcome::RunError, why);
+    if (auto bad = files.holdTarget())
+        return failed(Outcome::RunError, *bad);
 
     UpdateRequest pass{*input, output, *rules, request.decalFilter, request.onRewrite};
     pass.onFinding = request.onFinding;

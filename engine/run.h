@@ -38,6 +38,10 @@ public:
     // With the input open, before any rule is compiled: why it cannot be run, if it cannot.
     virtual std::optional<std::string> checkInput() { return std::nullopt; }
     virtual ByteSink* openOutput(const std::string& path, std::string& why) = 0;
+    // With the output made (after what killed runs left was cleared away), before the first read:
+    // holds the file the run is to replace, so that no other run changes it meanwhile; why it
+    // cannot (another run holds it), which fails the run as a write error.
+    virtual std::optional<std::string> holdTarget() { return std::nullopt; }
     // After a pass that succeeded: puts the output in place.
     virtual bool commit(std::string& why) = 0;
     // Closes whatever is open; an output not committed is removed, its target left as it was.

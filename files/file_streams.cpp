@@ -11,6 +11,30 @@ bool usable(const std::string& path) {
 
 }  // namespace
 
+// ----- the update lock ----------------------------------------------------------------------------
+
+std::unique_ptr<UpdateLock> UpdateLock::take(const std::string& path, const native::FileId& id,
+                                             std::string& why) {
+    native::FileId now;
+    const native::Handle h = native::openRead(path, now);
+    if (h != native::kNoFile && !(now == id)) {
+        native::close(h);
+        why = "cannot update '" + path + "': it was replaced while it was being opened";
+        return nullptr;
+    }
+    if (h != native::kNoFile && !native::lockForUpdate(h)) {
+        native::close(h);
+        why = "cannot update '" + path + "': another run is updating it";
+        return nullptr;
+    }
+    return std::unique_ptr<UpdateLock>(new UpdateLock(h));
+}
+
+UpdateLock::~UpdateLock() {
+    if (h_ != native::kNoFile)
+        native::close(h_);
+}
+
 // ----- input -------------------------------------------------------------------------------------
 
 std::unique_ptr<InputFile> InputFile::open(const std::string& path, std::string& why) {
@@ -26,6 +50,7 @@ std::unique_ptr<InputFile> InputFile::open(const std::string& path, std::string&
     }
     f->path_ = path;
     f->size_ = native::plainFileSize(f->fd_);
+    f->state_ = native::stateOf(f->fd_);
     return f;
 }
 
@@ -99,7 +124,8 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, Mode mode,
                 why = failureText("cannot write", path);
                 return nullptr;
             }
-            if (isRead(native::identify(target)))
+            const native::FileId id = native::identify(target);
+            if (isRead(id) || !(f->lock_ = UpdateLock::take(target, id, why)))
                 return nullptr;
             f->attributes_ = *kept;
             f->replacing_ = true;
@@ -152,6 +178,9 @@ bool OutputFile::commit(std::string& why) {
     }
     if (!staged_)
         return true;
+#if defined(_WIN32)
+    lock_.reset();  // Windows replaces no file that is open
+#endif
     if (auto bad = replaceFile(target_, attributes_, *staged_, std::nullopt, replacing_)) {
         why = *bad;
         return false;

@@ -15,6 +15,25 @@
 
 namespace trelvo {
 
+// One run at a time per file: held from the first read of a library that is to be replaced (or
+// from the making of an output over an existing file) until it is replaced, so that a second run
+// on the same file fails at once instead of losing one run's change.
+class UpdateLock {
+public:
+    // Locks the file path names, which must still be the file id. Nothing, with why set, when
+    // another run holds it or the name has come to mean another file; a file that cannot be
+    // opened to be locked is let through unlocked.
+    static std::unique_ptr<UpdateLock> take(const std::string& path, const native::FileId& id,
+                                            std::string& why);
+    ~UpdateLock();
+    UpdateLock(const UpdateLock&) = delete;
+    UpdateLock& operator=(const UpdateLock&) = delete;
+
+private:
+    explicit UpdateLock(native::Handle h) : h_(h) {}
+    native::Handle h_;
+};
+
 class InputFile final : public ByteSource {
 public:
     // An existing plain file; nothing, with why set to the system's reason, otherwise.
@@ -24,6 +43,8 @@ public:
     std::int64_t read(char* data, std::size_t size) override;
     std::string failure() const override { return failure_; }
     const native::FileId& id() const { return id_; }
+    // As it was when opened: a file to be replaced must still be so just before.
+    const std::optional<native::FileState>& state() const { return state_; }
 
 private:
     InputFile() = default;
@@ -35,6 +56,7 @@ private:
     // ends before that was cut short by another program while it was read.
     std::optional<std::uint64_t> size_;
     std::uint64_t read_ = 0;
+    std::optional<native::FileState> state_;
 };
 
 class OutputFile final : public ByteSink {
@@ -68,6 +90,7 @@ private:
     native::Handle fd_ = native::kNoFile;
     std::string path_, failure_;
     std::optional<TempFile> staged_;
+    std::unique_ptr<UpdateLock> lock_;  // of the file a staged output replaces
     std::string target_;  // what a staged output replaces
     KeptAttributes attributes_;
     bool replacing_ = false;  // the target exists

@@ -35,6 +35,20 @@ struct FileId {
 // An existing file for reading; a folder or device is refused. kNoFile on failure.
 Handle openRead(const std::string& path, FileId& id);
 
+// What tells whether a file was changed: its identity, size and time of last modification.
+struct FileState {
+    FileId id;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // in the system's units
+    bool operator==(const FileState&) const = default;
+};
+std::optional<FileState> stateOf(Handle h);
+
+// Takes a lock on an open file that other Trelvo runs honour and nothing else notices (flock on
+// Linux; on Windows a byte range past any end a file can have), without waiting. False only when
+// another process holds it; a file system without locks lets every run go on.
+bool lockForUpdate(Handle h);
+
 // Opens the file for writing, creating it when there is none, but leaves an existing file's
 // bytes alone: id says which file it is before anything is lost (see truncate). Never waits for
 // a reader (a pipe nobody reads fails at once). A folder, and on Windows a read-only file, is

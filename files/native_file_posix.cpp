@@ -1,6 +1,7 @@
 // Native files on Linux: open/read/write/close on descriptors, identities from st_dev and
 // st_ino, reasons from errno.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sched.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -37,6 +38,22 @@ Handle openRead(const std::string& path, FileId& id) {
     }
     id = idOf(st);
     return fd;
+}
+
+std::optional<FileState> stateOf(Handle h) {
+    struct stat st {};
+    if (::fstat(static_cast<int>(h), &st) != 0)
+        return std::nullopt;
+    return FileState{idOf(st), static_cast<std::uint64_t>(st.st_size),
+                     std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+bool lockForUpdate(Handle h) {
+    while (::flock(static_cast<int>(h), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR)
+            return errno != EWOULDBLOCK;
+    }
+    return true;
 }
 
 Handle openWrite(const std::string& path, FileId& id) {

@@ -58,6 +58,26 @@ Handle openRead(const std::string& path, FileId& id) {
     return fromHandle(h);
 }
 
+std::optional<FileState> stateOf(Handle h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handleOf(h), &info))
+        return std::nullopt;
+    return FileState{idOf(info), (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
+                     static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime}
+                                                << 32) |
+                                               info.ftLastWriteTime.dwLowDateTime)};
+}
+
+bool lockForUpdate(Handle h) {
+    // Windows locks are mandatory for the bytes they cover: these are bytes no file reaches.
+    OVERLAPPED at{};
+    at.Offset = 0xFFFFFFFE;
+    at.OffsetHigh = 0x7FFFFFFF;
+    if (LockFileEx(handleOf(h), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+        return true;
+    return GetLastError() != ERROR_LOCK_VIOLATION;
+}
+
 Handle openWrite(const std::string& path, FileId& id) {
     // OPEN_ALWAYS, and emptying later in truncate, because CREATE_ALWAYS refuses an existing
     // hidden or system file; this way such a file is replaced as any other, keeping its

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli_run.h"
+#include "files/file_streams.h"
 #include "test_files.h"
 
 namespace {
@@ -487,6 +488,27 @@ TEST(TrelvoCliInPlace, RealLibrariesComeOutAsFromAPlainRun) {
         EXPECT_EQ(plain.status, 0) << plain.err;
         EXPECT_EQ(readFile(dir.file(name)), readFile(dir.file("plain.d"))) << libs[i];
     }
+}
+
+// A library another run holds (here this test, with the same lock) is neither replaced nor
+// written over: the run fails at once with the write error and says why.
+TEST(TrelvoCliInPlace, ALibraryAnotherRunHoldsIsLeftAlone) {
+    TempDir dir;
+    writeFile(dir.file("a.d"), kLib);
+    writeFile(dir.file("b.d"), kLib);
+    std::string why;
+    const auto held = trelvo::UpdateLock::take(dir.file("a.d"), trelvo::native::identify(dir.file("a.d")), why);
+    ASSERT_TRUE(held) << why;
+    auto r = runCli({"--layer", "26:1", "--in-place", "a.d"}, dir);
+    EXPECT_EQ(r.status, 7);
+    EXPECT_EQ(r.err, "trelvo-cli: a.d: File write error: Error: File I/O or User Entry "
+                     "-Processing incomplete!\ntrelvo-cli: cannot update 'a.d': another run is "
+                     "updating it; 'a.d' is unchanged\n");
+    r = runCli({"--layer", "26:1", "-o", "a.d", "b.d"}, dir);
+    EXPECT_EQ(r.status, 7);
+    EXPECT_TRUE(has(r.err, "(cannot update 'a.d': another run is updating it)")) << r.err;
+    EXPECT_EQ(readFile(dir.file("a.d")), kLib);
+    EXPECT_EQ(listDir(dir), (std::vector<std::string>{"a.d", "b.d"}));
 }
 
 TEST(TrelvoCliInPlace, NumberedBackupsKeepEveryOriginal) {

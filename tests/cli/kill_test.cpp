@@ -68,8 +68,8 @@ struct Child {
     int status = 0;
 };
 
-// Runs trelvo-cli in folder with the extra environment, output to files in logs.
-Child runCli(const std::vector<std::string>& args, const std::string& folder,
+// Starts trelvo-cli in folder with the extra environment, output to files in logs.
+Child startCli(const std::vector<std::string>& args, const std::string& folder,
              const std::vector<std::string>& extraEnv, const TempDir& logs) {
     // The extra settings replace those of the same name (a program sees only the first).
     std::vector<std::string> env = extraEnv;
@@ -107,13 +107,22 @@ Child runCli(const std::vector<std::string>& args, const std::string& folder,
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
-    if (c.pid < 0) {
+    if (c.pid < 0)
         ADD_FAILURE() << "fork failed";
-        return c;
-    }
-    while (::waitpid(c.pid, &c.status, 0) < 0) {
+    return c;
+}
+
+// Waits for the child to end, or with WUNTRACED also to stop.
+Child& waitFor(Child& c, int options = 0) {
+    while (c.pid > 0 && ::waitpid(c.pid, &c.status, options) < 0) {
     }
     return c;
+}
+
+Child runCli(const std::vector<std::string>& args, const std::string& folder,
+             const std::vector<std::string>& extraEnv, const TempDir& logs) {
+    Child c = startCli(args, folder, extraEnv, logs);
+    return waitFor(c);
 }
 
 std::vector<std::string> shimEnv() {
@@ -389,6 +398,62 @@ TEST(TrelvoCliInterrupted, EverySignalLeavesEveryFileAsItWas) {
                 EXPECT_EQ(readFile(folder + "/" + name), bytes) << name;
             }
             EXPECT_EQ(work.names(), names);
+        }
+    }
+}
+
+// Two in-place runs on one library: the second, started while the first holds it, fails at once
+// and changes nothing; the first completes with its change. A program that writes the library
+// while a run goes on makes that run fail the same way, its write kept.
+TEST(TrelvoCliInPlaceAtOnce, OneRunAtATimeAndNoChangeLost) {
+    const Library lib = makeLibrary(std::size_t{1} << 20);
+    MemoryDir work;
+    TempDir logsA, logsB;
+    const std::string folder = work.folder();
+    for (const bool otherProgram : {false, true}) {
+        SCOPED_TRACE(otherProgram ? "another program writes" : "a second run");
+        for (const auto& e : fs::directory_iterator(folder))
+            fs::remove(e.path());
+        writeFile(folder + "/a.d", lib.original);
+        // The first run stops itself at its third read, half way through the pass.
+        auto env = shimEnv();
+        env.insert(env.end(), {"TRELVO_TEST_KILL_DIR=" + folder, "TRELVO_TEST_KILL_AT=3",
+                               "TRELVO_TEST_SIGNAL=" + std::to_string(SIGSTOP)});
+        Child first = startCli({"--layer", "26:1", "--in-place", "a.d"}, folder, env, logsA);
+        ASSERT_TRUE(WIFSTOPPED(waitFor(first, WUNTRACED).status)) << first.status;
+        const std::string written = lib.original + "\r\nADDED I 0 0 0 0 0 0 0 0 0\r\n";
+        if (otherProgram) {
+            writeFile(folder + "/a.d", written);
+        } else {
+            for (const auto& args : std::vector<std::vector<std::string>>{
+                     {"--width", "10:5", "--in-place", "a.d"}, {"--width", "10:5", "-o", "a.d", "b.d"}}) {
+                writeFile(folder + "/b.d", lib.original);
+                const Child second = runCli(args, folder, {}, logsB);
+                EXPECT_TRUE(WIFEXITED(second.status) && WEXITSTATUS(second.status) == 7);
+                EXPECT_TRUE(readFile(logsB.file("stderr")).find("cannot update 'a.d': another run is updating it") != std::string::npos)
+                    << readFile(logsB.file("stderr"));
+                fs::remove(folder + "/b.d");
+                EXPECT_EQ(readFile(folder + "/a.d"), lib.original);
+                for (const auto& name : work.names())
+                    EXPECT_TRUE(name == "a.d" || isTempOf(name, first.pid)) << name;
+            }
+        }
+        ::kill(first.pid, SIGCONT);
+        waitFor(first);
+        ASSERT_TRUE(WIFEXITED(first.status)) << first.status;
+        if (otherProgram) {
+            EXPECT_EQ(WEXITSTATUS(first.status), 7);
+            EXPECT_EQ(readFile(logsA.file("stderr")),
+                      "trelvo-cli: a.d: File write error: Error: File I/O or User Entry "
+                      "-Processing incomplete!\ntrelvo-cli: cannot replace 'a.d': another program "
+                      "changed it during the run; 'a.d' is unchanged\n");
+            EXPECT_EQ(readFile(folder + "/a.d"), written);
+            EXPECT_EQ(work.names(), std::vector<std::string>{"a.d"});
+        } else {
+            EXPECT_EQ(WEXITSTATUS(first.status), 0) << readFile(logsA.file("stderr"));
+            EXPECT_EQ(readFile(folder + "/a.d"), lib.updated);
+            EXPECT_EQ(readFile(folder + "/a.d.orig"), lib.original);
+            EXPECT_EQ(work.names(), (std::vector<std::string>{"a.d", "a.d.orig"}));
         }
     }
 }

@@ -111,13 +111,16 @@ struct Point {
 
 // The steps of a complete run, counted by the hook.
 std::vector<Point> countSteps(const TempDir& work, const TempDir& logs, const Library& lib,
-                              const Settings& env) {
+                              const Settings& env,
+                              const std::vector<std::string>& args = kArgs) {
     writeFile(work.file("a.d"), lib.original);
     Settings counted = env;
     counted.push_back({"TRELVO_TEST_STEP_LOG", logs.file("steps")});
-    const Process full(TRELVO_CLI_KILLABLE, kArgs, work, logs, counted);
+    const Process full(TRELVO_CLI_KILLABLE, args, work, logs, counted);
     EXPECT_EQ(full.wait(), 0u) << full.err();
-    EXPECT_EQ(readFile(work.file("a.d")), lib.updated);
+    if (args == kArgs) {
+        EXPECT_EQ(readFile(work.file("a.d")), lib.updated);
+    }
     std::vector<Point> points;
     std::istringstream in(readFile(logs.file("steps")));
     std::string line;
@@ -246,43 +249,61 @@ TEST(TrelvoCliInPlaceKillWin32, OnlyAbandonedTemporaryFilesOfTheSameLibraryAreRe
     }
 }
 
-// Ctrl+C, sent to the process group of a run held at the first write of its temporary file: the
-// control handler removes the file, and the library is as it was. (Wine 8 delivers Ctrl+C only:
-// Ctrl+Break fails with ERROR_INVALID_HANDLE.)
-TEST(TrelvoCliInPlaceKillWin32, InterruptedRunLeavesNoTemporaryFile) {
+// A run held at its first write and interrupted with Ctrl+C: the console control handler
+// removes its temporary files, and the library, an output, the report and the page that were
+// there are as they were. (Wine 8 delivers Ctrl+C only: Ctrl+Break fails with
+// ERROR_INVALID_HANDLE.)
+TEST(TrelvoCliInPlaceKillWin32, InterruptedRunLeavesEveryFileAsItWas) {
     const Library lib = makeLibrary(std::size_t{600} << 10);
     TempDir work, logs;
-    const std::vector<Point> points = countSteps(work, logs, lib, {});
-    const auto write = std::find_if(points.begin(), points.end(),
-                                    [](const Point& p) { return p.what == "write"; });
-    ASSERT_NE(write, points.end());
-    writeFile(work.file("a.d"), lib.original);
     // The console the event goes through. Wine gives a program started from a Linux shell a
     // console handle that leads nowhere, so a real one is made.
     if (!GetConsoleWindow()) {
         FreeConsole();
         ASSERT_TRUE(AllocConsole()) << GetLastError();
     }
-    const std::string eventName = "trelvo-test-held-" + std::to_string(GetCurrentProcessId());
-    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
-    ASSERT_NE(held, nullptr);
-    const Process run(TRELVO_CLI_KILLABLE, kArgs, work, logs,
-                      {{"TRELVO_TEST_HOLD_AT", std::to_string(write->step)},
-                       {"TRELVO_TEST_HELD_EVENT", eventName}},
-                      CREATE_NEW_PROCESS_GROUP);
-    const HANDLE either[] = {held, run.handle()};
-    const DWORD first = WaitForMultipleObjects(2, either, FALSE, INFINITE);
-    CloseHandle(held);
-    ASSERT_EQ(first, WAIT_OBJECT_0) << "the run ended before it was held: " << run.err();
-    ASSERT_EQ(listDir(work).size(), 2u);  // the library and its temporary file
+    const std::vector<std::string> page = {"--report", "rep.csv", "--html", "rep.html"};
+    std::vector<std::string> inPlace = kArgs, output = {"--layer", "26:1", "-o", "out.d", "a.d"};
+    inPlace.insert(inPlace.begin(), page.begin(), page.end());
+    output.insert(output.begin(), page.begin(), page.end());
+    for (const auto& args : {kArgs, inPlace, output}) {
+        SCOPED_TRACE(args[args.size() - 2]);
+        const std::vector<Point> points = countSteps(work, logs, lib, {}, args);
+        const auto write = std::find_if(points.begin(), points.end(),
+                                        [](const Point& p) { return p.what == "write"; });
+        ASSERT_NE(write, points.end());
+        const std::vector<std::pair<std::string, std::string>> before = {
+            {"a.d", lib.original}, {"out.d", "older output"}, {"rep.csv", "older report"},
+            {"rep.html", "older page"}};
+        std::vector<std::string> names;
+        for (const auto& [name, bytes] : before) {
+            writeFile(work.file(name), bytes);
+            names.push_back(name);
+        }
+        const std::string eventName = "trelvo-test-held-" + std::to_string(GetCurrentProcessId());
+        HANDLE held = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+        ASSERT_NE(held, nullptr);
+        const Process run(TRELVO_CLI_KILLABLE, args, work, logs,
+                          {{"TRELVO_TEST_HOLD_AT", std::to_string(write->step)},
+                           {"TRELVO_TEST_HELD_EVENT", eventName}},
+                          CREATE_NEW_PROCESS_GROUP);
+        const HANDLE either[] = {held, run.handle()};
+        const DWORD first = WaitForMultipleObjects(2, either, FALSE, INFINITE);
+        CloseHandle(held);
+        ASSERT_EQ(first, WAIT_OBJECT_0) << "the run ended before it was held: " << run.err();
+        ASSERT_GT(listDir(work).size(), names.size());  // its temporary files
 
-    ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, run.pid())) << GetLastError();
-    // Windows ends the process with STATUS_CONTROL_C_EXIT once the handlers are done, Wine 8
-    // with 0; never with the code of the test's own TerminateProcess.
-    const DWORD code = run.wait();
-    EXPECT_TRUE(code == static_cast<DWORD>(STATUS_CONTROL_C_EXIT) || code == 0) << code;
-    EXPECT_EQ(listDir(work), std::vector<std::string>{"a.d"});
-    EXPECT_EQ(readFile(work.file("a.d")), lib.original);
+        ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, run.pid())) << GetLastError();
+        // Windows ends the process with STATUS_CONTROL_C_EXIT once the handlers are done, Wine 8
+        // with 0; never with the code of the test's own TerminateProcess.
+        const DWORD code = run.wait();
+        EXPECT_TRUE(code == static_cast<DWORD>(STATUS_CONTROL_C_EXIT) || code == 0) << code;
+        EXPECT_EQ(listDir(work), names);
+        for (const auto& [name, bytes] : before)
+            EXPECT_EQ(readFile(work.file(name)), bytes) << name;
+        for (const auto& e : fs::directory_iterator(work.path()))
+            fs::remove(e.path());
+    }
 }
 
 }  // namespace
