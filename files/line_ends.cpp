@@ -50,6 +50,12 @@ bool LineEndSink::write(const char* data, std::size_t size) {
     return resolve(false);
 }
 
+bool LineEndSink::writeSpans(const ByteSpan* spans, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        held_.append(spans[i].data, spans[i].size);
+    return resolve(false);
+}
+
 bool LineEndSink::finish() {
     return resolve(true) && inner_.finish();
 }

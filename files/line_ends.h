@@ -37,6 +37,7 @@ class LineEndSink final : public ByteSink {
 public:
     LineEndSink(ByteSink& inner, LineEndQueue& queue) : inner_(inner), queue_(queue) {}
     bool write(const char* data, std::size_t size) override;
+    bool writeSpans(const ByteSpan* spans, std::size_t count) override;
     bool finish() override;
     std::string failure() const override { return inner_.failure(); }
 
