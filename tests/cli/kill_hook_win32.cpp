@@ -3,7 +3,8 @@
 // TRELVO_TEST_STEP_LOG names a file that gets one line per step ("NUMBER NAME");
 // TRELVO_TEST_KILL_AT=N ends the process with TerminateProcess just before step N, as a power
 // cut would; TRELVO_TEST_HOLD_AT=N stops it there instead, after signalling the event named by
-// TRELVO_TEST_HELD_EVENT, until something else ends it (Ctrl+C is taken, see install);
+// TRELVO_TEST_HELD_EVENT, until something else ends it (Ctrl+C is taken, see install) or the
+// event named by TRELVO_TEST_RESUME_EVENT lets it go on;
 // TRELVO_TEST_NO_LINKS=1 makes hard links
 // fail as on a file system without them.
 #include <windows.h>
@@ -44,6 +45,14 @@ bool onStep(const char* step) {
         if (const char* name = std::getenv("TRELVO_TEST_HELD_EVENT")) {
             if (HANDLE e = OpenEventA(EVENT_MODIFY_STATE, FALSE, name))
                 SetEvent(e);
+        }
+        // With TRELVO_TEST_RESUME_EVENT, until that event is set; then the run goes on.
+        const char* resume = std::getenv("TRELVO_TEST_RESUME_EVENT");
+        HANDLE go = resume ? OpenEventA(SYNCHRONIZE, FALSE, resume) : nullptr;
+        if (go) {
+            WaitForSingleObject(go, INFINITE);
+            CloseHandle(go);
+            return true;
         }
         for (;;)
             Sleep(INFINITE);

@@ -306,4 +306,60 @@ TEST(TrelvoCliInPlaceKillWin32, InterruptedRunLeavesEveryFileAsItWas) {
     }
 }
 
+// Two in-place runs on one library: the second, started while the first is held half way,
+// fails at once and changes nothing; the first then completes with its change. A program that
+// writes the library while a run is held makes that run fail the same way, its write kept.
+TEST(TrelvoCliInPlaceAtOnceWin32, OneRunAtATimeAndNoChangeLost) {
+    const Library lib = makeLibrary(std::size_t{600} << 10);
+    TempDir work, logs, logsB;
+    const std::vector<Point> points = countSteps(work, logs, lib, {});
+    const auto write = std::find_if(points.begin(), points.end(),
+                                    [](const Point& p) { return p.what == "write"; });
+    ASSERT_NE(write, points.end());
+    for (const bool otherProgram : {false, true}) {
+        SCOPED_TRACE(otherProgram ? "another program writes" : "a second run");
+        writeFile(work.file("a.d"), lib.original);
+        const std::string id = std::to_string(GetCurrentProcessId()) + (otherProgram ? "o" : "r");
+        HANDLE held = CreateEventA(nullptr, TRUE, FALSE, ("trelvo-test-held-" + id).c_str());
+        HANDLE resume = CreateEventA(nullptr, TRUE, FALSE, ("trelvo-test-resume-" + id).c_str());
+        const Process first(TRELVO_CLI_KILLABLE, kArgs, work, logs,
+                            {{"TRELVO_TEST_HOLD_AT", std::to_string(write->step)},
+                             {"TRELVO_TEST_HELD_EVENT", "trelvo-test-held-" + id},
+                             {"TRELVO_TEST_RESUME_EVENT", "trelvo-test-resume-" + id}});
+        const HANDLE either[] = {held, first.handle()};
+        ASSERT_EQ(WaitForMultipleObjects(2, either, FALSE, INFINITE), WAIT_OBJECT_0) << first.err();
+        const std::string written = lib.original + "\r\nADDED I 0 0 0 0 0 0 0 0 0\r\n";
+        if (otherProgram) {
+            writeFile(work.file("a.d"), written);
+        } else {
+            const Process second(TRELVO_CLI, {"--width", "10:5", "--in-place", "a.d"}, work, logsB);
+            EXPECT_EQ(second.wait(), 7u);
+            EXPECT_NE(second.err().find("cannot update 'a.d': another run is updating it"),
+                      std::string::npos)
+                << second.err();
+            EXPECT_EQ(readFile(work.file("a.d")), lib.original);
+        }
+        SetEvent(resume);
+        const DWORD code = first.wait();
+        CloseHandle(held);
+        CloseHandle(resume);
+        if (otherProgram) {
+            EXPECT_EQ(code, 7u);
+            EXPECT_NE(first.err().find("cannot replace 'a.d': another program changed it during "
+                                       "the run; 'a.d' is unchanged"),
+                      std::string::npos)
+                << first.err();
+            EXPECT_EQ(readFile(work.file("a.d")), written);
+            EXPECT_EQ(listDir(work), std::vector<std::string>{"a.d"});
+        } else {
+            EXPECT_EQ(code, 0u) << first.err();
+            EXPECT_EQ(readFile(work.file("a.d")), lib.updated);
+            EXPECT_EQ(readFile(work.file("a.d.orig")), lib.original);
+            EXPECT_EQ(listDir(work), (std::vector<std::string>{"a.d", "a.d.orig"}));
+        }
+        for (const auto& e : fs::directory_iterator(work.path()))
+            fs::remove(e.path());
+    }
+}
+
 }  // namespace
