@@ -294,6 +294,7 @@ public:
     ByteSink* openOutput(const std::string& path, std::string& why) override {
         if (!plan_.inPlace)
             return StagedFiles::openOutput(path, why);
+        const HeldInterruptions held;  // an interruption finds the file made and open, or none
         if (auto temp = TempFile::createBeside(target_, why))
             temp_.emplace(std::move(*temp));
         if (temp_)
@@ -309,31 +310,27 @@ public:
             return false;
         if (!plan_.inPlace || plan_.dryRun)
             return true;
-        if (auto bad = checkWritten(target_, temp_->path(), changes_)) {
-            why = "the check of the written file failed: " + *bad;
+        // The library read must still be there as it was: another program may have written it,
+        // or put another file in its place, while the run went on. Asked again just before the
+        // replacement.
+        if (!read_ || native::stateOf(target_) != read_) {
+            why = changedText(target_);
             return false;
         }
-        // The file read must still be there as it was: another program may have written it, or
-        // put another file in its place, while the run went on.
-        std::optional<native::FileState> now;
-        if (const native::Handle h = native::openRead(target_, now.emplace().id);
-            h != native::kNoFile) {
-            now = native::stateOf(h);
-            native::close(h);
-        }
-        if (!now || now != read_) {
-            why = "cannot replace " + inQuotes(target_) + ": another program changed it during the run";
+        if (auto bad = checkWritten(target_, temp_->path(), changes_)) {
+            why = "the check of the written file failed: " + *bad;
             return false;
         }
 #if defined(_WIN32)
         lock_.reset();  // Windows replaces no file that is open
 #endif
-        backup_ = backupName(target_, plan_.backup);
-        if (auto bad = replaceFile(target_, *original_, *temp_, backup_)) {
-            backup_.reset();
+        Replacement how{backupName(target_, plan_.backup), plan_.backup != Backup::Numbered, true,
+                        read_};
+        if (auto bad = replaceFile(target_, *original_, *temp_, how)) {
             why = *bad;
             return false;
         }
+        backup_ = how.backup;
         return true;
     }
 

@@ -20,19 +20,28 @@ std::optional<std::string> backupName(const std::string& target, Backup mode) {
     if (mode == Backup::Simple)
         return simple;
     const std::filesystem::path path = toPath(simple);
-    const std::string prefix = fromPath(path.filename()) + ".";
+    // Windows names ignore case: PARTS.D.ORIG.3 holds a number too.
+    const auto folded = [](std::string name) {
+#if defined(_WIN32)
+        for (char& c : name)
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+#endif
+        return name;
+    };
+    const std::string prefix = folded(fromPath(path.filename()) + ".");
     std::uint64_t highest = 0;
     std::error_code ec;
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        const std::string name = fromPath(entry.path().filename());
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = folded(fromPath(it->path().filename()));
         if (!name.starts_with(prefix))
             continue;
         const char* digits = name.data() + prefix.size();
-        const char* end = name.data() + name.size();
+        const char* last = name.data() + name.size();
         std::uint64_t n = 0;
-        const auto [at, err] = std::from_chars(digits, end, n);
-        if (err == std::errc() && at == end && digits[0] != '0')
+        const auto [at, err] = std::from_chars(digits, last, n);
+        if (err == std::errc() && at == last && digits[0] != '0')
             highest = std::max(highest, n);
     }
     return simple + "." + std::to_string(highest + 1);

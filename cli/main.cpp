@@ -139,7 +139,8 @@ int run(int argc, const char* const* argv) {
         } else {
             reportFile = StagedText::open(*opt.report, why);
             if (!reportFile) {
-                std::cerr << "trelvo-cli: cannot write the report '" << *opt.report << "'\n";
+                std::cerr << "trelvo-cli: cannot write the report '" << *opt.report << "'\n"
+                          << "trelvo-cli: " << why << '\n';
                 return static_cast<int>(trelvo::Outcome::RunError);
             }
             report = &reportFile->stream();
@@ -151,7 +152,8 @@ int run(int argc, const char* const* argv) {
     if (opt.html) {
         htmlFile = StagedText::open(*opt.html, why);
         if (!htmlFile) {
-            std::cerr << "trelvo-cli: cannot write the page '" << *opt.html << "'\n";
+            std::cerr << "trelvo-cli: cannot write the page '" << *opt.html << "'\n"
+                      << "trelvo-cli: " << why << '\n';
             return static_cast<int>(trelvo::Outcome::RunError);
         }
         html.emplace(htmlFile->stream(), plan);
@@ -226,13 +228,16 @@ int run(int argc, const char* const* argv) {
 
     if (html) {
         html->finish();
-        if (!htmlFile->commit()) {
-            std::cerr << "trelvo-cli: the page '" << *opt.html << "' could not be written\n";
+        if (!htmlFile->commit(why)) {
+            std::cerr << "trelvo-cli: the page '" << *opt.html << "' could not be written\n"
+                      << "trelvo-cli: " << why << '\n';
             worst = std::max(worst, static_cast<int>(trelvo::Outcome::RunError));
         }
     }
-    if (report && (reportOnStdout ? !std::cout.flush() : !reportFile->commit())) {
+    if (report && (reportOnStdout ? !std::cout.flush() : !reportFile->commit(why))) {
         std::cerr << "trelvo-cli: the report '" << *opt.report << "' could not be written\n";
+        if (!reportOnStdout)
+            std::cerr << "trelvo-cli: " << why << '\n';
         worst = std::max(worst, static_cast<int>(trelvo::Outcome::RunError));
     }
     std::cout.flush();

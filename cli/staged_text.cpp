@@ -25,9 +25,11 @@ std::unique_ptr<StagedText> StagedText::open(const std::string& path, std::strin
     return file ? std::unique_ptr<StagedText>(new StagedText(std::move(file))) : nullptr;
 }
 
-bool StagedText::commit() {
-    std::string why;
-    return stream_.flush() && file_->commit(why);
+bool StagedText::commit(std::string& why) {
+    if (stream_.flush())
+        return file_->commit(why);
+    why = file_->failure();
+    return false;
 }
 
 }  // namespace trelvo::cli

@@ -17,9 +17,9 @@ public:
     static std::unique_ptr<StagedText> open(const std::string& path, std::string& why);
 
     std::ostream& stream() { return stream_; }
-    // Puts the file in place; false when a write or the replacement failed (the target is then
-    // as it was).
-    bool commit();
+    // Puts the file in place; false, with why set, when a write or the replacement failed (the
+    // target is then as it was).
+    bool commit(std::string& why);
 
 private:
     class Buffer final : public std::streambuf {

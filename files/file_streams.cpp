@@ -16,7 +16,7 @@ bool usable(const std::string& path) {
 std::unique_ptr<UpdateLock> UpdateLock::take(const std::string& path, const native::FileId& id,
                                              std::string& why) {
     native::FileId now;
-    const native::Handle h = native::openRead(path, now);
+    const native::Handle h = native::openForLock(path, now);
     if (h != native::kNoFile && !(now == id)) {
         native::close(h);
         why = "cannot update '" + path + "': it was replaced while it was being opened";
@@ -124,8 +124,7 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, Mode mode,
                 why = failureText("cannot write", path);
                 return nullptr;
             }
-            const native::FileId id = native::identify(target);
-            if (isRead(id) || !(f->lock_ = UpdateLock::take(target, id, why)))
+            if (isRead(native::identify(target)))
                 return nullptr;
             f->attributes_ = *kept;
             f->replacing_ = true;
@@ -135,17 +134,24 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, Mode mode,
             f->attributes_ = newFileAttributes();
             break;
     }
-    std::optional<TempFile> temp = TempFile::createBeside(target, why);
-    if (!temp)
-        return nullptr;
-    native::FileId id;
-    f->fd_ = native::openWrite(temp->path(), id);
-    if (f->fd_ == native::kNoFile) {
-        why = failureText("cannot write", temp->path());
-        return nullptr;
+    {
+        const HeldInterruptions held;  // an interruption finds the file made and open, or none
+        std::optional<TempFile> temp = TempFile::createBeside(target, why);
+        if (!temp)
+            return nullptr;
+        native::FileId id;
+        f->fd_ = native::openWrite(temp->path(), id);
+        if (f->fd_ == native::kNoFile) {
+            why = failureText("cannot write", temp->path());
+            return nullptr;
+        }
+        f->staged_.emplace(std::move(*temp));
     }
-    f->staged_.emplace(std::move(*temp));
     f->target_ = target;
+    // Held once what killed runs left beside it is cleared away (a killed in-place run's backup
+    // is a second name of the file).
+    if (f->replacing_ && !(f->lock_ = UpdateLock::take(target, native::identify(target), why)))
+        return nullptr;
     return f;
 }
 
@@ -181,7 +187,9 @@ bool OutputFile::commit(std::string& why) {
 #if defined(_WIN32)
     lock_.reset();  // Windows replaces no file that is open
 #endif
-    if (auto bad = replaceFile(target_, attributes_, *staged_, std::nullopt, replacing_)) {
+    Replacement how;
+    how.flush = replacing_;
+    if (auto bad = replaceFile(target_, attributes_, *staged_, how)) {
         why = *bad;
         return false;
     }

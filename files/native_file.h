@@ -43,6 +43,11 @@ struct FileState {
     bool operator==(const FileState&) const = default;
 };
 std::optional<FileState> stateOf(Handle h);
+std::optional<FileState> stateOf(const std::string& path);  // what path names now
+
+// An existing plain file opened to hold a lock on: for reading and writing where allowed (a
+// network file system locks only files open for writing), else for reading. kNoFile on failure.
+Handle openForLock(const std::string& path, FileId& id);
 
 // Takes a lock on an open file that other Trelvo runs honour and nothing else notices (flock on
 // Linux; on Windows a byte range past any end a file can have), without waiting. False only when

@@ -40,12 +40,23 @@ Handle openRead(const std::string& path, FileId& id) {
     return fd;
 }
 
+FileState stateOf(const struct stat& st) {
+    return FileState{idOf(st), static_cast<std::uint64_t>(st.st_size),
+                     std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 std::optional<FileState> stateOf(Handle h) {
     struct stat st {};
     if (::fstat(static_cast<int>(h), &st) != 0)
         return std::nullopt;
-    return FileState{idOf(st), static_cast<std::uint64_t>(st.st_size),
-                     std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+    return stateOf(st);
+}
+
+std::optional<FileState> stateOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return stateOf(st);
 }
 
 bool lockForUpdate(Handle h) {
@@ -54,6 +65,19 @@ bool lockForUpdate(Handle h) {
             return errno != EWOULDBLOCK;
     }
     return true;
+}
+
+Handle openForLock(const std::string& path, FileId& id) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return openRead(path, id);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return openRead(path, id);
+    }
+    id = idOf(st);
+    return fd;
 }
 
 Handle openWrite(const std::string& path, FileId& id) {

@@ -68,6 +68,20 @@ std::optional<FileState> stateOf(Handle h) {
                                                info.ftLastWriteTime.dwLowDateTime)};
 }
 
+Handle openForLock(const std::string& path, FileId& id) {
+    return openRead(path, id);  // LockFileEx takes a handle open for reading
+}
+
+std::optional<FileState> stateOf(const std::string& path) {
+    HANDLE h = CreateFileW(systemPath(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    const auto state = stateOf(fromHandle(h));
+    CloseHandle(h);
+    return state;
+}
+
 bool lockForUpdate(Handle h) {
     // Windows locks are mandatory for the bytes they cover: these are bytes no file reaches.
     OVERLAPPED at{};

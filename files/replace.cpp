@@ -56,6 +56,10 @@ std::uint64_t tempOwner(std::string_view tail, std::size_t maxDigits) {
 
 }  // namespace detail
 
+std::string changedText(const std::string& path) {
+    return "cannot replace '" + path + "': another program changed it during the run";
+}
+
 std::string failureText(const std::string& what, const std::string& path) {
     std::string reason = lastErrorText();  // before anything else can change it
     return what + " '" + path + "': " + reason;

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "files/native_file.h"
+
 namespace trelvo {
 
 // A uniquely named empty file in the folder of another file. Removed again when this object goes
@@ -38,8 +40,22 @@ private:
 };
 
 // Removes the temporary files of this process when it is interrupted: SIGINT, SIGTERM or SIGHUP
-// on Linux; Ctrl+C, Ctrl+Break, a closed console window, log-off or shutdown on Windows.
+// on Linux (those not ignored, as under nohup); Ctrl+C, Ctrl+Break, a closed console window,
+// log-off or shutdown on Windows.
 void installTempCleanup();
+
+// While one exists, an interruption waits: a temporary file being made (and opened) is known to
+// the cleanup once the interruption comes, a file being put in place is in place. May nest.
+class HeldInterruptions {
+public:
+    HeldInterruptions();
+    ~HeldInterruptions();
+    HeldInterruptions(const HeldInterruptions&) = delete;
+    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
+
+private:
+    unsigned char saved_[128];  // the signal mask to restore (Linux)
+};
 
 // What the replacement carries over from the original file.
 struct KeptAttributes {
@@ -59,14 +75,23 @@ std::optional<KeptAttributes> plainFileAttributes(const std::string& path);
 // What a file created afresh by this process would get (on Linux 0666 less the umask).
 KeptAttributes newFileAttributes();
 
+// How a file is put in place.
+struct Replacement {
+    std::optional<std::string> backup;  // where the target is kept, if anywhere
+    bool backupReplaces = true;  // an older file of the backup's name is replaced, else it fails
+    bool flush = true;           // the new file is flushed to disk first
+    // When set, the target must still be this (checked last, just before it is kept and replaced).
+    std::optional<native::FileState> unchanged;
+};
+
 // Gives temp the attributes of original (on Linux the permissions and, where allowed, the owner;
-// on Windows the file attributes), flushes it to disk when flush is set, keeps the target as
-// backupPath when one is given, and renames temp over target. On failure returns what went
-// wrong; the target is then unchanged.
+// on Windows the file attributes), flushes it, keeps the target as the backup and renames temp
+// over target, as how says. On failure returns what went wrong; the target is then unchanged.
 std::optional<std::string> replaceFile(const std::string& target, const KeptAttributes& original,
-                                       TempFile& temp,
-                                       const std::optional<std::string>& backupPath,
-                                       bool flush = true);
+                                       TempFile& temp, const Replacement& how = {});
+
+// "cannot replace 'PATH': another program changed it during the run".
+std::string changedText(const std::string& path);
 
 // The file a symbolic link at path points to, or path itself when it is no link (or a link that
 // leads nowhere): the file a replacement of path replaces.

@@ -38,26 +38,6 @@ extern "C" void onTerminatingSignal(int sig) {
     std::raise(sig);
 }
 
-// Holds the terminating signals back while a file is made or put in place, so that an
-// interruption finds each step either not begun or complete: a temporary file made is known to
-// the cleanup, a replaced file no longer is.
-class HeldInterruptions {
-public:
-    HeldInterruptions() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP})
-            sigaddset(&set, sig);
-        sigprocmask(SIG_BLOCK, &set, &old_);
-    }
-    ~HeldInterruptions() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
-    HeldInterruptions(const HeldInterruptions&) = delete;
-    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
-
-private:
-    sigset_t old_;
-};
-
 std::string folderOf(const std::string& path) {
     const auto parent = std::filesystem::path(path).parent_path();
     return parent.empty() ? std::string(".") : parent.string();
@@ -190,6 +170,21 @@ KeptAttributes newFileAttributes() {
                           static_cast<std::uint32_t>(::getegid())};
 }
 
+// Holding the terminating signals back: an interruption finds each step either not begun or
+// complete.
+HeldInterruptions::HeldInterruptions() {
+    static_assert(sizeof saved_ >= sizeof(sigset_t));
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&set, sig);
+    pthread_sigmask(SIG_BLOCK, &set, reinterpret_cast<sigset_t*>(saved_));
+}
+
+HeldInterruptions::~HeldInterruptions() {
+    pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(saved_), nullptr);
+}
+
 std::optional<TempFile> TempFile::createBeside(const std::string& target, std::string& errorText) {
     // A hidden name, so that a shell pattern over the folder does not pick it up; cut short so
     // that it stays within the longest name a folder takes.
@@ -212,8 +207,11 @@ std::optional<TempFile> TempFile::createBeside(const std::string& target, std::s
 }
 
 void installTempCleanup() {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(sig, onTerminatingSignal);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction now {};
+        if (::sigaction(sig, nullptr, &now) == 0 && now.sa_handler != SIG_IGN)
+            std::signal(sig, onTerminatingSignal);
+    }
 }
 
 std::optional<KeptAttributes> plainFileAttributes(const std::string& path) {
@@ -226,9 +224,7 @@ std::optional<KeptAttributes> plainFileAttributes(const std::string& path) {
 }
 
 std::optional<std::string> replaceFile(const std::string& target, const KeptAttributes& original,
-                                       TempFile& temp,
-                                       const std::optional<std::string>& backupPath,
-                                       bool flush) {
+                                       TempFile& temp, const Replacement& how) {
     // A library its owner made read-only (no write permission for anyone, or none for this
     // process) stays as it is, even for the superuser and although its folder would allow the
     // rename, as Windows keeps a read-only file. Said before anything, the backup included.
@@ -247,7 +243,7 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
             // Not ours to give away: the file stays the user's own, with the original's mode.
         }
     }
-    if (ok && flush && ::fsync(fd) != 0) {
+    if (ok && how.flush && ::fsync(fd) != 0) {
         ok = false;
         error = failureText("cannot flush to disk", temp.path());
     }
@@ -256,7 +252,9 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
         return error;
 
     const HeldInterruptions held;
-    if (backupPath) {
+    if (how.unchanged && native::stateOf(target) != how.unchanged)
+        return changedText(target);
+    if (const auto& backupPath = how.backup) {
         // A hard link keeps the original file itself (its data, dates and owner) under the backup
         // name; where links are not supported, a copy does. Made under a temporary name first so
         // that an older backup is replaced in one step.
@@ -266,9 +264,19 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
             return failureText("cannot keep a backup of", target);
         }
         TempFile stagedGuard(staged);
-        if (::rename(staged.c_str(), backupPath->c_str()) != 0) {
-            return failureText("cannot keep the backup", *backupPath);
+        // A backup that must not replace one is linked to its name, which fails if taken (or,
+        // where links are not supported, renamed there if the name is free).
+        bool kept = true;
+        if (how.backupReplaces) {
+            kept = ::rename(staged.c_str(), backupPath->c_str()) == 0;
+        } else if (::link(staged.c_str(), backupPath->c_str()) != 0) {
+            const bool taken = errno == EEXIST || ::access(backupPath->c_str(), F_OK) == 0;
+            kept = !taken && ::rename(staged.c_str(), backupPath->c_str()) == 0;
+            if (taken)
+                errno = EEXIST;
         }
+        if (!kept)
+            return failureText("cannot keep the backup", *backupPath);
         // A rename between two names of one file does nothing: so it is when the backup already
         // is a hard link of the target (a run killed just before its replacement leaves that).
         // The staged name then goes with its guard; the backup is right as it is.

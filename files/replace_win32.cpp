@@ -35,14 +35,6 @@ struct FileStepLockInit {
     FileStepLockInit() { InitializeCriticalSection(&fileStepLock); }
 } fileStepLockInit;
 
-class HeldInterruptions {
-public:
-    HeldInterruptions() { EnterCriticalSection(&fileStepLock); }
-    ~HeldInterruptions() { LeaveCriticalSection(&fileStepLock); }
-    HeldInterruptions(const HeldInterruptions&) = delete;
-    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
-};
-
 BOOL WINAPI onConsoleEvent(DWORD) {
     EnterCriticalSection(&fileStepLock);  // never left: the process ends
     for (int i = 0; i < kSlots; ++i) {
@@ -242,6 +234,14 @@ std::optional<TempFile> TempFile::createBeside(const std::string& target, std::s
     return std::nullopt;
 }
 
+HeldInterruptions::HeldInterruptions() : saved_{} {
+    EnterCriticalSection(&fileStepLock);
+}
+
+HeldInterruptions::~HeldInterruptions() {
+    LeaveCriticalSection(&fileStepLock);
+}
+
 void installTempCleanup() {
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
@@ -263,9 +263,7 @@ std::optional<KeptAttributes> plainFileAttributes(const std::string& path) {
 }
 
 std::optional<std::string> replaceFile(const std::string& target, const KeptAttributes& original,
-                                       TempFile& temp,
-                                       const std::optional<std::string>& backupPath,
-                                       bool flush) {
+                                       TempFile& temp, const Replacement& how) {
     // Windows refuses to replace or delete a read-only file: its owner has asked for it to stay.
     // Said before anything (the backup included) is touched.
     if (original.attributes & FILE_ATTRIBUTE_READONLY)
@@ -273,7 +271,7 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
 
     const std::wstring tempName = systemPath(temp.path());
     const std::wstring targetName = systemPath(target);
-    if (flush && !flushToDisk(tempName))
+    if (how.flush && !flushToDisk(tempName))
         return failureText("cannot flush to disk", temp.path());
     const DWORD kept = original.attributes & kCarriedAttributes;
     native::fileStep("set attributes");
@@ -281,7 +279,9 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
         return failureText("cannot set the attributes of", temp.path());
 
     const HeldInterruptions held;
-    if (backupPath) {
+    if (how.unchanged && native::stateOf(target) != how.unchanged)
+        return changedText(target);
+    if (const auto& backupPath = how.backup) {
         // A hard link keeps the original file itself (its data, dates and attributes) under the
         // backup name; where links are not supported (FAT, some network shares), a copy does.
         // Made under a temporary name first so that an older backup is replaced in one step.
@@ -298,8 +298,9 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
         if (!linked && !flushToDisk(stagedName))
             return failureText("cannot keep a backup of", target);
         native::fileStep("rename the backup");
+        const DWORD replace = how.backupReplaces ? MOVEFILE_REPLACE_EXISTING : 0;
         if (!MoveFileExW(stagedName.c_str(), systemPath(*backupPath).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                         replace | MOVEFILE_WRITE_THROUGH)) {
             return failureText("cannot keep the backup", *backupPath);
         }
         // Windows replaces a name by another name of the same file; Wine, renaming as Linux

@@ -116,26 +116,39 @@ void maybeDieAtFd(const char* name, int fd) {
         maybeDie(name);
 }
 
+// A kill comes before the step; a signal just after it, where the program must already hold it
+// back to know the file it made or to have put one in place.
+template <typename F>
+int step(const char* name, F&& real) {
+    const bool hit = killStep(name);
+    if (hit && !testSignal())
+        die();
+    const int result = real();
+    if (hit)
+        die();
+    return result;
+}
+
 }  // namespace
 
 extern "C" {
 
 int mkstemp(char* tmpl) {
-    maybeDie("mkstemp");
     if (faultIs("mkstemp")) {
+        maybeDie("mkstemp");
         errno = EACCES;
         return -1;
     }
-    return next<int (*)(char*)>("mkstemp")(tmpl);
+    return step("mkstemp", [&] { return next<int (*)(char*)>("mkstemp")(tmpl); });
 }
 
 int mkstemp64(char* tmpl) {
-    maybeDie("mkstemp");
     if (faultIs("mkstemp")) {
+        maybeDie("mkstemp");
         errno = EACCES;
         return -1;
     }
-    return next<int (*)(char*)>("mkstemp64")(tmpl);
+    return step("mkstemp", [&] { return next<int (*)(char*)>("mkstemp64")(tmpl); });
 }
 
 int fsync(int fd) {
@@ -148,23 +161,23 @@ int fsync(int fd) {
 }
 
 int rename(const char* from, const char* to) {
-    maybeDie("rename");
     const std::size_t n = to ? std::strlen(to) : 0;
     const bool toBackup = n >= 5 && std::strcmp(to + n - 5, ".orig") == 0;
     if (faultIs("rename") && isTempName(from) && !toBackup) {
+        maybeDie("rename");
         errno = EIO;
         return -1;
     }
-    return next<int (*)(const char*, const char*)>("rename")(from, to);
+    return step("rename", [&] { return next<int (*)(const char*, const char*)>("rename")(from, to); });
 }
 
 int link(const char* from, const char* to) {
-    maybeDie("link");
     if (faultIs("link")) {
+        maybeDie("link");
         errno = EPERM;
         return -1;
     }
-    return next<int (*)(const char*, const char*)>("link")(from, to);
+    return step("link", [&] { return next<int (*)(const char*, const char*)>("link")(from, to); });
 }
 
 ssize_t write(int fd, const void* buf, size_t count) {
