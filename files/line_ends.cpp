@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "files/line_scan.h"
+
 namespace trelvo {
 
 void LineEndQueue::push(End e) {
@@ -22,79 +24,103 @@ std::int64_t LineEndTap::read(char* data, std::size_t size) {
             queue_.push(End::None);
         pendingCr_ = open_ = false;
     }
-    for (std::int64_t i = 0; i < n; ++i) {
-        const char c = data[i];
+    const char* p = data;
+    const char* const end = data + (n > 0 ? n : 0);
+    while (p < end) {
         if (pendingCr_) {
             pendingCr_ = false;
-            if (c == '\n') {
+            if (*p == '\n') {
                 queue_.push(End::CrLf);
+                ++p;
                 continue;
             }
             queue_.push(End::Cr);
         }
-        if (c == '\r') {
+        const char* e = findLineEnd(p, end);  // a line's bytes are passed over in one step
+        open_ = open_ || e != p;
+        if (e == end)
+            break;
+        open_ = false;
+        if (*e == '\r')
             pendingCr_ = true;
-            open_ = false;
-        } else if (c == '\n') {
+        else
             queue_.push(End::Lf);
-            open_ = false;
-        } else {
-            open_ = true;
-        }
+        p = e + 1;
     }
     return n;
 }
 
 bool LineEndSink::write(const char* data, std::size_t size) {
-    held_.append(data, size);
-    return resolve(false);
+    if (held_.empty())
+        return resolve({data, size}, false);
+    std::string bytes = std::move(held_);
+    held_.clear();
+    bytes.append(data, size);
+    return resolve(bytes, false);
 }
 
 bool LineEndSink::writeSpans(const ByteSpan* spans, std::size_t count) {
+    joined_.clear();
     for (std::size_t i = 0; i < count; ++i)
-        held_.append(spans[i].data, spans[i].size);
-    return resolve(false);
+        joined_.append(spans[i].data, spans[i].size);
+    return write(joined_.data(), joined_.size());
 }
 
 bool LineEndSink::finish() {
-    return resolve(true) && inner_.finish();
+    const std::string bytes = std::move(held_);
+    held_.clear();
+    return resolve(bytes, true) && inner_.finish();
 }
 
-bool LineEndSink::resolve(bool atEnd) {
-    out_.clear();
-    std::size_t from = 0;
+bool LineEndSink::resolve(std::string_view bytes, bool atEnd) {
+    using End = LineEndQueue::End;
+    static constexpr std::string_view kEnds[] = {"\r\n", "\r", "\n", ""};
+    bool copying = false;   // an end differs: what is written is gathered in out_
+    std::size_t from = 0;   // bytes[from, at) are not in out_ yet
+    std::size_t at = 0;     // what is resolved
+    auto& runs = queue_.runs;
     for (;;) {
-        const auto cr = held_.find('\r', from);
-        if (cr == std::string::npos || cr + 1 == held_.size()) {
+        const auto cr = bytes.find('\r', at);
+        if (cr == std::string_view::npos || cr + 1 == bytes.size()) {
             // No end, or a CR whose LF is still to come: kept unless this is the end.
-            const std::size_t keep = cr == std::string::npos || atEnd ? held_.size() : cr;
-            out_.append(held_, from, keep - from);
-            from = keep;
+            at = cr == std::string_view::npos || atEnd ? bytes.size() : cr;
             break;
         }
-        out_.append(held_, from, cr - from);
-        from = cr + 1;
-        if (held_[cr + 1] != '\n') {
-            out_ += '\r';
+        if (bytes[cr + 1] != '\n') {
+            at = cr + 1;
             continue;
         }
-        ++from;
-        auto& runs = queue_.runs;
         if (runs.empty()) {
             if (!atEnd) {
-                from = cr;
+                at = cr;  // the end of this line has not been read yet
                 break;
             }
-            out_ += "\r\n";  // more lines written than read: cannot be, kept as written
+            at = cr + 2;  // more lines written than read: cannot be, kept as written
             continue;
         }
-        static constexpr const char* kEnds[] = {"\r\n", "\r", "\n", ""};
-        out_ += kEnds[static_cast<int>(runs.front().first)];
+        const End end = runs.front().first;
         if (--runs.front().second == 0)
             runs.pop_front();
+        at = cr + 2;
+        if (end == End::CrLf)
+            continue;
+        if (!copying) {
+            copying = true;
+            out_.clear();
+        }
+        out_.append(bytes.substr(from, cr - from));
+        out_.append(kEnds[static_cast<int>(end)]);
+        from = at;
     }
-    held_.erase(0, from);
-    return out_.empty() || inner_.write(out_.data(), out_.size());
+    bool ok = true;
+    if (copying) {
+        out_.append(bytes.substr(from, at - from));
+        ok = inner_.write(out_.data(), out_.size());
+    } else if (at > 0) {
+        ok = inner_.write(bytes.data(), at);  // every end as written: passed on uncopied
+    }
+    held_.assign(bytes.substr(at));
+    return ok;
 }
 
 }  // namespace trelvo

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 
 #include "files/line_io.h"
 
@@ -44,11 +45,11 @@ public:
 private:
     // Writes what can be given its ends; keeps the rest from the first CR LF whose line's end
     // has not been read yet (a CR at the end of a block read). At the end every CR LF is known.
-    bool resolve(bool atEnd);
+    bool resolve(std::string_view bytes, bool atEnd);
 
     ByteSink& inner_;
     LineEndQueue& queue_;
-    std::string held_, out_;
+    std::string held_, out_, joined_;
 };
 
 }  // namespace trelvo
