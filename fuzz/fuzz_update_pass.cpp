@@ -442,6 +442,26 @@ TRELVO_ORACLE void checkRun(const Case& c, Outcome outcome, const Report& report
 
 }  // namespace
 
+// The same run with every line end kept gives the same lines, each ended as in the input.
+void checkKeptLineEnds(const Case& c, const trelvo::RuleSet& rules, const std::string& output) {
+    std::string kept;
+    trelvo::MemorySource source(c.library);
+    trelvo::StringSink sink(kept);
+    trelvo::UpdateRequest request{source, &sink, rules, {}, {}, c.readBlock, c.writeBlock};
+    request.keepLineEnds = true;
+    check(trelvo::runUpdate(request).outcome == Outcome::Done, "kept line ends: not done");
+    const auto in = splitLines(c.library);
+    const auto out = splitLines(output);
+    check(in.size() == out.size(), "kept line ends: line count");
+    std::string expected;
+    const char* const libraryEnd = c.library.data() + c.library.size();
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const char* end = in[i].data() + in[i].size();
+        expected.append(out[i]).append(end, i + 1 < in.size() ? in[i + 1].data() : libraryEnd);
+    }
+    check(kept == expected, "kept line ends: the lines differ from the run's or their ends from the input's");
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const auto c = decode(data, size);
     if (!c)
@@ -466,6 +486,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         trelvo::UpdateRequest request{source, &sink, *rules, {}, {}, c->readBlock, c->writeBlock};
         const auto result = trelvo::runUpdate(request);
         count = result.decals;
+        if (result.outcome == Outcome::Done)
+            checkKeptLineEnds(*c, *rules, output);
         return result.outcome;
     }();
     const Report report = trelvo::messages::forOutcome(outcome, count, "out.d");
