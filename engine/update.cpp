@@ -40,11 +40,11 @@ Decimal inUnit(const Length& w, Unit unit) {
 
 class UpdatePass {
 public:
-    explicit UpdatePass(const UpdateRequest& request)
-        : request_(request), rules_(request.rules),
-          reader_(request.input, request.readBlock) {
-        if (request.output) {
-            writer_.emplace(*request.output, request.writeBlock);
+    // input and output are the request's own, or what stands in for them (see runUpdate).
+    UpdatePass(const UpdateRequest& request, ByteSource& input, ByteSink* output)
+        : request_(request), rules_(request.rules), reader_(input, request.readBlock) {
+        if (output) {
+            writer_.emplace(*output, request.writeBlock);
             reader_.writeInPlace(*writer_);
         }
         if (writer_ && request.onFinding && !rules_.checks.empty())
@@ -568,12 +568,9 @@ UpdateResult runUpdate(const UpdateRequest& request) {
             LineEndQueue ends;
             LineEndTap input(request.input, ends);
             LineEndSink output(*request.output, ends);
-            return UpdatePass(UpdateRequest{input, &output, request.rules, request.decalFilter,
-                                            request.onRewrite, request.readBlock,
-                                            request.writeBlock, request.onFinding})
-                .run();
+            return UpdatePass(request, input, &output).run();
         }
-        return UpdatePass(request).run();
+        return UpdatePass(request, request.input, request.output).run();
     } catch (const PassFailure& f) {  // a width that cannot be had in the other unit
         UpdateResult r;
         r.outcome = Outcome::RunError;

@@ -22,6 +22,11 @@ FileId idOf(const struct stat& st) {
                   true};
 }
 
+FileState stateOf(const struct stat& st) {
+    return FileState{idOf(st), static_cast<std::uint64_t>(st.st_size),
+                     std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 }  // namespace
 
 Handle openRead(const std::string& path, FileId& id) {
@@ -38,11 +43,6 @@ Handle openRead(const std::string& path, FileId& id) {
     }
     id = idOf(st);
     return fd;
-}
-
-FileState stateOf(const struct stat& st) {
-    return FileState{idOf(st), static_cast<std::uint64_t>(st.st_size),
-                     std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 std::optional<FileState> stateOf(Handle h) {
