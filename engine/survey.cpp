@@ -1,6 +1,5 @@
 #include "engine/survey.h"
 
-#include <map>
 #include <optional>
 
 #include "engine/decal_reader.h"
@@ -18,7 +17,6 @@
 
 #include "engine/decimal.h"
 #include "engine/fields.h"
-#include "engine/verdict_cache.h"
 #include "files/file_streams.h"
 
 namespace trelvo {
@@ -54,6 +52,60 @@ bool rowLess(const SurveyRow& a, const SurveyRow& b) {
     return std::tie(a.status, a.fieldCount) < std::tie(b.status, b.fieldCount);
 }
 
+// Rows found by their fields as read, so that a style met before is found without reading its
+// numbers again; only a new one is grouped, by its numbers' shortest forms, into a row.
+template <class Row>
+class Tally {
+public:
+    explicit Tally(std::vector<Row>& rows) : rows_(rows) {}
+
+    // make: the new row and the key it is grouped by.
+    template <class Make>
+    std::size_t rowOf(const std::string& raw, Make make) {
+        auto found = byRaw_.find(raw);
+        if (found == byRaw_.end()) {
+            auto [row, group] = make();
+            auto [g, added] = byGroup_.try_emplace(std::move(group), rows_.size());
+            if (added) {
+                rows_.push_back(std::move(row));
+                lastDecal_.push_back(0);
+            }
+            found = byRaw_.try_emplace(raw, g->second).first;
+        }
+        return found->second;
+    }
+
+    // True the first time row r is met in decal (decals are numbered from 1).
+    bool firstIn(std::size_t r, std::uint64_t decal) {
+        if (decal == 0 || lastDecal_[r] == decal)
+            return false;
+        lastDecal_[r] = decal;
+        return true;
+    }
+
+private:
+    std::vector<Row>& rows_;
+    std::unordered_map<std::string, std::size_t> byRaw_, byGroup_;
+    std::vector<std::uint64_t> lastDecal_;
+};
+
+// The unit letter, a letter of the kind of row, then each part after a NUL.
+std::string& keyOf(std::string& key, Unit unit, char kind,
+                   std::initializer_list<std::string_view> parts) {
+    key.assign(unitLetter(unit));
+    key += kind;
+    for (std::string_view part : parts) {
+        key += '\0';
+        key += part;
+    }
+    return key;
+}
+
+std::string shortest(std::string_view v) {
+    const auto d = Decimal::parse(v);
+    return d ? d->toString() : std::string(v);
+}
+
 }  // namespace
 
 Survey runSurvey(const SurveyRequest& request) {
@@ -72,42 +124,24 @@ Survey runSurvey(const SurveyRequest& request) {
     // Fields 1 to 5 of a piece line (f[1] is field 1), as views into it.
     std::string_view f[kPieceFields + 1];
     Fields fields;  // the whole split, for counting the fields of a long piece line
-    std::string key;
-    TextMap<std::size_t> tallies;                        // by the fields as read
-    std::unordered_map<std::string, std::size_t> rowOf;  // by the fields as grouped
-    std::vector<std::uint64_t> lastDecalOfRow;  // ordinal of the last decal counted for a row
-
-    // The labels and texts of the current decal, found through its counts; they are tallied
-    // when its lines have been seen to follow them.
-    std::vector<std::size_t> held;   // the rows of the decal's labels and texts, one each
-    // Rows by the fields as read, so that a style met before is found without reading its
-    // numbers again; only a new one is grouped by the numbers' shortest forms.
-    std::unordered_map<std::string, std::size_t> itemRowOfRaw;
-    std::string rawKey;
-    std::string heldItem;            // the label or text line before its name or text
-    std::map<std::tuple<ItemKind, std::string, Unit, std::string, std::string, std::string>,
-             std::size_t>
-        itemRowOf;
-    std::vector<std::uint64_t> lastDecalOfItemRow;
-    const auto shortest = [](std::string_view v) {
-        const auto d = Decimal::parse(v);
-        return d ? d->toString() : std::string(v);
-    };
+    Tally<SurveyRow> pieces(s.rows);
+    Tally<ItemStyleRow> items(s.itemRows);
+    // The labels and texts of the current decal, found through its counts, one row each; they
+    // are tallied when its lines have been seen to follow them.
+    std::vector<std::size_t> held;
+    std::string heldItem;  // the label or text line before its name or text
+    std::string raw, group;
     // The decal left: its labels and texts are tallied if its lines followed its counts.
     const auto endDecal = [&](const DecalLayout& layout) {
         if (decal == 0)
             return;
         if (!layout.pastTexts()) {
             ++s.decalsOffCount;
-        } else {
-            for (const std::size_t r : held) {
-                ItemStyleRow& row = s.itemRows[r];
-                ++row.count;
-                if (lastDecalOfItemRow[r] != decal) {
-                    lastDecalOfItemRow[r] = decal;
-                    ++row.decals;
-                }
-            }
+            held.clear();
+        }
+        for (const std::size_t r : held) {
+            ++s.itemRows[r].count;
+            s.itemRows[r].decals += items.firstIn(r, decal);
         }
         held.clear();
     };
@@ -121,29 +155,15 @@ Survey runSurvey(const SurveyRequest& request) {
             const std::string_view name = label ? trimSpaces(l) : std::string_view();
             const std::string_view height = g[label ? kLabelHeightField : kTextHeightField];
             const std::string_view width = g[label ? kLabelWidthField : kTextWidthField];
-            const std::string_view layerText = g[label ? kLabelLayerField : kTextLayerField];
-            rawKey.clear();
-            rawKey += label ? 'L' : 'T';
-            rawKey += unitLetter(decalUnit);
-            for (std::string_view part : {name, height, width, layerText}) {
-                rawKey += '\0';
-                rawKey += part;
-            }
-            auto found = itemRowOfRaw.find(rawKey);
-            if (found == itemRowOfRaw.end()) {
+            const std::string_view layer = g[label ? kLabelLayerField : kTextLayerField];
+            const char k = label ? 'L' : 'T';
+            held.push_back(items.rowOf(keyOf(raw, decalUnit, k, {name, height, width, layer}), [&] {
                 ItemStyleRow row{label ? ItemKind::Label : ItemKind::Text, std::string(name),
                                  decalUnit, shortest(height), shortest(width),
-                                 std::string(layerText), 0, 0};
-                auto [g2, added] = itemRowOf.try_emplace(
-                    std::tuple{row.kind, row.name, row.unit, row.height, row.width, row.layer},
-                    s.itemRows.size());
-                if (added) {
-                    s.itemRows.push_back(std::move(row));
-                    lastDecalOfItemRow.push_back(0);
-                }
-                found = itemRowOfRaw.emplace(rawKey, g2->second).first;
-            }
-            held.push_back(found->second);
+                                 std::string(layer), 0, 0};
+                keyOf(group, decalUnit, k, {row.name, row.height, row.width, row.layer});
+                return std::pair{std::move(row), group};
+            }));
         }
     };
     for (; step == DecalReader::Step::Line; step = reader.next(DecalReader::Sight::Items, {}, line)) {
@@ -179,19 +199,16 @@ Survey runSurvey(const SurveyRequest& request) {
             ++s.decalsWithEligible;
         }
 
-        // Most pieces repeat a handful of shapes: look them up by the fields as read, and group
-        // (which reads the width as a number) only the first time a shape is met.
-        key.assign(unitLetter(decalUnit));
-        key += static_cast<char>('0' + static_cast<int>(status));
+        // Most pieces repeat a handful of shapes: the width is read as a number only the first
+        // time a shape is met.
+        char k = static_cast<char>('0' + static_cast<int>(status));
+        std::string_view parts[4] = {f[1], {}, {}, {}};
+        for (std::size_t i = 3; i <= std::min<std::size_t>(n, kPieceFields); ++i)
+            parts[i - 2] = f[i];
+        keyOf(raw, decalUnit, k, {parts[0], parts[1], parts[2], parts[3]});
         if (status == PieceStatus::FieldCount)
-            key += std::to_string(n);
-        for (int i : {1, 3, 4, 5}) {
-            key += '\0';
-            if (static_cast<std::size_t>(i) <= n)
-                key += f[i];
-        }
-        auto found = tallies.find(std::string_view(key));
-        if (found == tallies.end()) {
+            raw.insert(2, std::to_string(n));
+        const std::size_t r = pieces.rowOf(raw, [&] {
             SurveyRow row;
             row.unit = decalUnit;
             row.status = status;
@@ -202,32 +219,15 @@ Survey runSurvey(const SurveyRequest& request) {
                 row.widthIsNumber = w.has_value();
                 row.width = w ? w->toString() : std::string(f[3]);
             }
-            if (n >= 4)
-                row.layer = f[4];
-            if (n >= 5)
-                row.field5 = f[5];
-            std::string group;
-            group += unitLetter(row.unit);
-            group += static_cast<char>('0' + static_cast<int>(status));
+            row.layer = parts[2];
+            row.field5 = parts[3];
+            keyOf(group, decalUnit, k, {row.keyword, row.width, row.layer, row.field5});
             if (status == PieceStatus::FieldCount)
-                group += std::to_string(n);
-            for (const std::string* part : {&row.keyword, &row.width, &row.layer, &row.field5}) {
-                group += '\0';
-                group += *part;
-            }
-            auto [g, added] = rowOf.try_emplace(std::move(group), s.rows.size());
-            if (added) {
-                s.rows.push_back(std::move(row));
-                lastDecalOfRow.push_back(0);
-            }
-            found = tallies.try_emplace(key, g->second).first;
-        }
-        const std::size_t r = found->second;
+                group.insert(2, std::to_string(n));
+            return std::pair{std::move(row), group};
+        });
         ++s.rows[r].pieces;
-        if (decal != 0 && lastDecalOfRow[r] != decal) {
-            lastDecalOfRow[r] = decal;
-            ++s.rows[r].decals;
-        }
+        s.rows[r].decals += pieces.firstIn(r, decal);
     }
     if (step != DecalReader::Step::End) {
         s.errorLine = reader.errorLine();

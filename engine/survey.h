@@ -11,7 +11,6 @@
 #include "engine/report.h"
 #include "engine/rules.h"
 #include "files/line_io.h"
-#include "files/line_io.h"
 
 namespace trelvo {
 

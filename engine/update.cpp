@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <deque>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -338,28 +339,14 @@ private:
         bool raw = false;  // whole lines with their CR LF, written as they are
     };
     // A change with its texts copied, since the line it came from is gone by the time the
-    // observer hears of it.
-    struct HeldRewrite {
-        std::uint64_t line;
-        Unit unit;
-        ItemKind kind;
-        int rule;
-        std::string decal, keyword, oldLayer, newLayer, oldWidth, newWidth, name, oldHeight,
-            newHeight;
-
-        static HeldRewrite of(const Rewrite& c) {
-            return {c.line_number,          c.decal_unit,           c.kind,
-                    c.rule,                 std::string(c.decal_name), std::string(c.keyword),
-                    std::string(c.old_layer), std::string(c.new_layer), std::string(c.old_width),
-                    std::string(c.new_width), std::string(c.name),   std::string(c.old_height),
-                    std::string(c.new_height)};
-        }
-        Rewrite view() const {
-            return Rewrite{decal,    line, keyword, oldLayer,  newLayer, oldWidth,
-                                newWidth, unit, kind,    name,      rule,     oldHeight,
-                                newHeight};
-        }
-    };
+    // observer hears of it (a deque's strings stay where they are).
+    Rewrite kept(Rewrite c) {
+        for (std::string_view* t : {&c.decal_name, &c.keyword, &c.old_layer, &c.new_layer,
+                                    &c.old_width, &c.new_width, &c.name, &c.old_height,
+                                    &c.new_height})
+            *t = heldTexts_.emplace_back(*t);
+        return c;
+    }
 
     void hold(std::string_view line, std::uint64_t number, Place kind) {
         if (heldLines_.empty()) {
@@ -379,7 +366,7 @@ private:
     }
 
     void holdRewrite(const Rewrite& c) {
-        heldRewrites_.push_back(HeldRewrite::of(c));
+        heldRewrites_.push_back(kept(c));
         pendingRewrite_ = true;
     }
 
@@ -432,15 +419,16 @@ private:
             if (!request_.onRewrite)
                 continue;
             if (h.rewrite >= 0)
-                request_.onRewrite(heldRewrites_[static_cast<std::size_t>(h.rewrite)].view());
+                request_.onRewrite(heldRewrites_[static_cast<std::size_t>(h.rewrite)]);
             else if (nextItemChange < itemChanges_.size() &&
-                     itemChanges_[nextItemChange].line == h.number)
-                request_.onRewrite(itemChanges_[nextItemChange++].view());
+                     itemChanges_[nextItemChange].line_number == h.number)
+                request_.onRewrite(itemChanges_[nextItemChange++]);
         }
         held_.clear();
         heldLines_.clear();
         heldRewrites_.clear();
         itemChanges_.clear();
+        heldTexts_.clear();
     }
 
     std::string_view heldText(std::size_t i) const {
@@ -488,7 +476,7 @@ private:
                                  f[widthAt],  nf[widthAt], heldUnit_,
                                  label ? ItemKind::Label : ItemKind::Text, name,
                                  r + 1, f[heightAt], nf[heightAt]};
-            itemChanges_.push_back(HeldRewrite::of(c));
+            itemChanges_.push_back(kept(c));
         }
         return true;
     }
@@ -555,7 +543,8 @@ private:
     std::string heldDecal_;
     std::string held_;
     std::vector<HeldLine> heldLines_;
-    std::vector<HeldRewrite> heldRewrites_, itemChanges_;
+    std::vector<Rewrite> heldRewrites_, itemChanges_;
+    std::deque<std::string> heldTexts_;
     bool pendingRewrite_ = false;
     UpdateResult result_;
 };
