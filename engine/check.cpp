@@ -1,5 +1,6 @@
 #include "engine/check.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -230,19 +231,13 @@ private:
     }
 
     static bool contains(const std::vector<std::string>& list, std::string_view v) {
-        for (const std::string& s : list) {
-            if (sameText(s, v))
-                return true;
-        }
-        return false;
+        return std::any_of(list.begin(), list.end(),
+                           [v](const std::string& s) { return sameText(s, v); });
     }
 
-    bool passesAny(const std::vector<LengthTest>& tests, const ReadLength& v) const {
-        for (const LengthTest& t : tests) {
-            if (lengthPasses(t, v))
-                return true;
-        }
-        return false;
+    static bool passesAny(const std::vector<LengthTest>& tests, const ReadLength& v) {
+        return std::any_of(tests.begin(), tests.end(),
+                           [&v](const LengthTest& t) { return lengthPasses(t, v); });
     }
 
     void describe(const Item& it, std::string& s) const {

@@ -7,26 +7,11 @@
 #include <optional>
 
 #include "engine/fields.h"
+#include "engine/rules.h"
 
 namespace trelvo {
 
 namespace {
-
-// No decal has more lines than this; a larger count only means "to the end".
-constexpr long long kCountCap = 1LL << 30;
-
-std::optional<long long> count(std::string_view t) {
-    long long v = 0;
-    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-    if (r.ptr != t.data() + t.size() || t.empty() || t[0] == '-')
-        return std::nullopt;
-    // Too many digits for any integer is as good as "to the end", on every platform.
-    if (r.ec == std::errc::result_out_of_range)
-        return kCountCap;
-    if (r.ec != std::errc())
-        return std::nullopt;
-    return std::min(v, kCountCap);
-}
 
 // Points of the arc from its begin angle along its sweep: the ends and every axis it crosses.
 void addArc(Box& box, const Vertex& v) {
@@ -143,10 +128,11 @@ DecalGeometry ReadDecalGeometry(const Decal& decal, const std::vector<PlacedLine
             case Place::OtherPiece: {
                 Str2Ary_All(line, " ", 1, f);
                 const auto width = f.count() >= 4 ? ReadGeometryNumber(f[3]) : std::nullopt;
-                const auto corners = f.count() >= 4 ? count(f[2]) : std::nullopt;
                 // A piece header where the counts no longer hold has no corners known.
                 const bool cornersFollow = i + 1 < lines.size() && lines[i + 1].place == Place::Corner;
-                if (!width || !corners || (*corners > 0 && !cornersFollow)) {
+                const bool counted = f.count() >= 4 && isLayerNumber(f[2]);  // digits only
+                const bool none = counted && f[2].find_first_not_of('0') == std::string_view::npos;
+                if (!width || !counted || (!none && !cornersFollow)) {
                     d.unread.push_back(i);
                     break;
                 }
