@@ -33,26 +33,6 @@ void Str2Ary_All(std::string_view xstr, std::string_view dlm, int16_t ary_lb, Fi
     out.fields_.clear();
 
     const std::size_t capacity = static_cast<std::size_t>(Fields::kMaxIndex - ary_lb + 1);
-    if (dlm == " ") {
-        // The one delimiter in use: the fields are the runs of non-spaces, or one empty field.
-        const char* p = out.text_.data();
-        const char* const end = p + out.text_.size();
-        while (p < end && *p == ' ')
-            ++p;
-        if (p == end) {
-            out.fields_.emplace_back(end, 0);
-            return;
-        }
-        while (p < end && out.fields_.size() < capacity) {
-            const char* const start = p;
-            while (p < end && *p != ' ')
-                ++p;
-            out.fields_.emplace_back(start, static_cast<std::size_t>(p - start));
-            while (p < end && *p == ' ')
-                ++p;
-        }
-        return;
-    }
     std::string_view rest = trimLeadingSpaces(out.text_);
     while (out.fields_.size() < capacity) {
         const auto p = rest.find(dlm);
