@@ -12,23 +12,8 @@
 namespace trelvo {
 
 const char* kindName(ItemKind kind) {
-    switch (kind) {
-        case ItemKind::Label:
-            return "label";
-        case ItemKind::Text:
-            return "text";
-        default:
-            return "piece";
-    }
+    return kind == ItemKind::Label ? "label" : kind == ItemKind::Text ? "text" : "piece";
 }
-
-namespace {
-
-std::string unitName(Unit u) {
-    return u == Unit::Millimetres ? "mm" : "mil";
-}
-
-}  // namespace
 
 class ItemChecks::Impl {
 public:
@@ -156,7 +141,7 @@ private:
             const Decimal& high = l.high[unitIndex(unit_)];
             if (v.number() && low <= *v.number() && *v.number() <= high)
                 return;
-            beyond(kind + " " + what + " " + std::string(v.text()) + (mm ? " (mm)" : " (mil)") +
+            beyond(kind + " " + what + " " + std::string(v.text()) + unitNote() +
                    " is outside " + low.toString() + " to " + high.toString() + (mm ? " mm" : " mil"));
         };
         if (it.kind == ItemKind::Piece) {
@@ -171,6 +156,8 @@ private:
             beyond("the circle counts " + std::string(it.corners) + " corners, not 2");
     }
     static constexpr std::size_t kBeyondFormat = static_cast<std::size_t>(-1);
+
+    const char* unitNote() const { return unit_ == Unit::Millimetres ? " (mm)" : " (mil)"; }
 
 
     void judge(const Item& it, std::vector<Hit>& hits) const {
@@ -192,7 +179,7 @@ private:
             const auto valueIn = [&](std::string_view what, std::string_view value, int field) {
                 hits.push_back({i, std::string(what) + std::string(value), false, false, field});
                 if (field != kLayer)
-                    hits.back().found += unit_ == Unit::Millimetres ? " (mm)" : " (mil)";
+                    hits.back().found += unitNote();
             };
             if (!c.allowedLayers.empty() && !contains(c.allowedLayers, it.layer))
                 valueIn("layer ", it.layer, kLayer);
@@ -246,7 +233,7 @@ private:
         else
             ((s += kindName(it.kind)) += ' ') += it.name;
         s += " on layer " + std::string(it.layer) + ", width " + std::string(it.width.text()) +
-             " (" + unitName(unit_) + ")";
+             unitNote();
         if (it.kind != ItemKind::Piece)
             s += ", height " + std::string(it.height.text());
     }
