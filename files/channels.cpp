@@ -1,6 +1,5 @@
 #include "files/channels.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "files/file_streams.h"
@@ -8,7 +7,8 @@
 namespace trelvo {
 
 // The line streams are made when the channel's own reads and writes first need them: the engine
-// gets the files themselves, with line streams of its own.
+// gets the files themselves, with line streams of its own. Declared after the files, they go
+// before them.
 struct FileChannels::Channel {
     std::unique_ptr<InputFile> in;
     std::unique_ptr<OutputFile> out;
@@ -17,10 +17,6 @@ struct FileChannels::Channel {
     std::unique_ptr<LineReader> reader_;
     std::unique_ptr<LineWriter> writer_;
 
-    ~Channel() {
-        writer_.reset();  // before the file it writes to
-        reader_.reset();
-    }
     bool isInput() const { return in != nullptr; }
     bool isOutput() const { return out != nullptr || discard; }
     LineReader& reader() {
@@ -37,8 +33,7 @@ struct FileChannels::Channel {
 };
 
 FileChannels::FileChannels(std::size_t readBlock, std::size_t writeBlock)
-    : readBlock_(std::max<std::size_t>(readBlock, 1)),
-      writeBlock_(std::max<std::size_t>(writeBlock, 1)) {}
+    : readBlock_(readBlock), writeBlock_(writeBlock) {}
 
 FileChannels::~FileChannels() = default;
 
@@ -46,10 +41,6 @@ FileChannels::Channel* FileChannels::get(int16_t channel) const {
     if (channel < 1 || channel > kMaxChannel)
         return nullptr;
     return channels_[channel].get();
-}
-
-bool FileChannels::IsOpen(int16_t channel) const {
-    return get(channel) != nullptr;
 }
 
 int16_t FileChannels::FreeFile() const {
@@ -88,14 +79,6 @@ bool FileChannels::openOutput(int16_t channel, const std::string& path, bool sta
     ch->block = writeBlock_;
     channels_[channel] = std::move(ch);
     return true;
-}
-
-bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
-    return openOutput(channel, path, false);
-}
-
-bool FileChannels::OpenStagedOutput(int16_t channel, const std::string& path) {
-    return openOutput(channel, path, true);
 }
 
 bool FileChannels::OpenDiscard(int16_t channel) {
@@ -177,37 +160,23 @@ ByteSink* FileChannels::Sink(int16_t channel) const {
     return ch ? ch->out.get() : nullptr;
 }
 
-bool FileChannels::Commit(int16_t channel) {
-    Channel* ch = get(channel);
-    if (!ch)
-        return true;
-    bool ok = true;
-    if (ch->writer_ && !ch->writer_->flush()) {
-        noteFailure(*ch);
-        ok = false;
-    }
-    if (ok && ch->out && !ch->out->commit(reason_))
-        ok = false;
-    channels_[channel].reset();  // a staged file not put in place goes with it
-    return ok;
-}
-
-bool FileChannels::Close(int16_t channel) {
+bool FileChannels::finish(int16_t channel, bool commit) {
     Channel* ch = get(channel);
     if (!ch)
         return true;
     // A staged output that is not committed is given up: nothing of it may reach its target.
     // Any other output is written out and closed as it is.
     bool ok = true;
-    if (ch->out && !ch->out->isStaged()) {
+    if (ch->out && (commit || !ch->out->isStaged())) {
         if (ch->writer_ && !ch->writer_->flush()) {
             noteFailure(*ch);
             ok = false;
         }
-        if (!ch->out->commit(reason_))
+        // A commit whose last bytes failed puts nothing in place; a close closes all the same.
+        if ((ok || !commit) && !ch->out->commit(reason_))
             ok = false;
     }
-    channels_[channel].reset();
+    channels_[channel].reset();  // a staged file not put in place goes with it
     return ok;
 }
 

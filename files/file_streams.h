@@ -87,6 +87,8 @@ public:
 
 private:
     OutputFile() = default;
+    bool failed(std::string& why) const;  // why: the system's reason a write failed; false
+
     native::Handle fd_ = native::kNoFile;
     std::string path_, failure_;
     std::optional<TempFile> staged_;
