@@ -14,8 +14,8 @@ struct FileChannels::Channel {
     std::unique_ptr<OutputFile> out;
     std::size_t block = 0;
     bool discard = false;
-    std::unique_ptr<LineReader> reader_;
-    std::unique_ptr<LineWriter> writer_;
+    std::unique_ptr<LineReader> reader_{};
+    std::unique_ptr<LineWriter> writer_{};
 
     bool isInput() const { return in != nullptr; }
     bool isOutput() const { return out != nullptr || discard; }
@@ -54,12 +54,10 @@ int16_t FileChannels::FreeFile() const {
 bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
     if (channel < 1 || channel > kMaxChannel || channels_[channel])
         return false;
-    auto ch = std::make_unique<Channel>();
-    ch->in = InputFile::open(path, reason_);
-    if (!ch->in)
+    std::unique_ptr<InputFile> in = InputFile::open(path, reason_);
+    if (!in)
         return false;
-    ch->block = readBlock_;
-    channels_[channel] = std::move(ch);
+    channels_[channel].reset(new Channel{std::move(in), nullptr, readBlock_});
     return true;
 }
 
@@ -71,40 +69,34 @@ bool FileChannels::openOutput(int16_t channel, const std::string& path, bool sta
         if (other && other->in)
             reading.push_back(other->in->id());
     }
-    auto ch = std::make_unique<Channel>();
-    ch->out = OutputFile::open(path, staged ? OutputFile::Mode::Staged : OutputFile::Mode::Direct,
-                               reading, reason_);
-    if (!ch->out)
+    std::unique_ptr<OutputFile> out = OutputFile::open(
+        path, staged ? OutputFile::Mode::Staged : OutputFile::Mode::Direct, reading, reason_);
+    if (!out)
         return false;
-    ch->block = writeBlock_;
-    channels_[channel] = std::move(ch);
+    channels_[channel].reset(new Channel{nullptr, std::move(out), writeBlock_});
     return true;
 }
 
 bool FileChannels::OpenDiscard(int16_t channel) {
     if (channel < 1 || channel > kMaxChannel || channels_[channel])
         return false;
-    auto ch = std::make_unique<Channel>();
-    ch->discard = true;
-    channels_[channel] = std::move(ch);
+    channels_[channel].reset(new Channel{nullptr, nullptr, 0, true});
     return true;
 }
 
-void FileChannels::noteFailure(const Channel& ch) {
+bool FileChannels::noteFailure(const Channel& ch) {
     if (ch.reader_ && ch.reader_->failed())
         reason_ = ch.reader_->failure();
     else if (ch.writer_ && ch.writer_->failed())
         reason_ = ch.writer_->failure();
+    return false;
 }
 
 bool FileChannels::ReadLine(int16_t channel, std::string_view& line) {
     Channel* ch = get(channel);
     if (!ch || !ch->isInput())
         return false;
-    if (ch->reader().readLine(line))
-        return true;
-    noteFailure(*ch);
-    return false;
+    return ch->reader().readLine(line) || noteFailure(*ch);
 }
 
 bool FileChannels::AtEnd(int16_t channel) {
@@ -116,10 +108,7 @@ bool FileChannels::WriteLine(int16_t channel, std::string_view line) {
     Channel* ch = get(channel);
     if (!ch || !ch->isOutput())
         return false;
-    if (!ch->writer() || ch->writer()->writeLine(line))
-        return true;
-    noteFailure(*ch);
-    return false;
+    return !ch->writer() || ch->writer()->writeLine(line) || noteFailure(*ch);
 }
 
 bool FileChannels::CopyPlainLines(int16_t in, int16_t out, const LineStops& stop,
@@ -128,10 +117,7 @@ bool FileChannels::CopyPlainLines(int16_t in, int16_t out, const LineStops& stop
     Channel* dst = get(out);
     if (!src || !src->isInput() || !dst || !dst->isOutput())
         return false;
-    if (src->reader().copyPlainLines(dst->writer(), stop, copied))
-        return true;
-    noteFailure(*dst);
-    return false;
+    return src->reader().copyPlainLines(dst->writer(), stop, copied) || noteFailure(*dst);
 }
 
 FileChannels::Next FileChannels::CopyToNextLine(int16_t in, int16_t out,

@@ -92,7 +92,7 @@ private:
     Channel* get(int16_t channel) const;
     bool openOutput(int16_t channel, const std::string& path, bool staged);
     bool finish(int16_t channel, bool commit);  // Commit or Close
-    void noteFailure(const Channel& ch);
+    bool noteFailure(const Channel& ch);        // keeps why a line stream of ch failed; false
 
     std::size_t readBlock_;
     std::size_t writeBlock_;
