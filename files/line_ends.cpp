@@ -27,14 +27,11 @@ std::int64_t LineEndTap::read(char* data, std::size_t size) {
     const char* p = data;
     const char* const end = data + (n > 0 ? n : 0);
     while (p < end) {
-        if (pendingCr_) {
-            pendingCr_ = false;
-            if (*p == '\n') {
-                queue_.push(End::CrLf);
+        if (std::exchange(pendingCr_, false)) {
+            queue_.push(*p == '\n' ? End::CrLf : End::Cr);
+            if (*p == '\n')
                 ++p;
-                continue;
-            }
-            queue_.push(End::Cr);
+            continue;
         }
         const char* e = findLineEnd(p, end);  // a line's bytes are passed over in one step
         open_ = open_ || e != p;

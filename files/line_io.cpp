@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "files/line_scan.h"
 
@@ -128,26 +129,18 @@ bool LineReader::fill() {
         if (inPlaceOut_)
             inPlaceOut_->flush();
         const std::int64_t n = source_.read(buf_.get(), block_);
-        if (n < 0) {
-            failed_ = true;
-            return false;
-        }
-        if (n == 0) {
-            eof_ = true;
+        if (n <= 0) {
+            (n < 0 ? failed_ : eof_) = true;
             return false;
         }
         data_ = buf_.get();
         pos_ = 0;
         end_ = static_cast<std::size_t>(n);
         startsLine_ = !crossing_;
-        if (skipLf_) {
-            skipLf_ = false;
-            if (data_[0] == '\n') {
-                pos_ = 1;
-                if (pos_ == end_)
-                    continue;
-            }
-        }
+        if (std::exchange(skipLf_, false) && data_[0] == '\n')
+            pos_ = 1;  // the LF of a CR that ended the last block
+        if (pos_ == end_)
+            continue;
         dataStart_ = pos_;
         return true;
     }

@@ -179,10 +179,8 @@ __attribute__((target("avx2,popcnt"))) std::size_t countedRunAvx2(
         }
     }
     // The last bytes one by one, from the line being looked at.
-    std::uint64_t rest = 0;
-    const std::size_t e = countedRunScalar(data, start, end, count - n, initials, refuse, rest);
-    lines += n + rest;
-    return e;
+    lines += n;
+    return countedRunScalar(data, start, end, count - n, initials, refuse, lines);
 }
 #endif
 
