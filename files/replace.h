@@ -1,7 +1,6 @@
-// Replacing a file by a new version without ever leaving it half-written: the new version is
-// written to a temporary file beside it, flushed to disk where that matters, then renamed over
-// the old one. Every output (and --in-place, the library itself) is written so: a failed run
-// leaves it as it was.
+// Replacing a file by a new version without ever leaving it half-written: written beside it,
+// flushed to disk where that matters, then renamed over it. Every output (and with --in-place the
+// library itself) is written so: a failed run leaves it as it was.
 #pragma once
 
 #include <cstdint>
@@ -36,9 +35,8 @@ private:
     std::intptr_t lock_ = -1;  // an open handle that holds the file's lock, or -1
 };
 
-// Removes the temporary files of this process when it is interrupted: SIGINT, SIGTERM or SIGHUP
-// on Linux (those not ignored, as under nohup); Ctrl+C, Ctrl+Break, a closed console window,
-// log-off or shutdown on Windows.
+// Removes this process's temporary files when interrupted: SIGINT, SIGTERM or SIGHUP (unless
+// ignored, as under nohup); on Windows Ctrl+C, Ctrl+Break, a closed console, log-off, shutdown.
 void installTempCleanup();
 
 // While one exists, an interruption waits: a temporary file being made is known to the cleanup

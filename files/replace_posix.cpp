@@ -213,21 +213,20 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
     const int fd = ::open(temp.path().c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return failureText("cannot open", temp.path());
-    bool ok = ::fchmod(fd, static_cast<mode_t>(original.mode)) == 0;
-    std::string error = ok ? "" : failureText("cannot set the permissions of", temp.path());
+    std::optional<std::string> error;
+    if (::fchmod(fd, static_cast<mode_t>(original.mode)) != 0)
+        error = failureText("cannot set the permissions of", temp.path());
     // Only the superuser may give a file away; anyone else keeps the file as their own.
-    if (ok && (original.uid != ::geteuid() || original.gid != ::getegid())) {
+    if (!error && (original.uid != ::geteuid() || original.gid != ::getegid())) {
         if (::fchown(fd, original.uid, original.gid) != 0 &&
             ::fchown(fd, static_cast<uid_t>(-1), original.gid) != 0) {
             // Not ours to give away: the file stays the user's own, with the original's mode.
         }
     }
-    if (ok && how.flush && ::fsync(fd) != 0) {
-        ok = false;
+    if (!error && how.flush && ::fsync(fd) != 0)
         error = failureText("cannot flush to disk", temp.path());
-    }
     ::close(fd);
-    if (!ok)
+    if (error)
         return error;
 
     const HeldInterruptions held;
