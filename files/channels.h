@@ -55,8 +55,7 @@ public:
     // Opens a channel that accepts lines and throws them away (nothing is created on disk).
     bool OpenDiscard(int16_t channel);
 
-    // The next line without its line end (see LineReader::readLine), valid until the channel's
-    // next read.
+    // The next line without its end (see LineReader::readLine), valid until the next read.
     bool ReadLine(int16_t channel, std::string_view& line);
 
     // True when no further line can be read.

@@ -65,8 +65,7 @@ bool truncate(Handle h);
 // The identity of what path names now; known is false when it names nothing reachable.
 FileId identify(const std::string& path);
 
-// What a path names now, links followed. Other: a pipe, device or console, which can only be
-// written, never replaced.
+// What a path names now, links followed. Other: a pipe, device or console (written, not replaced).
 enum class PathKind { Missing, File, Folder, Other };
 PathKind kindOf(const std::string& path);
 
