@@ -1,6 +1,5 @@
 #include "files/channels.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "files/file_streams.h"
@@ -8,19 +7,16 @@
 namespace trelvo {
 
 // The line streams are made when the channel's own reads and writes first need them: the engine
-// gets the files themselves, with line streams of its own.
+// gets the files themselves, with line streams of its own. Declared after the files, they go
+// before them.
 struct FileChannels::Channel {
     std::unique_ptr<InputFile> in;
     std::unique_ptr<OutputFile> out;
     std::size_t block = 0;
     bool discard = false;
-    std::unique_ptr<LineReader> reader_;
-    std::unique_ptr<LineWriter> writer_;
+    std::unique_ptr<LineReader> reader_{};
+    std::unique_ptr<LineWriter> writer_{};
 
-    ~Channel() {
-        writer_.reset();  // before the file it writes to
-        reader_.reset();
-    }
     bool isInput() const { return in != nullptr; }
     bool isOutput() const { return out != nullptr || discard; }
     LineReader& reader() {
@@ -37,8 +33,7 @@ struct FileChannels::Channel {
 };
 
 FileChannels::FileChannels(std::size_t readBlock, std::size_t writeBlock)
-    : readBlock_(std::max<std::size_t>(readBlock, 1)),
-      writeBlock_(std::max<std::size_t>(writeBlock, 1)) {}
+    : readBlock_(readBlock), writeBlock_(writeBlock) {}
 
 FileChannels::~FileChannels() = default;
 
@@ -46,10 +41,6 @@ FileChannels::Channel* FileChannels::get(int16_t channel) const {
     if (channel < 1 || channel > kMaxChannel)
         return nullptr;
     return channels_[channel].get();
-}
-
-bool FileChannels::IsOpen(int16_t channel) const {
-    return get(channel) != nullptr;
 }
 
 int16_t FileChannels::FreeFile() const {
@@ -63,12 +54,10 @@ int16_t FileChannels::FreeFile() const {
 bool FileChannels::OpenInput(int16_t channel, const std::string& path) {
     if (channel < 1 || channel > kMaxChannel || channels_[channel])
         return false;
-    auto ch = std::make_unique<Channel>();
-    ch->in = InputFile::open(path, reason_);
-    if (!ch->in)
+    std::unique_ptr<InputFile> in = InputFile::open(path, reason_);
+    if (!in)
         return false;
-    ch->block = readBlock_;
-    channels_[channel] = std::move(ch);
+    channels_[channel].reset(new Channel{std::move(in), nullptr, readBlock_});
     return true;
 }
 
@@ -80,48 +69,34 @@ bool FileChannels::openOutput(int16_t channel, const std::string& path, bool sta
         if (other && other->in)
             reading.push_back(other->in->id());
     }
-    auto ch = std::make_unique<Channel>();
-    ch->out = OutputFile::open(path, staged ? OutputFile::Mode::Staged : OutputFile::Mode::Direct,
-                               reading, reason_);
-    if (!ch->out)
+    std::unique_ptr<OutputFile> out = OutputFile::open(
+        path, staged ? OutputFile::Mode::Staged : OutputFile::Mode::Direct, reading, reason_);
+    if (!out)
         return false;
-    ch->block = writeBlock_;
-    channels_[channel] = std::move(ch);
+    channels_[channel].reset(new Channel{nullptr, std::move(out), writeBlock_});
     return true;
-}
-
-bool FileChannels::OpenOutput(int16_t channel, const std::string& path) {
-    return openOutput(channel, path, false);
-}
-
-bool FileChannels::OpenStagedOutput(int16_t channel, const std::string& path) {
-    return openOutput(channel, path, true);
 }
 
 bool FileChannels::OpenDiscard(int16_t channel) {
     if (channel < 1 || channel > kMaxChannel || channels_[channel])
         return false;
-    auto ch = std::make_unique<Channel>();
-    ch->discard = true;
-    channels_[channel] = std::move(ch);
+    channels_[channel].reset(new Channel{nullptr, nullptr, 0, true});
     return true;
 }
 
-void FileChannels::noteFailure(const Channel& ch) {
+bool FileChannels::noteFailure(const Channel& ch) {
     if (ch.reader_ && ch.reader_->failed())
         reason_ = ch.reader_->failure();
     else if (ch.writer_ && ch.writer_->failed())
         reason_ = ch.writer_->failure();
+    return false;
 }
 
 bool FileChannels::ReadLine(int16_t channel, std::string_view& line) {
     Channel* ch = get(channel);
     if (!ch || !ch->isInput())
         return false;
-    if (ch->reader().readLine(line))
-        return true;
-    noteFailure(*ch);
-    return false;
+    return ch->reader().readLine(line) || noteFailure(*ch);
 }
 
 bool FileChannels::AtEnd(int16_t channel) {
@@ -133,10 +108,7 @@ bool FileChannels::WriteLine(int16_t channel, std::string_view line) {
     Channel* ch = get(channel);
     if (!ch || !ch->isOutput())
         return false;
-    if (!ch->writer() || ch->writer()->writeLine(line))
-        return true;
-    noteFailure(*ch);
-    return false;
+    return !ch->writer() || ch->writer()->writeLine(line) || noteFailure(*ch);
 }
 
 bool FileChannels::CopyPlainLines(int16_t in, int16_t out, const LineStops& stop,
@@ -145,10 +117,7 @@ bool FileChannels::CopyPlainLines(int16_t in, int16_t out, const LineStops& stop
     Channel* dst = get(out);
     if (!src || !src->isInput() || !dst || !dst->isOutput())
         return false;
-    if (src->reader().copyPlainLines(dst->writer(), stop, copied))
-        return true;
-    noteFailure(*dst);
-    return false;
+    return src->reader().copyPlainLines(dst->writer(), stop, copied) || noteFailure(*dst);
 }
 
 FileChannels::Next FileChannels::CopyToNextLine(int16_t in, int16_t out,
@@ -177,37 +146,23 @@ ByteSink* FileChannels::Sink(int16_t channel) const {
     return ch ? ch->out.get() : nullptr;
 }
 
-bool FileChannels::Commit(int16_t channel) {
-    Channel* ch = get(channel);
-    if (!ch)
-        return true;
-    bool ok = true;
-    if (ch->writer_ && !ch->writer_->flush()) {
-        noteFailure(*ch);
-        ok = false;
-    }
-    if (ok && ch->out && !ch->out->commit(reason_))
-        ok = false;
-    channels_[channel].reset();  // a staged file not put in place goes with it
-    return ok;
-}
-
-bool FileChannels::Close(int16_t channel) {
+bool FileChannels::finish(int16_t channel, bool commit) {
     Channel* ch = get(channel);
     if (!ch)
         return true;
     // A staged output that is not committed is given up: nothing of it may reach its target.
     // Any other output is written out and closed as it is.
     bool ok = true;
-    if (ch->out && !ch->out->isStaged()) {
+    if (ch->out && (commit || !ch->out->isStaged())) {
         if (ch->writer_ && !ch->writer_->flush()) {
             noteFailure(*ch);
             ok = false;
         }
-        if (!ch->out->commit(reason_))
+        // A commit whose last bytes failed puts nothing in place; a close closes all the same.
+        if ((ok || !commit) && !ch->out->commit(reason_))
             ok = false;
     }
-    channels_[channel].reset();
+    channels_[channel].reset();  // a staged file not put in place goes with it
     return ok;
 }
 

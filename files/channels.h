@@ -34,27 +34,28 @@ public:
     // or a channel outside 1..kMaxChannel or already open.
     bool OpenInput(int16_t channel, const std::string& path);
 
-    // Creates the file, or empties an existing one. Refuses a path that names a file open for
-    // reading on any channel of this table (by path, symbolic or hard link): emptying it would
-    // destroy the input.
-    bool OpenOutput(int16_t channel, const std::string& path);
+    // Creates the file, or empties an existing one. Refuses a file open for reading on any
+    // channel, however named (path, symbolic or hard link): emptying it would destroy the input.
+    bool OpenOutput(int16_t channel, const std::string& path) {
+        return openOutput(channel, path, false);
+    }
 
-    // Opens an output that replaces path only when it is committed: the lines go to a temporary
-    // file beside it, which Commit renames over path and Close without Commit removes, so that
-    // path stays exactly as it was (absent, or its old bytes) until the output is complete. A
-    // pipe or device is written directly. Refused like OpenOutput, and for a file this process
-    // may not write.
-    bool OpenStagedOutput(int16_t channel, const std::string& path);
+    // An output that replaces path only when committed: the lines go to a temporary file beside
+    // it, which Commit renames over path and Close without Commit removes, so that path stays as
+    // it was (absent, or its old bytes) until the output is complete. A pipe or device is written
+    // directly. Refused like OpenOutput, and for a file this process may not write.
+    bool OpenStagedOutput(int16_t channel, const std::string& path) {
+        return openOutput(channel, path, true);
+    }
 
     // Writes out what is buffered, closes, and puts a staged output in place. False, with the
     // target as it was, when any of that fails. For other channels the same as Close.
-    bool Commit(int16_t channel);
+    bool Commit(int16_t channel) { return finish(channel, true); }
 
     // Opens a channel that accepts lines and throws them away (nothing is created on disk).
     bool OpenDiscard(int16_t channel);
 
-    // The next line without its line end (see LineReader::readLine). The view stays valid until
-    // the next read on the same channel.
+    // The next line without its end (see LineReader::readLine), valid until the next read.
     bool ReadLine(int16_t channel, std::string_view& line);
 
     // True when no further line can be read.
@@ -73,24 +74,24 @@ public:
                         std::string_view& line, std::uint64_t& lineNumber,
                         KeepLine keep = {nullptr, nullptr});
 
-    // The byte streams of an open channel, for the engine, which reads and writes them with its
-    // own line streams: the file of an input, the file of an output (none for a discarding
-    // channel, or a channel of the other kind). Not to be mixed with the channel's own reads.
+    // The file of an open input or output (none for a discarding channel or one of the other
+    // kind), for the engine's own line streams: not to be mixed with the channel's own reads.
     ByteSource* Source(int16_t channel) const;
     ByteSink* Sink(int16_t channel) const;
 
     // Writes out what is buffered and closes; a staged output that was not committed is removed
     // instead, leaving its target untouched. False when the data could not be written or the
     // close failed. Closing a channel that is not open does nothing and succeeds.
-    bool Close(int16_t channel);
+    bool Close(int16_t channel) { return finish(channel, false); }
 
-    bool IsOpen(int16_t channel) const;
+    bool IsOpen(int16_t channel) const { return get(channel) != nullptr; }
 
 private:
     struct Channel;
     Channel* get(int16_t channel) const;
     bool openOutput(int16_t channel, const std::string& path, bool staged);
-    void noteFailure(const Channel& ch);
+    bool finish(int16_t channel, bool commit);  // Commit or Close
+    bool noteFailure(const Channel& ch);        // keeps why a line stream of ch failed; false
 
     std::size_t readBlock_;
     std::size_t writeBlock_;

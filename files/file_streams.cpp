@@ -1,12 +1,16 @@
 #include "files/file_streams.h"
 
+#include <algorithm>
 
 namespace trelvo {
 
 namespace {
 
-bool usable(const std::string& path) {
-    return !path.empty() && path.find('\0') == std::string::npos;
+bool usable(const std::string& path, std::string& why) {
+    if (!path.empty() && path.find('\0') == std::string::npos)
+        return true;
+    why = "no file name";
+    return false;
 }
 
 }  // namespace
@@ -16,18 +20,16 @@ bool usable(const std::string& path) {
 std::unique_ptr<UpdateLock> UpdateLock::take(const std::string& path, const native::FileId& id,
                                              std::string& why) {
     native::FileId now;
-    const native::Handle h = native::openForLock(path, now);
-    if (h != native::kNoFile && !(now == id)) {
-        native::close(h);
+    std::unique_ptr<UpdateLock> lock(new UpdateLock(native::openForLock(path, now)));
+    if (lock->h_ != native::kNoFile && !(now == id)) {
         why = "cannot update '" + path + "': it was replaced while it was being opened";
         return nullptr;
     }
-    if (h != native::kNoFile && !native::lockForUpdate(h)) {
-        native::close(h);
+    if (lock->h_ != native::kNoFile && !native::lockForUpdate(lock->h_)) {
         why = "cannot update '" + path + "': another run is updating it";
         return nullptr;
     }
-    return std::unique_ptr<UpdateLock>(new UpdateLock(h));
+    return lock;
 }
 
 UpdateLock::~UpdateLock() {
@@ -38,10 +40,8 @@ UpdateLock::~UpdateLock() {
 // ----- input -------------------------------------------------------------------------------------
 
 std::unique_ptr<InputFile> InputFile::open(const std::string& path, std::string& why) {
-    if (!usable(path)) {
-        why = "no file name";
+    if (!usable(path, why))
         return nullptr;
-    }
     std::unique_ptr<InputFile> f(new InputFile);
     f->fd_ = native::openRead(path, f->id_);
     if (f->fd_ == native::kNoFile) {
@@ -76,18 +76,13 @@ std::int64_t InputFile::read(char* data, std::size_t size) {
 std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, Mode mode,
                                              const std::vector<native::FileId>& reading,
                                              std::string& why) {
-    if (!usable(path)) {
-        why = "no file name";
+    if (!usable(path, why))
         return nullptr;
-    }
     const auto isRead = [&](const native::FileId& id) {
-        for (const native::FileId& r : reading) {
-            if (r == id) {
-                why = "'" + path + "' is the file being read";
-                return true;
-            }
-        }
-        return false;
+        if (std::ranges::find(reading, id) == reading.end())
+            return false;
+        why = "'" + path + "' is the file being read";
+        return true;
     };
     std::unique_ptr<OutputFile> f(new OutputFile);
     f->path_ = path;
@@ -113,26 +108,23 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, Mode mode,
         }
         return f;
     }
-    switch (kind) {
-        case native::PathKind::Folder:
-            why = "'" + path + "' is a folder";
+    if (kind == native::PathKind::Folder) {
+        why = "'" + path + "' is a folder";
+        return nullptr;
+    }
+    if (kind == native::PathKind::File) {
+        // Renaming over a file needs no right to write it; emptying it did, and still must.
+        const std::optional<KeptAttributes> kept = plainFileAttributes(target);
+        if (!native::mayWrite(target) || !kept) {
+            why = failureText("cannot write", path);
             return nullptr;
-        case native::PathKind::File: {
-            // Renaming over a file needs no right to write it; emptying it did, and still must.
-            const std::optional<KeptAttributes> kept = plainFileAttributes(target);
-            if (!native::mayWrite(target) || !kept) {
-                why = failureText("cannot write", path);
-                return nullptr;
-            }
-            if (isRead(native::identify(target)))
-                return nullptr;
-            f->attributes_ = *kept;
-            f->replacing_ = true;
-            break;
         }
-        default:
-            f->attributes_ = newFileAttributes();
-            break;
+        if (isRead(native::identify(target)))
+            return nullptr;
+        f->attributes_ = *kept;
+        f->replacing_ = true;
+    } else {
+        f->attributes_ = newFileAttributes();
     }
     {
         const HeldInterruptions held;  // an interruption finds the file made and open, or none
@@ -162,26 +154,23 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::write(const char* data, std::size_t size) {
-    if (native::writeAll(fd_, data, size))
-        return true;
-    failure_ = failureText("cannot write", staged_ ? target_ : path_);
-    return false;
+    return native::writeAll(fd_, data, size) || failed(failure_);
 }
 
 bool OutputFile::writeSpans(const ByteSpan* spans, std::size_t count) {
-    if (native::writeAll(fd_, spans, count))
-        return true;
-    failure_ = failureText("cannot write", staged_ ? target_ : path_);
+    return native::writeAll(fd_, spans, count) || failed(failure_);
+}
+
+bool OutputFile::failed(std::string& why) const {
+    why = failureText("cannot write", staged_ ? target_ : path_);
     return false;
 }
 
 bool OutputFile::commit(std::string& why) {
     const bool closed = native::close(fd_);
     fd_ = native::kNoFile;
-    if (!closed) {
-        why = failureText("cannot write", staged_ ? target_ : path_);
-        return false;
-    }
+    if (!closed)
+        return failed(why);
     if (!staged_)
         return true;
 #if defined(_WIN32)

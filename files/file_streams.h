@@ -1,6 +1,5 @@
 // Files as the byte streams of the line reader and writer: a library opened for reading, and an
-// output that is staged beside its target and put in place only when committed (or, for a pipe
-// or device, or when asked, written directly).
+// output staged beside its target and put in place when committed (or written directly).
 #pragma once
 
 #include <cstdint>
@@ -15,14 +14,14 @@
 
 namespace trelvo {
 
-// One run at a time per file: held from the first read of a library that is to be replaced (or
-// from the making of an output over an existing file) until it is replaced, so that a second run
-// on the same file fails at once instead of losing one run's change.
+// One run at a time per file: held from the first read of a library to be replaced (or the making
+// of an output over an existing file) until it is replaced, so that a second run on the same file
+// fails at once instead of losing one run's change.
 class UpdateLock {
 public:
     // Locks the file path names, which must still be the file id. Nothing, with why set, when
-    // another run holds it or the name has come to mean another file; a file that cannot be
-    // opened to be locked is let through unlocked.
+    // another run holds it or path now names another file; a file that cannot be opened is let
+    // through unlocked.
     static std::unique_ptr<UpdateLock> take(const std::string& path, const native::FileId& id,
                                             std::string& why);
     ~UpdateLock();
@@ -52,8 +51,8 @@ private:
     native::Handle fd_ = native::kNoFile;
     native::FileId id_;
     std::string path_, failure_;
-    // A plain file's size when it was opened, and how much of it has been read: a file that
-    // ends before that was cut short by another program while it was read.
+    // A plain file's size when opened, and how much has been read: a file that ends before was
+    // cut short by another program while it was read.
     std::optional<std::uint64_t> size_;
     std::uint64_t read_ = 0;
     std::optional<native::FileState> state_;
@@ -65,10 +64,10 @@ public:
         Staged,  // written beside the target, renamed over it by commit
         Direct,  // the target itself is created, or emptied and written
     };
-    // Opens path for writing. Refused, with why set, when it names one of the files in reading
-    // (by identity: any spelling, link or short name), since writing it would destroy it; a
-    // folder; a file this process may not write; a staged output whose folder takes no
-    // temporary file. A pipe or device is always written directly.
+    // Opens path for writing. Refused, with why set, for one of the files in reading (by
+    // identity: any spelling, link or short name), which writing would destroy; a folder; a file
+    // this process may not write; a staged output whose folder takes no temporary file. A pipe
+    // or device is always written directly.
     static std::unique_ptr<OutputFile> open(const std::string& path, Mode mode,
                                             const std::vector<native::FileId>& reading,
                                             std::string& why);
@@ -79,14 +78,16 @@ public:
     bool writeSpans(const ByteSpan* spans, std::size_t count) override;
     std::string failure() const override { return failure_; }
 
-    // Closes, and puts a staged output in place: an existing target's permissions are kept and
-    // the new file flushed to disk before it replaces it. False, with why set and the target as
-    // it was, when any of that fails.
+    // Closes, and puts a staged output in place, keeping an existing target's permissions and
+    // flushing the new file to disk first. False, with why set and the target as it was, when
+    // any of that fails.
     bool commit(std::string& why);
     bool isStaged() const { return staged_.has_value(); }
 
 private:
     OutputFile() = default;
+    bool failed(std::string& why) const;  // why: the system's reason a write failed; false
+
     native::Handle fd_ = native::kNoFile;
     std::string path_, failure_;
     std::optional<TempFile> staged_;

@@ -1,6 +1,6 @@
 #include "files/line_ends.h"
 
-#include <cstring>
+#include <utility>
 
 #include "files/line_scan.h"
 
@@ -27,14 +27,11 @@ std::int64_t LineEndTap::read(char* data, std::size_t size) {
     const char* p = data;
     const char* const end = data + (n > 0 ? n : 0);
     while (p < end) {
-        if (pendingCr_) {
-            pendingCr_ = false;
-            if (*p == '\n') {
-                queue_.push(End::CrLf);
+        if (std::exchange(pendingCr_, false)) {
+            queue_.push(*p == '\n' ? End::CrLf : End::Cr);
+            if (*p == '\n')
                 ++p;
-                continue;
-            }
-            queue_.push(End::Cr);
+            continue;
         }
         const char* e = findLineEnd(p, end);  // a line's bytes are passed over in one step
         open_ = open_ || e != p;
@@ -53,8 +50,7 @@ std::int64_t LineEndTap::read(char* data, std::size_t size) {
 bool LineEndSink::write(const char* data, std::size_t size) {
     if (held_.empty())
         return resolve({data, size}, false);
-    std::string bytes = std::move(held_);
-    held_.clear();
+    std::string bytes = std::exchange(held_, {});
     bytes.append(data, size);
     return resolve(bytes, false);
 }
@@ -67,8 +63,7 @@ bool LineEndSink::writeSpans(const ByteSpan* spans, std::size_t count) {
 }
 
 bool LineEndSink::finish() {
-    const std::string bytes = std::move(held_);
-    held_.clear();
+    const std::string bytes = std::exchange(held_, {});
     return resolve(bytes, true) && inner_.finish();
 }
 
@@ -79,6 +74,7 @@ bool LineEndSink::resolve(std::string_view bytes, bool atEnd) {
     std::size_t from = 0;   // bytes[from, at) are not in out_ yet
     std::size_t at = 0;     // what is resolved
     auto& runs = queue_.runs;
+    out_.clear();
     for (;;) {
         const auto cr = bytes.find('\r', at);
         if (cr == std::string_view::npos || cr + 1 == bytes.size()) {
@@ -90,24 +86,19 @@ bool LineEndSink::resolve(std::string_view bytes, bool atEnd) {
             at = cr + 1;
             continue;
         }
-        if (runs.empty()) {
-            if (!atEnd) {
-                at = cr;  // the end of this line has not been read yet
-                break;
-            }
-            at = cr + 2;  // more lines written than read: cannot be, kept as written
-            continue;
+        if (runs.empty() && !atEnd) {
+            at = cr;  // the end of this line has not been read yet
+            break;
         }
+        at = cr + 2;
+        if (runs.empty())
+            continue;  // more lines written than read: cannot be, kept as written
         const End end = runs.front().first;
         if (--runs.front().second == 0)
             runs.pop_front();
-        at = cr + 2;
         if (end == End::CrLf)
             continue;
-        if (!copying) {
-            copying = true;
-            out_.clear();
-        }
+        copying = true;
         out_.append(bytes.substr(from, cr - from));
         out_.append(kEnds[static_cast<int>(end)]);
         from = at;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "files/line_scan.h"
 
@@ -28,25 +29,22 @@ LineWriter::LineWriter(ByteSink& sink, std::size_t block)
     : sink_(sink), buf_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(block, 1))),
       block_(std::max<std::size_t>(block, 1)) {}
 
-LineWriter::~LineWriter() = default;
-
-bool LineWriter::fail() {
-    failed_ = true;
-    return false;
-}
-
 bool LineWriter::write(const char* data, std::size_t size) {
     if (failed_)
         return false;
-    if (!stable_.empty())
-        return isStable(data, size) ? addSpan(data, size) : copy(data, size, false);
-    if (end_ + size > block_ && !flush())
+    if (!stable_.empty() && isStable(data, size))
+        return addSpan(data, size);
+    return copy(data, size, false);
+}
+
+bool LineWriter::writeLine(std::string_view line) {
+    if (failed_)
         return false;
-    if (size > block_)
-        return sink_.write(data, size) || fail();
-    std::memcpy(buf_.get() + end_, data, size);
-    end_ += size;
-    return true;
+    // An unchanged line is followed by its own CR LF where it lies, as a rule.
+    if (!stable_.empty() && isStable(line.data(), line.size() + 2) &&
+        line.data()[line.size()] == '\r' && line.data()[line.size() + 1] == '\n')
+        return addSpan(line.data(), line.size() + 2);
+    return copy(line.data(), line.size(), true);
 }
 
 // A span of bytes that stay where they lie until the flush, joined to the one before when it
@@ -69,13 +67,16 @@ bool LineWriter::addSpan(const char* data, std::size_t size) {
     return true;
 }
 
-// Bytes that do not stay where they lie, copied to be written with the spans (and CR LF).
+// Bytes gathered in buf_ (and CR LF after them); with stable bytes, written as a span of their
+// own among the others.
 bool LineWriter::copy(const char* data, std::size_t size, bool crlf) {
     const std::size_t need = size + (crlf ? 2 : 0);
     // Flushed first when full: a flush after the copy would free its bytes for the next ones.
     if ((end_ + need > block_ || spanCount_ == kMaxSpans) && !flush())
         return false;
     if (need > block_) {
+        if (stable_.empty())
+            return (sink_.write(data, size) && (!crlf || sink_.write("\r\n", 2))) || fail();
         const ByteSpan spans[] = {{data, size}, {"\r\n", crlf ? 2u : 0u}};
         return sink_.writeSpans(spans, 2) || fail();
     }
@@ -86,7 +87,7 @@ bool LineWriter::copy(const char* data, std::size_t size, bool crlf) {
         out[size + 1] = '\n';
     }
     end_ += need;
-    return addSpan(out, need);
+    return stable_.empty() || addSpan(out, need);
 }
 
 bool LineWriter::flush() {
@@ -103,43 +104,17 @@ bool LineWriter::flush() {
     return !failed_;
 }
 
-bool LineWriter::writeLine(std::string_view line) {
-    if (failed_)
-        return false;
-    if (!stable_.empty()) {
-        // An unchanged line is followed by its own CR LF where it lies, as a rule.
-        if (isStable(line.data(), line.size() + 2) && line.data()[line.size()] == '\r' &&
-            line.data()[line.size() + 1] == '\n')
-            return addSpan(line.data(), line.size() + 2);
-        return copy(line.data(), line.size(), true);
-    }
-    const std::size_t need = line.size() + 2;
-    if (end_ + need > block_ && !flush())
-        return false;
-    if (need > block_)
-        return (sink_.write(line.data(), line.size()) && sink_.write("\r\n", 2)) || fail();
-    char* out = buf_.get() + end_;
-    std::memcpy(out, line.data(), line.size());
-    out[line.size()] = '\r';
-    out[line.size() + 1] = '\n';
-    end_ += need;
-    return true;
-}
-
 // ----- reading -----------------------------------------------------------------------------------
 
 LineReader::LineReader(ByteSource& source, std::size_t block)
-    // Left unzeroed: only bytes read into it are looked at, and zeroing it per library costs more
-    // than the whole pass over a small one.
+    // Left unzeroed: only bytes read into it are looked at, and zeroing costs more than a whole
+    // pass over a small library.
     : source_(source), buf_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(block, 1))),
       block_(std::max<std::size_t>(block, 1)) {
-    // Room for an ordinary line that crosses a block boundary, so that one allocation is made
-    // whatever the library's size.
+    // Room for an ordinary line across a block boundary: one allocation whatever the size.
     spill_.reserve(256);
     carry_.reserve(256);
 }
-
-LineReader::~LineReader() = default;
 
 // Makes unread data available. False at the end or on a read error.
 bool LineReader::fill() {
@@ -154,26 +129,18 @@ bool LineReader::fill() {
         if (inPlaceOut_)
             inPlaceOut_->flush();
         const std::int64_t n = source_.read(buf_.get(), block_);
-        if (n < 0) {
-            failed_ = true;
-            return false;
-        }
-        if (n == 0) {
-            eof_ = true;
+        if (n <= 0) {
+            (n < 0 ? failed_ : eof_) = true;
             return false;
         }
         data_ = buf_.get();
         pos_ = 0;
         end_ = static_cast<std::size_t>(n);
         startsLine_ = !crossing_;
-        if (skipLf_) {
-            skipLf_ = false;
-            if (data_[0] == '\n') {
-                pos_ = 1;
-                if (pos_ == end_)
-                    continue;
-            }
-        }
+        if (std::exchange(skipLf_, false) && data_[0] == '\n')
+            pos_ = 1;  // the LF of a CR that ended the last block
+        if (pos_ == end_)
+            continue;
         dataStart_ = pos_;
         return true;
     }
@@ -183,35 +150,27 @@ bool LineReader::fill() {
 // read over: the line before the first line of the next block. Nothing changes when no line
 // ends there (the line before is older still and already kept).
 void LineReader::saveCarry(std::size_t limit) {
-    const char* data = data_;
     std::size_t q = limit;
-    while (q > dataStart_ && !isLineEnd(data[q - 1]))
+    while (q > dataStart_ && !isLineEnd(data_[q - 1]))
         --q;
     if (q == dataStart_)
         return;
-    std::string_view line;
-    if (!lineEndingAt(q - 1, line))
-        return;
-    carry_.assign(line);
+    carry_.assign(lineEndingAt(q - 1));
     carryValid_ = true;
 }
 
 // The line whose line end is the CR or LF at buf[e] (the LF of a CR LF, or a lone one).
-bool LineReader::lineEndingAt(std::size_t e, std::string_view& line) const {
-    const char* data = data_;
+std::string_view LineReader::lineEndingAt(std::size_t e) const {
     std::size_t contentEnd = e;
-    if (data[e] == '\n' && contentEnd > dataStart_ && data[contentEnd - 1] == '\r')
+    if (data_[e] == '\n' && contentEnd > dataStart_ && data_[contentEnd - 1] == '\r')
         --contentEnd;
     std::size_t start = contentEnd;
-    while (start > dataStart_ && !isLineEnd(data[start - 1]))
+    while (start > dataStart_ && !isLineEnd(data_[start - 1]))
         --start;
-    if (start > dataStart_ || startsLine_) {
-        line = std::string_view(data + start, contentEnd - start);
-        return true;
-    }
-    // It began in an earlier block, so it was gathered in spill, which still holds it.
-    line = spill_;
-    return true;
+    // One that began in an earlier block was gathered in spill_, which still holds it.
+    if (start == dataStart_ && !startsLine_)
+        return spill_;
+    return std::string_view(data_ + start, contentEnd - start);
 }
 
 bool LineReader::previousLine(std::string_view& line) const {
@@ -223,7 +182,8 @@ bool LineReader::previousLine(std::string_view& line) const {
         line = carry_;
         return true;
     }
-    return lineEndingAt(lastStart_ - 1, line);
+    line = lineEndingAt(lastStart_ - 1);
+    return true;
 }
 
 void LineReader::handOut(std::size_t start) {
@@ -240,25 +200,17 @@ bool LineReader::readLine(std::string_view& line) {
         const std::size_t q =
             static_cast<std::size_t>(findLineEnd(data_ + pos_, data_ + end_) - data_);
         if (q < end_) {
-            const char* start = data_ + pos_;
             if (spilled) {
-                spill_.append(start, q - pos_);
-                line = spill_;
+                spill_.append(data_ + pos_, q - pos_);
                 crossing_ = false;
-                handOut(std::string::npos);
-            } else {
-                line = std::string_view(start, q - pos_);
-                handOut(pos_);
             }
+            line = spilled ? std::string_view(spill_) : std::string_view(data_ + pos_, q - pos_);
+            handOut(spilled ? std::string::npos : pos_);
             pos_ = q + 1;
-            if (data_[q] == '\r') {
-                if (pos_ < end_) {
-                    if (data_[pos_] == '\n')
-                        ++pos_;
-                } else {
-                    skipLf_ = true;
-                }
-            }
+            if (data_[q] == '\r' && pos_ == end_)
+                skipLf_ = true;  // the next block may begin with its LF
+            else if (data_[q] == '\r' && data_[pos_] == '\n')
+                ++pos_;
             return true;
         }
         if (!spilled) {
@@ -280,20 +232,16 @@ bool LineReader::readLine(std::string_view& line) {
     }
 }
 
-// The end of the run of plain lines (see copyPlainLines) that starts at pos_.
-std::size_t LineReader::plainRun(const LineStops& stop, std::uint64_t& lines) const {
-    return plainRunEnd(data_, pos_, end_, stop, lines);
-}
-
-// The same, letting lines that begin with a stop character go on where keep says so. When
-// keep holds the run back at a line that ends in CR LF in this block, lineEnd is where that
-// line's CR is (otherwise 0): the caller hands it out without looking for its end again.
-std::size_t LineReader::plainRun(const LineStops& stop, std::uint64_t& lines,
-                             const KeepLine& keep, std::size_t& lineEnd) const {
+// The end of the run of plain lines (see copyPlainLines) that starts at pos_, letting lines that
+// begin with a stop go on where keep (when given) says so. When keep holds the run back at a line
+// that ends in CR LF in this block, lineEnd is where that line's CR is (otherwise 0): the caller
+// hands it out without looking for its end again.
+std::size_t LineReader::plainRun(const LineStops& stop, std::uint64_t& lines, const KeepLine& keep,
+                                 std::size_t& lineEnd) const {
     const char* const data = data_;
     lineEnd = 0;
     std::size_t p = plainRunEnd(data, pos_, end_, stop, lines);
-    while (p < end_ && stop.at(data + p, data + end_)) {
+    while (keep.keep && p < end_ && stop.at(data + p, data + end_)) {
         const std::size_t q = static_cast<std::size_t>(findLineEnd(data + p, data + end_) - data);
         if (q + 1 >= end_ || data[q] != '\r' || data[q + 1] != '\n')
             break;
@@ -307,18 +255,14 @@ std::size_t LineReader::plainRun(const LineStops& stop, std::uint64_t& lines,
     return p;
 }
 
-
 std::uint64_t LineReader::copyLines(std::uint64_t count, const Initials& set, TakeBytes take,
                                     void* context, const LineStops* refuse) {
     std::uint64_t copied = 0;
     while (copied < count && fill()) {
-        const char* const data = data_;
         const std::size_t from = pos_;
-        const std::size_t p = countedRunEnd(data, pos_, end_, count - copied, set, refuse, copied);
-        pos_ = p;
-        if (p != from)
-            seenLine_ = true;
-        if (take && p != from && !take(context, std::string_view(data + from, p - from)))
+        pos_ = countedRunEnd(data_, pos_, end_, count - copied, set, refuse, copied);
+        seenLine_ = seenLine_ || pos_ != from;
+        if (take && pos_ != from && !take(context, std::string_view(data_ + from, pos_ - from)))
             return copied;
         if (pos_ < end_)
             break;  // a line that does not end in CR LF here: readLine's to hand out
@@ -326,17 +270,11 @@ std::uint64_t LineReader::copyLines(std::uint64_t count, const Initials& set, Ta
     return copied;
 }
 
-bool LineReader::atEnd() {
-    return !fill() && !failed_;
-}
-
 bool LineReader::copyPlainLines(LineWriter* out, const LineStops& stop, std::uint64_t& copied) {
     const std::size_t from = pos_;
-    const std::size_t to = plainRun(stop, copied);
-    pos_ = to;
-    if (to != from)
-        seenLine_ = true;
-    return !out || out->write(data_ + from, to - from);
+    pos_ = plainRunEnd(data_, pos_, end_, stop, copied);
+    seenLine_ = seenLine_ || pos_ != from;
+    return !out || out->write(data_ + from, pos_ - from);
 }
 
 LineReader::Next LineReader::copyToNextLine(LineWriter* out, const LineStops* stop,
@@ -347,11 +285,10 @@ LineReader::Next LineReader::copyToNextLine(LineWriter* out, const LineStops* st
     while (stop && fill()) {
         const std::size_t from = pos_;
         std::size_t lineEnd = 0;
-        pos_ = keep.keep ? plainRun(*stop, lineNumber, keep, lineEnd) : plainRun(*stop, lineNumber);
+        pos_ = plainRun(*stop, lineNumber, keep, lineEnd);
         if (out && !out->write(data_ + from, pos_ - from))
             return Next::Failed;
-        if (pos_ != from)
-            seenLine_ = true;
+        seenLine_ = seenLine_ || pos_ != from;
         if (lineEnd != 0) {
             // What readLine would give for this line.
             line = std::string_view(data_ + pos_, lineEnd - pos_);

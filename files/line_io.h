@@ -1,7 +1,6 @@
-// Text lines over streams of bytes, as the update pass reads and writes a library: a buffered
-// reader that hands out lines (a line ends at CR, CR LF or LF) and copies runs of lines in bulk,
-// and a buffered writer that ends every line with CR LF. The bytes come from and go to a file or
-// memory alike, so that the engine can be run on either.
+// Text lines over byte streams (a file or memory alike), as the update pass reads and writes a
+// library: a buffered reader that hands out lines (ended by CR, CR LF or LF) and copies runs of
+// lines in bulk, and a buffered writer that ends every line with CR LF.
 #pragma once
 
 #include <cstddef>
@@ -69,21 +68,18 @@ private:
 };
 
 // How much is read, and gathered for writing, at once. Other sizes (at least 1 byte) change no
-// byte read or written, only where lines meet block boundaries: tests make them small to reach
-// those boundaries with small libraries.
+// byte, only where lines meet block boundaries: tests make them small to reach those.
 inline constexpr std::size_t kDefaultReadBlock = std::size_t{1} << 18;
 inline constexpr std::size_t kDefaultWriteBlock = std::size_t{1} << 18;
 
 class LineWriter {
 public:
     explicit LineWriter(ByteSink& sink, std::size_t block = kDefaultWriteBlock);
-    ~LineWriter();
     LineWriter(const LineWriter&) = delete;
     LineWriter& operator=(const LineWriter&) = delete;
 
-    // Bytes inside stable (a reader's block) stay where they lie until they are written: they go
-    // to the sink as spans, and only other bytes (rebuilt lines) are copied. Their owner flushes
-    // the writer before it changes them (see LineReader::writeInPlace).
+    // Bytes inside stable (a reader's block) go to the sink as spans where they lie; only other
+    // bytes (rebuilt lines) are copied. Their owner flushes the writer before it changes them.
     void keepInPlace(std::string_view stable) { stable_ = stable; }
 
     // The line followed by CR LF.
@@ -98,7 +94,10 @@ public:
     std::string failure() const { return sink_.failure(); }
 
 private:
-    bool fail();
+    bool fail() {
+        failed_ = true;
+        return false;
+    }
     bool isStable(const char* data, std::size_t size) const {
         const auto at = reinterpret_cast<std::uintptr_t>(data);
         const auto from = reinterpret_cast<std::uintptr_t>(stable_.data());
@@ -122,7 +121,6 @@ private:
 class LineReader {
 public:
     explicit LineReader(ByteSource& source, std::size_t block = kDefaultReadBlock);
-    ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
@@ -130,9 +128,8 @@ public:
     // the end or on a read error. The view stays valid until the next read.
     bool readLine(std::string_view& line);
 
-    // True when no further line can be read (the end, or a read error that readLine will then
-    // report).
-    bool atEnd();
+    // True when no further line can be read (the end, or a read error readLine then reports).
+    bool atEnd() { return !fill() && !failed_; }
 
     // The line before the one the last readLine or copyToNextLine handed out, whether that was
     // handed out or copied in bulk. False for the first line. Valid until the next read.
@@ -141,10 +138,9 @@ public:
     bool failed() const { return failed_; }
     std::string failure() const { return source_.failure(); }
 
-    // Lines and runs of the block read that out is given stay in the block until out writes
-    // them (as spans, uncopied): out is flushed before the block is read over. Only where the
-    // system gathers a write (writev); elsewhere out copies them, which is what a join of the
-    // spans for a write of its own would do.
+    // Lines out is given from the block read go as spans, uncopied; out is flushed before the
+    // block is read over. Only where the system gathers a write (writev): elsewhere a join of
+    // the spans would copy them anyway.
     void writeInPlace(LineWriter& out) {
 #if !defined(_WIN32)
         inPlaceOut_ = &out;
@@ -154,24 +150,17 @@ public:
 #endif
     }
 
-    // Copies lines to out exactly as readLine and writeLine would, for as long as each line
-    // ends in CR LF, is not empty and begins with no stop (see LineStops). Stops before
-    // the first other line and at the end of the data already read. Adds the number of lines
-    // copied to copied. False when writing fails. out may be null: the lines are passed over.
+    // Copies lines to out (null: passes over them) as readLine and writeLine would, while each
+    // ends in CR LF, is not empty and begins with no stop, up to the end of the data already
+    // read. Adds the number of lines copied to copied. False when writing fails.
     bool copyPlainLines(LineWriter* out, const LineStops& stop, std::uint64_t& copied);
 
-    // Passes up to count lines, each with its CR LF, to take (null: over them) in runs of whole
-    // lines, for as long as each ends in CR LF and begins with one of the characters in
-    // initials: lines whose number is known, such as a piece's corners, without handing each
-    // out. Returns how many were passed (fewer at any other line, at the end, or when take
-    // returns false); the line that stopped the run is readLine's to hand out. A line that begins
-    // with one of refuse's prefixes stops the run too.
+    // Passes up to count lines whose number is known (a piece's corners), each with its CR LF,
+    // to take (null: over them) in runs of whole lines, while each ends in CR LF, begins with one
+    // of initials and with none of refuse's prefixes. Returns how many were passed (fewer at any
+    // other line, at the end, or when take returns false); the line that stopped the run is
+    // readLine's to hand out.
     using TakeBytes = bool (*)(void* context, std::string_view bytes);
-    std::uint64_t copyLines(std::uint64_t count, std::string_view initials, TakeBytes take = nullptr,
-                            void* context = nullptr, const LineStops* refuse = nullptr) {
-        return copyLines(count, Initials(initials), take, context, refuse);
-    }
-    // The same with the initials made once by the caller, for runs taken many times.
     std::uint64_t copyLines(std::uint64_t count, const Initials& initials, TakeBytes take,
                             void* context, const LineStops* refuse);
 
@@ -188,8 +177,8 @@ public:
         pos_ += bytes;
     }
 
-    // Asked about a line that begins with a stop and ends in CR LF: true lets it go
-    // with the plain lines, copied as it is (the caller would have written it unchanged).
+    // Asked about a line that begins with a stop and ends in CR LF: true lets it go with the
+    // plain lines, copied as it is (the caller would have written it unchanged).
     struct KeepLine {
         bool (*keep)(void* context, std::string_view line);
         void* context;
@@ -205,9 +194,8 @@ public:
 private:
     bool fill();
     void saveCarry(std::size_t limit);
-    bool lineEndingAt(std::size_t e, std::string_view& line) const;
+    std::string_view lineEndingAt(std::size_t e) const;
     void handOut(std::size_t start);
-    std::size_t plainRun(const LineStops& stop, std::uint64_t& lines) const;
     std::size_t plainRun(const LineStops& stop, std::uint64_t& lines, const KeepLine& keep,
                          std::size_t& lineEnd) const;
 
@@ -224,9 +212,9 @@ private:
     bool failed_ = false;
     std::string spill_;  // a line that crosses a block boundary
 
-    // For previousLine: where the line last handed out begins in buf_ (npos: it is in spill_),
-    // where this block's own data begins (after an LF that ended the last block's line), whether
-    // a line begins there, and the last whole line of the blocks before this one.
+    // For previousLine: where the line last handed out begins in buf_ (npos: in spill_), where
+    // this block's own data begins (after an LF ending the last block's line), whether a line
+    // begins there, and the last whole line of the blocks before this one.
     std::size_t lastStart_ = std::string::npos;
     std::size_t dataStart_ = 0;
     bool startsLine_ = true;

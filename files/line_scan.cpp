@@ -24,23 +24,6 @@ std::size_t afterLastLf(const char* data, std::size_t p, std::size_t i) {
 // i fixes the end as just after the last LF before it, in both cases. Every LF before it ends a
 // plain line, so the lines are counted by their LFs.
 
-// The stops as the vector paths compare them: up to four prefixes, the unused ones repeating CR
-// (which stops a line anyway) with any second character.
-struct VectorStops {
-    static constexpr int kSize = 4;
-    char first[kSize], second[kSize];
-    bool anySecond[kSize];
-
-    explicit VectorStops(const LineStops& s) {
-        for (int i = 0; i < kSize; ++i) {
-            const bool used = i < s.count();
-            first[i] = used ? s.first(i) : '\r';
-            second[i] = used ? s.second(i) : '\0';
-            anySecond[i] = second[i] == '\0';
-        }
-    }
-};
-
 // Just past the CR LF that ends the line at p inside data[0, end); 0 when its first CR or LF is
 // no CR LF there.
 std::size_t afterCrLf(const char* data, std::size_t p, std::size_t end) {
@@ -62,18 +45,22 @@ std::size_t plainRunEndScalar(const char* data, std::size_t p, std::size_t end,
 }
 
 #if defined(TRELVO_AVX2)
+constexpr int kVectorStops = 4;  // how many prefixes the vector path compares
+
 __attribute__((target("avx2,popcnt"))) std::size_t plainRunAvx2(const char* data, std::size_t p,
                                                                 std::size_t end,
                                                                 const LineStops& stop,
                                                                 std::uint64_t& lines) {
-    const VectorStops vs(stop);
     const __m256i crV = _mm256_set1_epi8('\r');
     const __m256i lfV = _mm256_set1_epi8('\n');
-    __m256i f[VectorStops::kSize], sec[VectorStops::kSize], any[VectorStops::kSize];
-    for (int i = 0; i < VectorStops::kSize; ++i) {
-        f[i] = _mm256_set1_epi8(vs.first[i]);
-        sec[i] = _mm256_set1_epi8(vs.second[i]);
-        any[i] = vs.anySecond[i] ? _mm256_set1_epi8(-1) : _mm256_setzero_si256();
+    __m256i f[kVectorStops], sec[kVectorStops], any[kVectorStops];
+    for (int i = 0; i < kVectorStops; ++i) {
+        // Unused prefixes repeat CR (which stops a line anyway) with any second character.
+        const bool used = i < stop.count();
+        const char second = used ? stop.second(i) : '\0';
+        f[i] = _mm256_set1_epi8(used ? stop.first(i) : '\r');
+        sec[i] = _mm256_set1_epi8(second);
+        any[i] = second == '\0' ? _mm256_set1_epi8(-1) : _mm256_setzero_si256();
     }
     std::uint64_t counted = 0;
     std::size_t c = p + 1;
@@ -85,7 +72,7 @@ __attribute__((target("avx2,popcnt"))) std::size_t plainRunAvx2(const char* data
         const __m256i vLf = _mm256_cmpeq_epi8(v, lfV);
         const __m256i unpaired = _mm256_xor_si256(_mm256_cmpeq_epi8(w, crV), vLf);
         __m256i stops = vCr;
-        for (int i = 0; i < VectorStops::kSize; ++i) {
+        for (int i = 0; i < kVectorStops; ++i) {
             stops = _mm256_or_si256(
                 stops, _mm256_and_si256(_mm256_cmpeq_epi8(v, f[i]),
                                         _mm256_or_si256(_mm256_cmpeq_epi8(x, sec[i]), any[i])));
@@ -118,20 +105,6 @@ bool hasAvx2() {
 #endif
 }
 
-}  // namespace
-
-bool scanPathAvailable(ScanPath path) {
-    switch (path) {
-    case ScanPath::Scalar:
-        return true;
-    case ScanPath::Avx2:
-        return hasAvx2();
-    }
-    return false;
-}
-
-namespace {
-
 // Called once per run of plain lines, which are short: inlined into both entry points.
 #if defined(__GNUC__)
 __attribute__((always_inline))
@@ -141,21 +114,12 @@ inline std::size_t runEnd(ScanPath path, const char* data, std::size_t p, std::s
     if (p >= end || data[p] == '\r' || data[p] == '\n' || stop.at(data + p, data + end))
         return p;
 #if defined(TRELVO_AVX2)
-    if (path == ScanPath::Avx2 && stop.count() <= VectorStops::kSize && hasAvx2())
+    if (path == ScanPath::Avx2 && stop.count() <= kVectorStops && hasAvx2())
         return plainRunAvx2(data, p, end, stop, lines);
 #endif
     (void)path;
     return plainRunEndScalar(data, p, end, stop, lines);
 }
-
-}  // namespace
-
-std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
-                            const LineStops& stop, std::uint64_t& lines) {
-    return runEnd(path, data, p, end, stop, lines);
-}
-
-namespace {
 
 bool startsCountedLine(const char* data, std::size_t s, std::size_t end, const Initials& initials,
                        const LineStops* refuse) {
@@ -215,14 +179,42 @@ __attribute__((target("avx2,popcnt"))) std::size_t countedRunAvx2(
         }
     }
     // The last bytes one by one, from the line being looked at.
-    std::uint64_t rest = 0;
-    const std::size_t e = countedRunScalar(data, start, end, count - n, initials, refuse, rest);
-    lines += n + rest;
-    return e;
+    lines += n;
+    return countedRunScalar(data, start, end, count - n, initials, refuse, lines);
+}
+#endif
+
+#if defined(TRELVO_AVX2)
+// The first CR or LF in whole blocks of 32 bytes from p, or where fewer than 32 are left.
+__attribute__((target("avx2"))) const char* lineEndAvx2(const char* p, const char* end) {
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    for (; end - p >= 32; p += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const unsigned hits = static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf))));
+        if (hits != 0)
+            return p + __builtin_ctz(hits);
+    }
+    return p;
 }
 #endif
 
 }  // namespace
+
+bool scanPathAvailable(ScanPath path) {
+    return path == ScanPath::Scalar || hasAvx2();
+}
+
+std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
+                            const LineStops& stop, std::uint64_t& lines) {
+    return runEnd(path, data, p, end, stop, lines);
+}
+
+std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, const LineStops& stop,
+                        std::uint64_t& lines) {
+    return runEnd(ScanPath::Avx2, data, p, end, stop, lines);
+}
 
 std::size_t countedRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
                               std::uint64_t count, const Initials& initials,
@@ -237,47 +229,17 @@ std::size_t countedRunEndWith(ScanPath path, const char* data, std::size_t p, st
 
 std::size_t countedRunEnd(const char* data, std::size_t p, std::size_t end, std::uint64_t count,
                           const Initials& initials, const LineStops* refuse, std::uint64_t& lines) {
-#if defined(TRELVO_AVX2)
-    if (hasAvx2())
-        return countedRunAvx2(data, p, end, count, initials, refuse, lines);
-#endif
-    return countedRunScalar(data, p, end, count, initials, refuse, lines);
+    return countedRunEndWith(ScanPath::Avx2, data, p, end, count, initials, refuse, lines);
 }
-
-namespace {
-
-#if defined(TRELVO_AVX2)
-__attribute__((target("avx2"))) const char* lineEndAvx2(const char* p, const char* end) {
-    const __m256i cr = _mm256_set1_epi8('\r');
-    const __m256i lf = _mm256_set1_epi8('\n');
-    for (; end - p >= 32; p += 32) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-        const unsigned hits = static_cast<unsigned>(
-            _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf))));
-        if (hits != 0)
-            return p + __builtin_ctz(hits);
-    }
-    while (p < end && *p != '\r' && *p != '\n')
-        ++p;
-    return p;
-}
-#endif
-
-}  // namespace
 
 const char* findLineEnd(const char* p, const char* end) {
 #if defined(TRELVO_AVX2)
     if (hasAvx2())
-        return lineEndAvx2(p, end);
+        p = lineEndAvx2(p, end);
 #endif
     while (p < end && *p != '\r' && *p != '\n')
         ++p;
     return p;
-}
-
-std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, const LineStops& stop,
-                        std::uint64_t& lines) {
-    return runEnd(ScanPath::Avx2, data, p, end, stop, lines);
 }
 
 }  // namespace trelvo

@@ -10,9 +10,8 @@
 namespace trelvo {
 
 // The lines that stop a run of plain lines, besides empty ones: those beginning with one of a
-// few prefixes of one or two characters. A plain string of initials ("OC") makes each of its
-// characters a prefix; prefixes({"OP", "CL"}) looks at the second character too, so that a scan
-// for piece lines passes over other lines beginning with O or C.
+// few prefixes of one or two characters. A string of initials ("OC") makes each character a
+// prefix; prefixes({"OP", "CL"}) looks at the second character too, passing other O and C lines.
 class LineStops {
 public:
     static constexpr int kMaxPrefixes = 8;
@@ -64,8 +63,7 @@ private:
 std::size_t plainRunEnd(const char* data, std::size_t p, std::size_t end, const LineStops& stop,
                         std::uint64_t& lines);
 
-// The ways plainRunEnd can scan: AVX2 where this machine has it (looked up once), else one
-// byte at a time. Both give the same.
+// The ways plainRunEnd can scan, giving the same: AVX2 where the machine has it, else bytewise.
 enum class ScanPath { Scalar, Avx2 };
 bool scanPathAvailable(ScanPath path);
 std::size_t plainRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,
@@ -92,9 +90,9 @@ private:
     std::uint64_t bits_[4] = {};
 };
 
-// A counted run from p: at most count lines, each ending in CR LF inside data[0, end), beginning
-// with one of initials and with none of refuse's prefixes (lines whose number is known, such as
-// a piece's corners). Returns its end and adds the number of its lines to lines.
+// A counted run from p (lines whose number is known, such as a piece's corners): at most count
+// lines, each ending in CR LF inside data[0, end), beginning with one of initials and with none
+// of refuse's prefixes. Returns its end and adds the number of its lines to lines.
 std::size_t countedRunEnd(const char* data, std::size_t p, std::size_t end, std::uint64_t count,
                           const Initials& initials, const LineStops* refuse, std::uint64_t& lines);
 std::size_t countedRunEndWith(ScanPath path, const char* data, std::size_t p, std::size_t end,

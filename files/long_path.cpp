@@ -1,5 +1,7 @@
 #include "files/long_path.h"
 
+#include <algorithm>
+
 namespace trelvo {
 
 namespace {
@@ -28,16 +30,11 @@ bool isFullPath(std::u16string_view path) {
 std::u16string longPathForm(std::u16string_view fullPath) {
     if (fullPath.size() < kLongPathFrom || isVerbatimPath(fullPath) || !isFullPath(fullPath))
         return std::u16string(fullPath);
-    std::u16string out;
-    out.reserve(fullPath.size() + 8);
-    if (isSlash(fullPath[0])) {
-        out = u"\\\\?\\UNC\\";
-        fullPath.remove_prefix(2);
-    } else {
-        out = u"\\\\?\\";
-    }
-    for (char16_t c : fullPath)
-        out += c == u'/' ? u'\\' : c;
+    // "\\server\share" -> "\\?\UNC\server\share"; "C:\x" -> "\\?\C:\x".
+    const bool unc = isSlash(fullPath[0]);
+    std::u16string out(unc ? u"\\\\?\\UNC" : u"\\\\?\\");
+    out.append(fullPath.substr(unc ? 1 : 0));
+    std::ranges::replace(out, u'/', u'\\');
     return out;
 }
 

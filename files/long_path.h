@@ -1,7 +1,6 @@
 // Windows takes a path of MAX_PATH (260) characters or more only in its extended-length form,
-// "\\?\C:\..." or "\\?\UNC\server\share\...", which the system passes on as it is: no relative
-// parts, no forward slashes. Every name goes through systemPath where it becomes UTF-16 for a
-// file call.
+// "\\?\C:\..." or "\\?\UNC\server\share\...", passed on as it is: no relative parts, no forward
+// slashes. Every name goes through systemPath where it becomes UTF-16 for a file call.
 #pragma once
 
 #include <cstddef>
@@ -13,10 +12,9 @@ namespace trelvo {
 // The length from which a path needs the extended-length form.
 inline constexpr std::size_t kLongPathFrom = 260;
 
-// The extended-length form of a full path (drive or UNC, as GetFullPathNameW gives it): forward
-// slashes become backslashes. A path shorter than kLongPathFrom, one already in that form or in
-// the device space ("\\.\"), and one that is not full (relative, "C:name", "\name") come back
-// unchanged. No system call: the same on every system.
+// The extended-length form of a full path (drive or UNC, as GetFullPathNameW gives it), with
+// backslashes only. A path shorter than kLongPathFrom, already verbatim, or not full (relative,
+// "C:name", "\name") comes back unchanged. No system call: the same on every system.
 std::u16string longPathForm(std::u16string_view fullPath);
 
 // Whether path names its place without the current folder or drive: "C:\..." or "\\server\...".

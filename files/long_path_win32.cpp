@@ -9,8 +9,8 @@ namespace trelvo {
 
 namespace {
 
-std::u16string units(const std::wstring& w) {
-    return std::u16string(reinterpret_cast<const char16_t*>(w.data()), w.size());
+std::u16string_view units(std::wstring_view w) {
+    return std::u16string_view(reinterpret_cast<const char16_t*>(w.data()), w.size());
 }
 
 std::wstring wide(const std::u16string& u) {
@@ -37,7 +37,7 @@ std::wstring fullPathName(const std::wstring& path) {
 
 std::wstring systemPath(std::string_view utf8) {
     std::wstring w = widen(utf8);
-    const std::u16string_view u(reinterpret_cast<const char16_t*>(w.data()), w.size());
+    const std::u16string_view u = units(w);
     if (isVerbatimPath(u) || (w.size() < kLongPathFrom && isFullPath(u)))
         return w;
     // ".." parts count against the limit too: the length that matters is the full path's.

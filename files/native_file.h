@@ -45,19 +45,18 @@ struct FileState {
 std::optional<FileState> stateOf(Handle h);
 std::optional<FileState> stateOf(const std::string& path);  // what path names now
 
-// An existing plain file opened to hold a lock on: for reading and writing where allowed (a
-// network file system locks only files open for writing), else for reading. kNoFile on failure.
+// An existing plain file to hold a lock on: open for writing too where allowed (a network file
+// system locks only files open for writing). kNoFile on failure.
 Handle openForLock(const std::string& path, FileId& id);
 
-// Takes a lock on an open file that other Trelvo runs honour and nothing else notices (flock on
-// Linux; on Windows a byte range past any end a file can have), without waiting. False only when
-// another process holds it; a file system without locks lets every run go on.
+// Takes, without waiting, a lock that other Trelvo runs honour and nothing else notices (flock;
+// on Windows a byte range past any end a file can have). False only when another process holds
+// it; a file system without locks lets every run go on.
 bool lockForUpdate(Handle h);
 
 // Opens the file for writing, creating it when there is none, but leaves an existing file's
 // bytes alone: id says which file it is before anything is lost (see truncate). Never waits for
-// a reader (a pipe nobody reads fails at once). A folder, and on Windows a read-only file, is
-// refused. kNoFile on failure.
+// a reader (a pipe nobody reads fails at once). Refuses a folder, and on Windows a read-only file.
 Handle openWrite(const std::string& path, FileId& id);
 
 // Empties a file opened by openWrite; a pipe or device has nothing to empty. False on failure.
@@ -66,13 +65,11 @@ bool truncate(Handle h);
 // The identity of what path names now; known is false when it names nothing reachable.
 FileId identify(const std::string& path);
 
-// What a path names now, links followed. Other: a pipe, a device or a console, which can only be
-// written as they are, never replaced.
+// What a path names now, links followed. Other: a pipe, device or console (written, not replaced).
 enum class PathKind { Missing, File, Folder, Other };
 PathKind kindOf(const std::string& path);
 
-// Whether this process may write the existing file path: its permissions on Linux, the read-only
-// attribute on Windows.
+// Whether this process may write the existing file (by permissions, or the read-only attribute).
 bool mayWrite(const std::string& path);
 
 // Up to size bytes; 0 at end of file, -1 on an error.
@@ -89,10 +86,10 @@ std::optional<std::uint64_t> plainFileSize(Handle h);
 bool close(Handle h);
 
 #if defined(_WIN32)
-// Called with its name before each file step of the Win32 edge that reads, changes or removes a
-// file. Empty in trelvo-cli; only the kill tests' build of it sets it, to end the process at a
-// chosen step as a power cut would (on Linux a preloaded shim does that from outside). False
-// makes the step fail as unsupported: only "link" asks, which then falls back to a copy.
+// Called with its name before each Win32 file step that reads, changes or removes a file. Set only
+// in the kill tests' build of trelvo-cli, to end the process at a chosen step as a power cut would
+// (on Linux a preloaded shim does that). False makes the step fail as unsupported: only "link"
+// asks, which then falls back to a copy.
 extern bool (*testFileStep)(const char* step);
 inline bool fileStep(const char* step) {
     return !testFileStep || testFileStep(step);

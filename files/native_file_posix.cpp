@@ -2,7 +2,6 @@
 // st_ino, reasons from errno.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sched.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -27,22 +26,28 @@ FileState stateOf(const struct stat& st) {
                      std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
 }
 
-}  // namespace
-
-Handle openRead(const std::string& path, FileId& id) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// fd, with id set, when fstat succeeds and accept takes its mode; else kNoFile, fd closed and
+// errno kept (refused for a mode not taken).
+Handle withId(int fd, FileId& id, bool (*accept)(mode_t), int refused) {
     if (fd < 0)
         return kNoFile;
     struct stat st {};
-    // A folder opens fine on Linux but is not a text file.
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (::fstat(fd, &st) != 0 || !accept(st.st_mode)) {
+        const int error = accept(st.st_mode) ? errno : refused;
         ::close(fd);
         errno = error;
         return kNoFile;
     }
     id = idOf(st);
     return fd;
+}
+
+}  // namespace
+
+Handle openRead(const std::string& path, FileId& id) {
+    // A folder opens fine on Linux but is not a text file.
+    const auto notFolder = [](mode_t mode) { return !S_ISDIR(mode); };
+    return withId(::open(path.c_str(), O_RDONLY | O_CLOEXEC), id, notFolder, EISDIR);
 }
 
 std::optional<FileState> stateOf(Handle h) {
@@ -68,16 +73,10 @@ bool lockForUpdate(Handle h) {
 }
 
 Handle openForLock(const std::string& path, FileId& id) {
+    const auto plain = [](mode_t mode) { return S_ISREG(mode); };
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return openRead(path, id);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return openRead(path, id);
-    }
-    id = idOf(st);
-    return fd;
+    const Handle h = withId(fd, id, plain, 0);
+    return h != kNoFile ? h : openRead(path, id);
 }
 
 Handle openWrite(const std::string& path, FileId& id) {
@@ -92,13 +91,8 @@ Handle openWrite(const std::string& path, FileId& id) {
         return kNoFile;
     }
     // Without its identity the file could be the input: then it is not written at all.
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        ::close(fd);
-        return kNoFile;
-    }
-    id = idOf(st);
-    return fd;
+    const auto anyKind = [](mode_t) { return true; };
+    return withId(fd, id, anyKind, 0);
 }
 
 bool truncate(Handle h) {
@@ -119,10 +113,8 @@ bool truncate(Handle h) {
 }
 
 FileId identify(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return {};
-    return idOf(st);
+    const auto state = stateOf(path);
+    return state ? state->id : FileId{};
 }
 
 PathKind kindOf(const std::string& path) {

@@ -21,9 +21,12 @@ Handle fromHandle(HANDLE h) {
     return h == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<Handle>(h);
 }
 
+std::uint64_t joined(DWORD high, DWORD low) {
+    return (std::uint64_t{high} << 32) | low;
+}
+
 FileId idOf(const BY_HANDLE_FILE_INFORMATION& info) {
-    return FileId{info.dwVolumeSerialNumber,
-                  (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
+    return FileId{info.dwVolumeSerialNumber, joined(info.nFileIndexHigh, info.nFileIndexLow), true};
 }
 
 FileId idOf(HANDLE h) {
@@ -33,8 +36,7 @@ FileId idOf(HANDLE h) {
     return idOf(info);
 }
 
-// Other programs may go on reading, writing or renaming the file while we have it: the lock
-// we take must not be what makes their work fail.
+// Other programs may go on reading, writing or renaming the file: our lock must not fail them.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 }  // namespace
@@ -62,10 +64,9 @@ std::optional<FileState> stateOf(Handle h) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(handleOf(h), &info))
         return std::nullopt;
-    return FileState{idOf(info), (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
-                     static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime}
-                                                << 32) |
-                                               info.ftLastWriteTime.dwLowDateTime)};
+    const FILETIME& t = info.ftLastWriteTime;
+    return FileState{idOf(info), joined(info.nFileSizeHigh, info.nFileSizeLow),
+                     static_cast<std::int64_t>(joined(t.dwHighDateTime, t.dwLowDateTime))};
 }
 
 Handle openForLock(const std::string& path, FileId& id) {
@@ -73,6 +74,7 @@ Handle openForLock(const std::string& path, FileId& id) {
 }
 
 std::optional<FileState> stateOf(const std::string& path) {
+    // No access asked, only the identity: works on a file others hold locked, and on folders.
     HANDLE h = CreateFileW(systemPath(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -93,11 +95,10 @@ bool lockForUpdate(Handle h) {
 }
 
 Handle openWrite(const std::string& path, FileId& id) {
-    // OPEN_ALWAYS, and emptying later in truncate, because CREATE_ALWAYS refuses an existing
-    // hidden or system file; this way such a file is replaced as any other, keeping its
-    // attributes. A named pipe opens at once or fails (no instance free), it never waits.
-    // What is opened here is a temporary file (or a device): shared for deletion, so that the
-    // cleanup on Ctrl+C can remove it while the pass still writes it.
+    // OPEN_ALWAYS, emptied later in truncate: CREATE_ALWAYS refuses an existing hidden or system
+    // file, which is so replaced as any other, keeping its attributes. A named pipe opens at once
+    // or fails (no instance free). A temporary file (or a device) is opened here: shared for
+    // deletion, so that the Ctrl+C cleanup can remove it while the pass still writes it.
     fileStep("open for writing");
     HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
@@ -107,8 +108,8 @@ Handle openWrite(const std::string& path, FileId& id) {
     if (GetFileType(h) == FILE_TYPE_DISK) {
         BY_HANDLE_FILE_INFORMATION info{};
         // Without its identity the file could be the input: then it is not written at all.
-        // Windows refuses to open a read-only file for writing, Wine run by root does not: checked
-        // here, so that the attribute means "keep this" wherever the program runs.
+        // Windows refuses to open a read-only file for writing, Wine run by root does not: so
+        // the attribute means "keep this" wherever the program runs.
         if (!GetFileInformationByHandle(h, &info) ||
             (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
             CloseHandle(h);
@@ -127,19 +128,12 @@ bool truncate(Handle h) {
 }
 
 FileId identify(const std::string& path) {
-    // No access asked, only the identity: works on a file others hold locked, and on folders.
-    HANDLE h = CreateFileW(systemPath(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return {};
-    const FileId id = idOf(h);
-    CloseHandle(h);
-    return id;
+    const auto state = stateOf(path);
+    return state ? state->id : FileId{};
 }
 
 PathKind kindOf(const std::string& path) {
-    // The device space (pipes among it) is never opened to be looked at: that would take a
-    // pipe's only instance.
+    // The device space is never opened to be looked at: that would take a pipe's only instance.
     if (path.starts_with("\\\\.\\") || path.starts_with("//./"))
         return PathKind::Other;
     const std::wstring name = systemPath(path);

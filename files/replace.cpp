@@ -1,28 +1,21 @@
 #include "files/replace.h"
 
+#include <utility>
+
 #include "files/replace_system.h"
 
 namespace trelvo {
 
-TempFile::TempFile(std::string path) : path_(std::move(path)) {
+TempFile::TempFile(std::string path, std::intptr_t lock) : path_(std::move(path)), lock_(lock) {
     detail::armCleanup(path_);
 }
 
-TempFile::TempFile(std::string path, std::intptr_t lock) : TempFile(std::move(path)) {
-    lock_ = lock;
-}
-
 TempFile::TempFile(TempFile&& other) noexcept
-    : path_(std::move(other.path_)), lock_(other.lock_) {
-    other.path_.clear();
-    other.lock_ = -1;
-}
+    : path_(std::exchange(other.path_, {})), lock_(std::exchange(other.lock_, -1)) {}
 
 void TempFile::forget() {
-    detail::disarmCleanup(path_);
-    path_.clear();
-    detail::releaseLock(lock_);
-    lock_ = -1;
+    detail::disarmCleanup(std::exchange(path_, {}));
+    detail::releaseLock(std::exchange(lock_, -1));
 }
 
 TempFile::~TempFile() {
@@ -43,14 +36,11 @@ std::uint64_t tempOwner(std::string_view tail, std::size_t maxDigits) {
     std::uint64_t pid = 0;
     while (digits < tail.size() && digits < maxDigits && tail[digits] >= '0' && tail[digits] <= '9')
         pid = pid * 10 + static_cast<std::uint64_t>(tail[digits++] - '0');
-    if (digits == 0 || tail.size() != digits + 7 || tail[digits] != '-')
+    constexpr std::string_view kAlnum =
+        "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    if (digits == 0 || tail.size() != digits + 7 || tail[digits] != '-' ||
+        tail.find_first_not_of(kAlnum, digits + 1) != std::string_view::npos)
         return 0;
-    for (char c : tail.substr(digits + 1)) {
-        const bool alnum =
-            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!alnum)
-            return 0;
-    }
     return pid;
 }
 

@@ -1,7 +1,6 @@
-// Replacing a file by a new version without ever leaving it half-written: the new version is
-// written to a temporary file beside it, flushed to disk where that matters, and only then
-// renamed over the old one. Every run writes its output this way, so a failed run leaves the
-// output as it was; --in-place replaces the library itself the same way.
+// Replacing a file by a new version without ever leaving it half-written: written beside it,
+// flushed to disk where that matters, then renamed over it. Every output (and with --in-place the
+// library itself) is written so: a failed run leaves it as it was.
 #pragma once
 
 #include <cstdint>
@@ -16,14 +15,13 @@ namespace trelvo {
 // away (or when the program is interrupted) unless it has been renamed into place.
 class TempFile {
 public:
-    // Nothing, with errorText set, when the folder does not allow it. On Linux the name carries
-    // the process number and the file stays locked while this object has it, so that temporary
-    // files for the same target left by a process that was killed outright (SIGKILL, a power
-    // cut) are recognised and removed here first.
+    // Nothing, with errorText set, when the folder does not allow it. The name carries the
+    // process number (and on Linux the file stays locked while this object has it), so that
+    // those a killed process left for the same target (SIGKILL, a power cut) are removed first.
     static std::optional<TempFile> createBeside(const std::string& target, std::string& errorText);
 
-    // Takes charge of an existing file.
-    explicit TempFile(std::string path);
+    // Takes charge of an existing file (and of the handle that holds its lock, if any).
+    explicit TempFile(std::string path, std::intptr_t lock = -1);
     TempFile(TempFile&& other) noexcept;
     TempFile& operator=(TempFile&&) = delete;
     TempFile(const TempFile&) = delete;
@@ -33,19 +31,16 @@ public:
     void forget();  // it has become another file's name
 
 private:
-    TempFile(std::string path, std::intptr_t lock);
-
     std::string path_;
     std::intptr_t lock_ = -1;  // an open handle that holds the file's lock, or -1
 };
 
-// Removes the temporary files of this process when it is interrupted: SIGINT, SIGTERM or SIGHUP
-// on Linux (those not ignored, as under nohup); Ctrl+C, Ctrl+Break, a closed console window,
-// log-off or shutdown on Windows.
+// Removes this process's temporary files when interrupted: SIGINT, SIGTERM or SIGHUP (unless
+// ignored, as under nohup); on Windows Ctrl+C, Ctrl+Break, a closed console, log-off, shutdown.
 void installTempCleanup();
 
-// While one exists, an interruption waits: a temporary file being made (and opened) is known to
-// the cleanup once the interruption comes, a file being put in place is in place. May nest.
+// While one exists, an interruption waits: a temporary file being made is known to the cleanup
+// by then, a file being put in place is in place. May nest.
 class HeldInterruptions {
 public:
     HeldInterruptions();
@@ -68,8 +63,8 @@ struct KeptAttributes {
 #endif
 };
 
-// The attributes of the file path leads to (links followed); nothing when that is no plain file
-// (a folder, a device) or cannot be reached.
+// The attributes of the file path leads to (links followed); nothing for a folder, a device or
+// what cannot be reached.
 std::optional<KeptAttributes> plainFileAttributes(const std::string& path);
 
 // What a file created afresh by this process would get (on Linux 0666 less the umask).
@@ -84,17 +79,17 @@ struct Replacement {
     std::optional<native::FileState> unchanged;
 };
 
-// Gives temp the attributes of original (on Linux the permissions and, where allowed, the owner;
-// on Windows the file attributes), flushes it, keeps the target as the backup and renames temp
-// over target, as how says. On failure returns what went wrong; the target is then unchanged.
+// Gives temp the attributes of original (on Linux the permissions and, where allowed, the owner),
+// flushes it, keeps the target as the backup and renames temp over target, as how says. On
+// failure returns what went wrong; the target is then unchanged.
 std::optional<std::string> replaceFile(const std::string& target, const KeptAttributes& original,
                                        TempFile& temp, const Replacement& how = {});
 
 // "cannot replace 'PATH': another program changed it during the run".
 std::string changedText(const std::string& path);
 
-// The file a symbolic link at path points to, or path itself when it is no link (or a link that
-// leads nowhere): the file a replacement of path replaces.
+// The file a symbolic link at path points to (what a replacement of path replaces), or path
+// itself when it is no link or leads nowhere.
 std::string linkTarget(const std::string& path);
 
 // "WHAT 'PATH': REASON", the reason being the system's text for the call that just failed.

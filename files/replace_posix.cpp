@@ -55,40 +55,21 @@ bool copyFile(const std::string& source, const std::string& path, mode_t mode) {
     }
     bool ok = true;
     char buf[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        for (ssize_t done = 0; ok && done < n;) {
-            const ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w < 0)
-                ok = false;
-            else
-                done += w;
-        }
-        if (!ok)
-            break;
-    }
-    if (ok && ::fsync(out) != 0)
-        ok = false;
-    if (::close(out) != 0)
-        ok = false;
+    // Up to the end of source (a read of 0), or the first failure.
+    for (std::int64_t n; ok && (n = native::read(in, buf, sizeof buf)) != 0;)
+        ok = n > 0 && native::writeAll(out, buf, static_cast<std::size_t>(n));
+    ok = ok && ::fsync(out) == 0;
+    ok = ::close(out) == 0 && ok;
     ::close(in);
     if (!ok)
         ::unlink(path.c_str());
     return ok;
 }
 
-// Removes the temporary files for one target that runs killed outright left in folder: names
-// made of prefix and a tail as tempOwner reads it, of a process that no longer runs here, and
-// locked by nobody (a process on another machine that shares the folder holds its lock). A
-// staged backup among them is only a second name for the original or a copy of it.
+// Removes the temporary files for one target that runs killed outright left in folder: named by
+// prefix and a tail tempOwner reads, of a process that no longer runs here, and locked by nobody
+// (a run on another machine sharing the folder holds its lock). A staged backup among them is
+// only a second name for the original or a copy of it.
 void removeStaleTemps(const std::string& folder, std::string_view prefix) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
@@ -186,8 +167,7 @@ HeldInterruptions::~HeldInterruptions() {
 }
 
 std::optional<TempFile> TempFile::createBeside(const std::string& target, std::string& errorText) {
-    // A hidden name, so that a shell pattern over the folder does not pick it up; cut short so
-    // that it stays within the longest name a folder takes.
+    // Hidden from a shell pattern over the folder; cut short to stay within the longest name.
     const std::filesystem::path t(target);
     const std::string prefix = "." + t.filename().string().substr(0, 200) + ".trelvo-";
     removeStaleTemps(folderOf(target), prefix);
@@ -225,39 +205,37 @@ std::optional<KeptAttributes> plainFileAttributes(const std::string& path) {
 
 std::optional<std::string> replaceFile(const std::string& target, const KeptAttributes& original,
                                        TempFile& temp, const Replacement& how) {
-    // A library its owner made read-only (no write permission for anyone, or none for this
-    // process) stays as it is, even for the superuser and although its folder would allow the
-    // rename, as Windows keeps a read-only file. Said before anything, the backup included.
+    // A library made read-only (for anyone, or for this process) stays as it is, even for the
+    // superuser and though its folder allows the rename, as on Windows. Said before anything.
     if (::access(target.c_str(), F_OK) == 0 &&
         ((original.mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
         return "cannot replace '" + target + "': the file is read-only";
     const int fd = ::open(temp.path().c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return failureText("cannot open", temp.path());
-    bool ok = ::fchmod(fd, static_cast<mode_t>(original.mode)) == 0;
-    std::string error = ok ? "" : failureText("cannot set the permissions of", temp.path());
+    std::optional<std::string> error;
+    if (::fchmod(fd, static_cast<mode_t>(original.mode)) != 0)
+        error = failureText("cannot set the permissions of", temp.path());
     // Only the superuser may give a file away; anyone else keeps the file as their own.
-    if (ok && (original.uid != ::geteuid() || original.gid != ::getegid())) {
+    if (!error && (original.uid != ::geteuid() || original.gid != ::getegid())) {
         if (::fchown(fd, original.uid, original.gid) != 0 &&
             ::fchown(fd, static_cast<uid_t>(-1), original.gid) != 0) {
             // Not ours to give away: the file stays the user's own, with the original's mode.
         }
     }
-    if (ok && how.flush && ::fsync(fd) != 0) {
-        ok = false;
+    if (!error && how.flush && ::fsync(fd) != 0)
         error = failureText("cannot flush to disk", temp.path());
-    }
     ::close(fd);
-    if (!ok)
+    if (error)
         return error;
 
     const HeldInterruptions held;
     if (how.unchanged && native::stateOf(target) != how.unchanged)
         return changedText(target);
     if (const auto& backupPath = how.backup) {
-        // A hard link keeps the original file itself (its data, dates and owner) under the backup
-        // name; where links are not supported, a copy does. Made under a temporary name first so
-        // that an older backup is replaced in one step.
+        // A hard link keeps the original file itself (data, dates, owner) under the backup name;
+        // where links are not supported, a copy does. Staged under a temporary name first so that
+        // an older backup is replaced in one step.
         const std::string staged = temp.path() + ".orig";
         if (::link(target.c_str(), staged.c_str()) != 0 &&
             !copyFile(target, staged, static_cast<mode_t>(original.mode))) {
@@ -277,9 +255,9 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
         }
         if (!kept)
             return failureText("cannot keep the backup", *backupPath);
-        // A rename between two names of one file does nothing: so it is when the backup already
-        // is a hard link of the target (a run killed just before its replacement leaves that).
-        // The staged name then goes with its guard; the backup is right as it is.
+        // A rename between two names of one file does nothing: so when the backup already is a
+        // hard link of the target (left by a run killed just before its replacement), the staged
+        // name goes with its guard, the backup being right as it is.
         struct stat st {};
         if (::lstat(staged.c_str(), &st) != 0)
             stagedGuard.forget();

@@ -1,7 +1,6 @@
-// The Windows half of the replacement: a temporary file made with CreateFileW
-// CREATE_NEW, flushed with FlushFileBuffers, the backup as a hard link (or a copy), the
-// replacement with MoveFileExW, a console control handler for the cleanup, and the removal of
-// what killed runs left behind.
+// The Windows half of the replacement: CreateFileW CREATE_NEW, FlushFileBuffers, the backup as a
+// hard link (or a copy), MoveFileExW, a console control handler for the cleanup, and the removal
+// of what killed runs left behind.
 #include "files/replace.h"
 
 #include <windows.h>
@@ -21,8 +20,8 @@ namespace trelvo {
 
 namespace {
 
-// The control handler runs on a thread of its own while the pass goes on: it sees the
-// temporary files only through these slots, filled before a slot is marked as armed.
+// The control handler runs on a thread of its own while the pass goes on: it sees the temporary
+// files only through these slots, filled before a slot is marked as armed.
 constexpr int kSlots = 8;
 constexpr std::size_t kLongestName = 32768;  // the longest path Win32 takes, with its NUL
 wchar_t cleanupPaths[kSlots][kLongestName];
@@ -81,10 +80,9 @@ bool flushToDisk(const std::wstring& path) {
     return ok;
 }
 
-// Whether the process numbered pid has ended. A process whose number nobody holds is gone
-// (ERROR_INVALID_PARAMETER); one that has exited may still be held open by whoever started it,
-// and keeps its number until then. Any other failure (a process of another user) counts as
-// running.
+// Whether the process numbered pid has ended. One whose number nobody holds is gone
+// (ERROR_INVALID_PARAMETER); one that has exited keeps its number while whoever started it holds
+// it open. Any other failure (a process of another user) counts as running.
 bool processEnded(DWORD pid) {
     HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
     if (!h)
@@ -98,11 +96,11 @@ bool processEnded(DWORD pid) {
     return ended;
 }
 
-// Removes the temporary files for one target that runs killed outright (TerminateProcess, a
-// power cut) left beside it: names made of prefix (folder included) and a tail that
-// detail::tempOwner reads, of a process that has ended. Unlike Linux, no lock tells a run of
-// another machine on a shared folder: removing its file makes that run fail, never its
-// library. A staged backup among them is only a second name for the original or a copy of it.
+// Removes the temporary files for one target that runs killed outright (TerminateProcess, a power
+// cut) left beside it: named by prefix (folder included) and a tail tempOwner reads, of a process
+// that has ended. No lock tells a run of another machine on a shared folder: removing its file
+// makes that run fail, never its library. A staged backup among them is only a second name for
+// the original or a copy of it.
 void removeStaleTemps(const std::wstring& prefix) {
     const std::size_t folderEnd = nameStart(prefix);
     const std::wstring folder = prefix.substr(0, folderEnd);
@@ -176,9 +174,7 @@ std::string lastErrorText() {
     std::wstring reason = n > 0 && text ? std::wstring(text, n) : std::wstring();
     if (text)
         LocalFree(text);
-    while (!reason.empty() &&
-           (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' '))
-        reason.pop_back();
+    reason.erase(reason.find_last_not_of(L"\r\n ") + 1);  // npos + 1: all of it
     if (reason.empty())
         reason = L"system error " + std::to_wstring(error);
     return narrow(reason);
@@ -198,10 +194,9 @@ KeptAttributes newFileAttributes() {
 }
 
 std::optional<TempFile> TempFile::createBeside(const std::string& target, std::string& errorText) {
-    // A hidden file with a dotted name, so that neither Explorer nor a pattern over the folder
-    // shows it; the name is cut short so that it stays within the longest name a folder takes.
-    // It carries the process number, so that what a killed run left is recognised and removed
-    // here first.
+    // Hidden, and dotted, so that neither Explorer nor a pattern over the folder shows it; cut
+    // short to stay within the longest name. The process number in it tells what a killed run
+    // left, removed here first.
     const std::wstring t = widen(target);
     const std::size_t start = nameStart(t);
     std::size_t keep = std::min<std::size_t>(t.size() - start, 200);
@@ -264,8 +259,8 @@ std::optional<KeptAttributes> plainFileAttributes(const std::string& path) {
 
 std::optional<std::string> replaceFile(const std::string& target, const KeptAttributes& original,
                                        TempFile& temp, const Replacement& how) {
-    // Windows refuses to replace or delete a read-only file: its owner has asked for it to stay.
-    // Said before anything (the backup included) is touched.
+    // Windows refuses to replace or delete a read-only file: its owner asked for it to stay. Said
+    // before anything (the backup included) is touched.
     if (original.attributes & FILE_ATTRIBUTE_READONLY)
         return "cannot replace '" + target + "': the file is read-only";
 
@@ -282,9 +277,9 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
     if (how.unchanged && native::stateOf(target) != how.unchanged)
         return changedText(target);
     if (const auto& backupPath = how.backup) {
-        // A hard link keeps the original file itself (its data, dates and attributes) under the
-        // backup name; where links are not supported (FAT, some network shares), a copy does.
-        // Made under a temporary name first so that an older backup is replaced in one step.
+        // A hard link keeps the original file itself (data, dates, attributes) under the backup
+        // name; where links are not supported (FAT, some network shares), a copy does. Staged
+        // under a temporary name first so that an older backup is replaced in one step.
         const std::string staged = temp.path() + ".orig";
         const std::wstring stagedName = systemPath(staged);
         const bool linked = native::fileStep("link") &&
@@ -303,10 +298,9 @@ std::optional<std::string> replaceFile(const std::string& target, const KeptAttr
                          replace | MOVEFILE_WRITE_THROUGH)) {
             return failureText("cannot keep the backup", *backupPath);
         }
-        // Windows replaces a name by another name of the same file; Wine, renaming as Linux
-        // does, leaves both. So it is when the backup already is a hard link of the target (a
-        // run killed just before its replacement leaves that): the staged name then goes with
-        // its guard, the backup being right as it is.
+        // Windows replaces a name by another name of the same file; Wine, as Linux, leaves both.
+        // So when the backup already is a hard link of the target (left by a run killed just
+        // before its replacement), the staged name goes with its guard, the backup being right.
         if (GetFileAttributesW(stagedName.c_str()) == INVALID_FILE_ATTRIBUTES)
             stagedGuard.forget();
     }

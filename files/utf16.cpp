@@ -1,7 +1,5 @@
 #include "files/utf16.h"
 
-#include <cstdint>
-
 namespace trelvo {
 
 namespace {
@@ -12,12 +10,8 @@ constexpr char32_t kReplacement = 0xFFFD;
 char32_t decode(std::string_view s, std::size_t& i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char b0 = byte(i);
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    }
-    std::size_t len = 0;
-    char32_t cp = 0;
+    std::size_t len = 1;
+    char32_t cp = b0;
     char32_t min = 0;
     if ((b0 & 0xE0) == 0xC0) {
         len = 2, cp = b0 & 0x1F, min = 0x80;
@@ -25,22 +19,15 @@ char32_t decode(std::string_view s, std::size_t& i) {
         len = 3, cp = b0 & 0x0F, min = 0x800;
     } else if ((b0 & 0xF8) == 0xF0) {
         len = 4, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        ++i;
-        return kReplacement;
+    } else if (b0 >= 0x80) {
+        len = 0;  // no lead byte
     }
-    if (i + len > s.size()) {
-        ++i;
-        return kReplacement;
-    }
-    for (std::size_t k = 1; k < len; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
+    bool ok = len != 0 && i + len <= s.size();
+    for (std::size_t k = 1; ok && k < len; ++k) {
+        ok = (byte(i + k) & 0xC0) == 0x80;
         cp = (cp << 6) | (byte(i + k) & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF) {  // overlong or out of range
+    if (!ok || cp < min || cp > 0x10FFFF) {  // malformed, overlong or out of range
         ++i;
         return kReplacement;
     }
@@ -49,21 +36,11 @@ char32_t decode(std::string_view s, std::size_t& i) {
 }
 
 void encode(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    static constexpr unsigned char kLead[] = {0x00, 0xC0, 0xE0, 0xF0};
+    const int more = cp < 0x80 ? 0 : cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;  // continuation bytes
+    out += static_cast<char>(kLead[more] | (cp >> (6 * more)));
+    for (int k = more - 1; k >= 0; --k)
+        out += static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F));
 }
 
 bool isHigh(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
