@@ -84,4 +84,26 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
     return parsed;
 }
 
+std::string changeFreeUsageError(const Options& o, std::string_view command,
+                                 std::string_view lastFormat) {
+    const bool check = command == "--check";
+    const std::pair<bool, const char*> others[] = {
+        {o.layer.has_value(), "--layer"},   {o.width.has_value(), "--width"},
+        {check && o.rules, "--rules"},      {o.output.has_value(), "-o"},
+        {o.report.has_value(), "--report"}, {o.html.has_value(), "--html"},
+        {!o.decals.empty(), "--decal"},     {o.dryRun, "--dry-run"},
+        {o.inPlace, "--in-place"},          {o.noBackup, "--no-backup"},
+        {o.backup.has_value(), "--backup"}, {o.keepLineEnds, "--keep-line-ends"},
+        {check && o.survey, "--survey"}};
+    for (const auto& [given, name] : others) {
+        if (given)
+            return std::string(command) + " cannot be used with " + name + " (it changes nothing)";
+    }
+    if (o.format && *o.format != "table" && *o.format != "csv" && *o.format != lastFormat)
+        return "--format takes table, csv or " + std::string(lastFormat);
+    if (o.inputs.empty())
+        return "missing INPUT";
+    return {};
+}
+
 }  // namespace trelvo::cli
