@@ -1,27 +1,25 @@
 #include "cli/batch.h"
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <system_error>
 
 #include "cli/csv.h"
-#include "engine/glob.h"
 #include "cli/html_report.h"
 #include "cli/in_place.h"
 #include "cli/rules_file.h"
 #include "engine/check.h"
 #include "engine/decal_reader.h"
+#include "engine/glob.h"
 #include "engine/messages.h"
 #include "engine/output_name.h"
 #include "engine/run.h"
 #include "engine/update.h"
 #include "files/file_key.h"
 #include "files/file_streams.h"
-#include "files/paths.h"
 #include "files/native_file.h"
+#include "files/paths.h"
 #include "files/replace.h"
-
 
 namespace trelvo::cli {
 
@@ -60,14 +58,14 @@ struct Written {
 std::optional<std::string> findClash(const Plan& plan, const std::optional<std::string>& report,
                                      const std::optional<std::string>& html,
                                      const std::optional<std::string>& rules) {
-    std::vector<FileKey> inputs;
-    for (const Job& j : plan.jobs)
-        inputs.emplace_back(j.input);
+    // INPUTs left empty are refused by the run itself, as for one input.
+    std::vector<std::pair<std::size_t, FileKey>> inputs;
     std::vector<Written> written;
     for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
         const Job& j = plan.jobs[i];
         if (j.input.empty())
-            continue;  // refused by the run itself, as for one input
+            continue;
+        inputs.emplace_back(i, FileKey(j.input));
         if (plan.inPlace) {
             if (const auto backup = backupName(replacedFile(j.input), plan.backup))
                 written.push_back({i, *backup, FileKey(*backup)});
@@ -75,85 +73,58 @@ std::optional<std::string> findClash(const Plan& plan, const std::optional<std::
             written.push_back({i, j.output, FileKey(j.output)});
         }
     }
-
-    for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
-        if (plan.jobs[i].input.empty())
-            continue;
-        for (std::size_t k = 0; k < i; ++k) {
-            if (!plan.jobs[k].input.empty() && inputs[i] == inputs[k]) {
-                return "INPUT " + inQuotes(plan.jobs[i].input) + " names the same file as " +
-                       inQuotes(plan.jobs[k].input);
+    const auto input = [&](std::size_t i) { return inQuotes(plan.jobs[i].input); };
+    const auto isInput = [&](const FileKey& key, std::size_t except) {
+        return std::ranges::any_of(
+            inputs, [&](const auto& in) { return in.first != except && in.second == key; });
+    };
+    for (std::size_t a = 0; a < inputs.size(); ++a) {
+        for (std::size_t b = 0; b < a; ++b) {
+            if (inputs[a].second == inputs[b].second) {
+                return "INPUT " + input(inputs[a].first) + " names the same file as " +
+                       input(inputs[b].first);
             }
         }
     }
     // An output that is another INPUT of the batch would destroy it before or after its turn;
     // the engine itself refuses an output that is its own input.
     for (const Written& w : written) {
-        for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
-            if (i != w.owner && !plan.jobs[i].input.empty() && w.key == inputs[i]) {
-                return inQuotes(w.name) + ", written for " + inQuotes(plan.jobs[w.owner].input) +
-                       ", is also an INPUT";
-            }
-        }
+        if (isInput(w.key, w.owner))
+            return inQuotes(w.name) + ", written for " + input(w.owner) + ", is also an INPUT";
     }
     for (std::size_t a = 0; a < written.size(); ++a) {
         for (std::size_t b = 0; b < a; ++b) {
             if (written[a].key == written[b].key) {
-                return inQuotes(plan.jobs[written[b].owner].input) + " and " +
-                       inQuotes(plan.jobs[written[a].owner].input) + " would both be written to " +
-                       inQuotes(written[a].name);
+                return input(written[b].owner) + " and " + input(written[a].owner) +
+                       " would both be written to " + inQuotes(written[a].name);
             }
         }
     }
-    // The report files: neither may be an INPUT, a file the run writes, or the other one.
-    std::vector<std::pair<std::string, FileKey>> extras;
+    // The files named by options: none may be an INPUT, a file the run writes, or another one.
+    std::vector<std::pair<std::string, FileKey>> named;
     if (report && *report != "-")
-        extras.emplace_back("--report " + inQuotes(*report), FileKey(*report));
+        named.emplace_back("--report " + inQuotes(*report), FileKey(*report));
     if (html)
-        extras.emplace_back("--html " + inQuotes(*html), FileKey(*html));
-    for (std::size_t e = 0; e < extras.size(); ++e) {
-        const auto& [what, key] = extras[e];
-        for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
-            if (!plan.jobs[i].input.empty() && key == inputs[i])
-                return what + " names an INPUT";
-        }
-        for (const Written& w : written) {
-            if (key == w.key)
-                return what + " names a file the run writes";
-        }
-        if (e == 1 && key == extras[0].second)
-            return what + " names the file of --report";
-    }
-    if (rules) {
-        const FileKey key(*rules);
-        for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
-            if (!plan.jobs[i].input.empty() && key == inputs[i])
-                return "--rules " + inQuotes(*rules) + " names an INPUT";
-        }
-        for (const Written& w : written) {
-            if (key == w.key)
-                return "--rules " + inQuotes(*rules) + " names a file the run writes";
-        }
-        for (const auto& [what, extra] : extras) {
-            if (key == extra)
-                return "--rules " + inQuotes(*rules) + " names the file of " +
-                       what.substr(0, what.find(' '));
+        named.emplace_back("--html " + inQuotes(*html), FileKey(*html));
+    if (rules)
+        named.emplace_back("--rules " + inQuotes(*rules), FileKey(*rules));
+    for (std::size_t e = 0; e < named.size(); ++e) {
+        const auto& [what, key] = named[e];
+        if (isInput(key, plan.jobs.size()))
+            return what + " names an INPUT";
+        if (std::ranges::any_of(written, [&](const Written& w) { return w.key == key; }))
+            return what + " names a file the run writes";
+        for (std::size_t k = 0; k < e; ++k) {
+            if (key == named[k].second)
+                return what + " names the file of " +
+                       named[k].first.substr(0, named[k].first.find(' '));
         }
     }
     return std::nullopt;
 }
 
-}  // namespace
-
-namespace {
-
-// Which entry makes a run's user entry error, in the options' words.
-std::string emptyEntry(const Job& job, const Plan& plan) {
-    const PairEntries& e = plan.entries;
-    if (job.input.empty())
-        return "the INPUT name is empty";
-    if (!plan.inPlace && job.output.empty())
-        return "the name given with -o is empty";
+// The first pair value given empty, in the options' words; nothing when there is none.
+const char* emptyValue(const PairEntries& e) {
     if (e.layer && e.old_lyr.empty())
         return "--layer: the old layer is empty";
     if (e.layer && e.new_lyr.empty())
@@ -162,8 +133,102 @@ std::string emptyEntry(const Job& job, const Plan& plan) {
         return "--width: the old width is empty";
     if (e.width && e.new_wd.empty())
         return "--width: the new width is empty";
-    return std::string(messages::kUserEntryText);
+    return nullptr;
 }
+
+// Which entry makes a run's user entry error, in the options' words.
+std::string emptyEntry(const Job& job, const Plan& plan) {
+    if (job.input.empty())
+        return "the INPUT name is empty";
+    if (!plan.inPlace && job.output.empty())
+        return "the name given with -o is empty";
+    const char* value = emptyValue(plan.entries);
+    return value ? value : std::string(messages::kUserEntryText);
+}
+
+// trelvo-cli's files: the output staged beside its target; in place, a temporary file beside the
+// library, which replaces it once it has been read back and checked.
+class CliFiles final : public StagedFiles {
+public:
+    CliFiles(const Plan& plan, const Job& job, const std::vector<WrittenChange>& changes)
+        : plan_(plan),
+          changes_(changes),
+          // A symbolic link is followed: the library it points to is the one replaced.
+          target_(plan.inPlace ? replacedFile(job.input) : job.output),
+          input_name_(job.input) {}
+
+    std::optional<std::string> checkInput() override {
+        if (plan_.inPlace && !(original_ = plainFileAttributes(target_)))
+            return inQuotes(input_name_) + " is not a plain file and cannot be replaced in place";
+        return std::nullopt;
+    }
+
+    std::optional<std::string> holdTarget() override {
+        std::string why;
+        if (plan_.inPlace && !plan_.dryRun &&
+            !(lock_ = UpdateLock::take(target_, input_->id(), why)))
+            return why;
+        return std::nullopt;
+    }
+
+    ByteSink* openOutput(const std::string& path, std::string& why) override {
+        if (!plan_.inPlace)
+            return StagedFiles::openOutput(path, why);
+        const HeldInterruptions held;  // an interruption finds the file made and open, or none
+        if (auto temp = TempFile::createBeside(target_, why))
+            temp_.emplace(std::move(*temp));
+        if (temp_)
+            output_ =
+                OutputFile::open(temp_->path(), OutputFile::Mode::Direct, {input_->id()}, why);
+        return output_.get();
+    }
+
+    bool commit(std::string& why) override {
+        if (input_)
+            read_ = input_->state();
+        input_.reset();  // closed before anything replaces it: Windows replaces no open file
+        if (!StagedFiles::commit(why))
+            return false;
+        if (!plan_.inPlace || plan_.dryRun)
+            return true;
+        // The library read must still be there as it was: another program may have written it,
+        // or put another file in its place, while the run went on. Asked again just before the
+        // replacement.
+        if (!read_ || native::stateOf(target_) != read_) {
+            why = changedText(target_);
+            return false;
+        }
+        if (auto bad = checkWritten(target_, temp_->path(), changes_)) {
+            why = "the check of the written file failed: " + *bad;
+            return false;
+        }
+#if defined(_WIN32)
+        lock_.reset();  // Windows replaces no file that is open
+#endif
+        Replacement how{backupName(target_, plan_.backup), plan_.backup != Backup::Numbered, true,
+                        read_};
+        if (auto bad = replaceFile(target_, *original_, *temp_, how)) {
+            why = *bad;
+            return false;
+        }
+        backup_ = how.backup;
+        return true;
+    }
+
+    const std::optional<std::string>& backup() const {
+        return backup_;
+    }
+
+private:
+    const Plan& plan_;
+    const std::vector<WrittenChange>& changes_;
+    std::string target_, input_name_;
+    std::optional<KeptAttributes> original_;
+    std::unique_ptr<UpdateLock> lock_;       // held from the first read to the replacement
+    std::optional<native::FileState> read_;  // the library as it was opened
+    std::optional<TempFile> temp_;
+    std::optional<std::string> backup_;
+};
 
 }  // namespace
 
@@ -179,25 +244,16 @@ Planned makePlan(const Options& o) {
     Plan plan;
     if (o.rules && (o.layer || o.width))
         return fail("--rules cannot be used with --layer or --width");
-    if (o.layer) {
-        if (!splitPair(*o.layer, plan.entries.old_lyr, plan.entries.new_lyr)) {
-            return fail("--layer takes OLD:NEW");
-        }
-        plan.entries.layer = true;
-    }
-    if (o.width) {
-        if (!splitPair(*o.width, plan.entries.old_wd, plan.entries.new_wd)) {
-            return fail("--width takes OLD:NEW");
-        }
-        plan.entries.width = true;
-    }
+    if (o.layer && !splitPair(*o.layer, plan.entries.old_lyr, plan.entries.new_lyr))
+        return fail("--layer takes OLD:NEW");
+    if (o.width && !splitPair(*o.width, plan.entries.old_wd, plan.entries.new_wd))
+        return fail("--width takes OLD:NEW");
+    plan.entries.layer = o.layer.has_value();
+    plan.entries.width = o.width.has_value();
     // Values are checked before any file is touched; an empty one is each run's entry error.
-    const PairEntries& e = plan.entries;
-    const bool empty = (e.layer && (e.old_lyr.empty() || e.new_lyr.empty())) ||
-                       (e.width && (e.old_wd.empty() || e.new_wd.empty()));
-    if ((e.layer || e.width) && !empty) {
+    if ((o.layer || o.width) && !emptyValue(plan.entries)) {
         std::string why;
-        plan.rules = compileOptionPairs(e, why);
+        plan.rules = compileOptionPairs(plan.entries, why);
         if (!plan.rules)
             return fail(why);
     }
@@ -264,104 +320,12 @@ Planned makePlan(const Options& o) {
     return result;
 }
 
-namespace {
-
-// trelvo-cli's files: the output staged beside its target; in place, a temporary file beside the
-// library, which replaces it once it has been read back and checked.
-class CliFiles final : public StagedFiles {
-public:
-    CliFiles(const Plan& plan, const Job& job, const std::vector<WrittenChange>& changes)
-        : plan_(plan), changes_(changes),
-          // A symbolic link is followed: the library it points to is the one replaced.
-          target_(plan.inPlace ? replacedFile(job.input) : job.output), input_name_(job.input) {}
-
-    std::optional<std::string> checkInput() override {
-        if (!plan_.inPlace)
-            return std::nullopt;
-        original_ = plainFileAttributes(target_);
-        if (!original_)
-            return inQuotes(input_name_) + " is not a plain file and cannot be replaced in place";
-        return std::nullopt;
-    }
-
-    std::optional<std::string> holdTarget() override {
-        std::string why;
-        if (plan_.inPlace && !plan_.dryRun && !(lock_ = UpdateLock::take(target_, input_->id(), why)))
-            return why;
-        return std::nullopt;
-    }
-
-    ByteSink* openOutput(const std::string& path, std::string& why) override {
-        if (!plan_.inPlace)
-            return StagedFiles::openOutput(path, why);
-        const HeldInterruptions held;  // an interruption finds the file made and open, or none
-        if (auto temp = TempFile::createBeside(target_, why))
-            temp_.emplace(std::move(*temp));
-        if (temp_)
-            output_ = OutputFile::open(temp_->path(), OutputFile::Mode::Direct, {input_->id()}, why);
-        return output_.get();
-    }
-
-    bool commit(std::string& why) override {
-        if (input_)
-            read_ = input_->state();
-        input_.reset();  // closed before anything replaces it: Windows replaces no open file
-        if (!StagedFiles::commit(why))
-            return false;
-        if (!plan_.inPlace || plan_.dryRun)
-            return true;
-        // The library read must still be there as it was: another program may have written it,
-        // or put another file in its place, while the run went on. Asked again just before the
-        // replacement.
-        if (!read_ || native::stateOf(target_) != read_) {
-            why = changedText(target_);
-            return false;
-        }
-        if (auto bad = checkWritten(target_, temp_->path(), changes_)) {
-            why = "the check of the written file failed: " + *bad;
-            return false;
-        }
-#if defined(_WIN32)
-        lock_.reset();  // Windows replaces no file that is open
-#endif
-        Replacement how{backupName(target_, plan_.backup), plan_.backup != Backup::Numbered, true,
-                        read_};
-        if (auto bad = replaceFile(target_, *original_, *temp_, how)) {
-            why = *bad;
-            return false;
-        }
-        backup_ = how.backup;
-        return true;
-    }
-
-    const std::optional<std::string>& backup() const { return backup_; }
-
-private:
-    const Plan& plan_;
-    const std::vector<WrittenChange>& changes_;
-    std::string target_, input_name_;
-    std::optional<KeptAttributes> original_;
-    std::unique_ptr<UpdateLock> lock_;    // held from the first read to the replacement
-    std::optional<native::FileState> read_;  // the library as it was opened
-    std::optional<TempFile> temp_;
-    std::optional<std::string> backup_;
-};
-
-}  // namespace
-
 FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlReport* html) {
     FileResult r;
-    const auto failed = [&](Outcome outcome, const std::string& why = {}) {
-        const Report box = messages::forOutcome(outcome, 0, {});
-        console.failure(job.input, box.title, box.text, why);
-        r.outcome = outcome;
-        r.rows.clear();
-        return r;
-    };
     const bool replacing = plan.inPlace && !plan.dryRun;
     std::vector<WrittenChange> changes;
-    RunRequest request{job.input, plan.inPlace ? job.input : job.output, plan.dryRun,
-                       plan.entries, plan.rules ? &*plan.rules : nullptr};
+    RunRequest request{job.input, plan.inPlace ? job.input : job.output, plan.dryRun, plan.entries,
+                       plan.rules ? &*plan.rules : nullptr};
     request.keepLineEnds = plan.keepLineEnds;
     if (!plan.decals.empty()) {
         r.decalsMatched.assign(plan.decals.size(), false);
@@ -380,11 +344,11 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
                 html->noteRewrite(p);
             if (plan.wantRows && plan.rulesMode) {
                 const bool piece = p.kind == ItemKind::Piece;
-                appendCsvRow(r.rows, {job.input, p.decal_name, std::to_string(p.line_number),
-                                      kindName(p.kind), piece ? p.keyword : p.name,
-                                      std::to_string(p.rule), p.old_layer, p.new_layer,
-                                      p.old_width, p.new_width, p.old_height, p.new_height,
-                                      unitLetter(p.decal_unit)});
+                appendCsvRow(r.rows,
+                             {job.input, p.decal_name, std::to_string(p.line_number),
+                              kindName(p.kind), piece ? p.keyword : p.name, std::to_string(p.rule),
+                              p.old_layer, p.new_layer, p.old_width, p.new_width, p.old_height,
+                              p.new_height, unitLetter(p.decal_unit)});
             } else if (plan.wantRows) {
                 appendCsvRow(r.rows, {job.input, p.decal_name, std::to_string(p.line_number),
                                       p.keyword, p.old_layer, p.new_layer, p.old_width, p.new_width,
@@ -409,23 +373,23 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
     r.count = result.decals;
     r.stats = {result.decalHeaders, result.rewrittenLines, result.rewrittenLabels,
                result.rewrittenTexts};
-    // A library that could not be replaced says that it is unchanged; a failed pass is told as
-    // any run's is.
-    if (run.outcome == Outcome::RunError && replacing && result.outcome == Outcome::Done) {
-        console.failure(job.input, messages::kWriteTitle, messages::kWriteText);
-        console.detail(run.detail + "; " + inQuotes(job.input) + " is unchanged");
-        r.rows.clear();
-        r.outcome = Outcome::RunError;
-        return r;
-    }
-    if (run.outcome == Outcome::UserEntryError) {
-        // The dialog's box speaks of entry boxes; here the entries are options.
-        console.failure(job.input, messages::kUserEntryTitle, emptyEntry(job, plan));
+    if (run.outcome != Outcome::Done) {
+        // A library that could not be replaced says that it is unchanged; a failed pass is told
+        // as any run's is.
+        if (run.outcome == Outcome::RunError && replacing && result.outcome == Outcome::Done) {
+            console.failure(job.input, messages::kWriteTitle, messages::kWriteText);
+            console.detail(run.detail + "; " + inQuotes(job.input) + " is unchanged");
+        } else if (run.outcome == Outcome::UserEntryError) {
+            // The dialog's box speaks of entry boxes; here the entries are options.
+            console.failure(job.input, messages::kUserEntryTitle, emptyEntry(job, plan));
+        } else {
+            const Report box = messages::forOutcome(run.outcome, 0, {});
+            console.failure(job.input, box.title, box.text, run.detail);
+        }
         r.outcome = run.outcome;
+        r.rows.clear();
         return r;
     }
-    if (run.outcome != Outcome::Done)
-        return failed(run.outcome, run.detail);
     r.matches = result.matches;
     if (replacing) {
         r.writtenTo = job.input;
@@ -445,43 +409,30 @@ FileResult runFile(const Job& job, const Plan& plan, Console& console, HtmlRepor
     if (result.moreWarnings > 0)
         console.warning(job.input, std::to_string(result.moreWarnings) + " more such decal(s)");
     if (result.rewrittenLines == 0) {
-        console.warning(job.input, plan.rulesMode
-                                       ? "no rule matched; nothing was changed"
-                                       : "no outline piece matched the entries; nothing was changed");
+        console.warning(job.input,
+                        plan.rulesMode
+                            ? "no rule matched; nothing was changed"
+                            : "no outline piece matched the entries; nothing was changed");
     }
     return r;
 }
 
 std::string summaryLine(const Job& job, const Plan& plan, const FileResult& r) {
     std::string line = job.input + ": ";
-    switch (r.outcome) {
-        case Outcome::Done:
-            line += "Done, " + std::to_string(r.count) + " decal(s) updated";
-            if (plan.rulesMode) {
-                const PassStats& s = r.stats;
-                line += " (" + std::to_string(s.rewrittenLines - s.rewrittenLabels - s.rewrittenTexts) +
-                        " piece, " + std::to_string(s.rewrittenLabels) + " label, " +
-                        std::to_string(s.rewrittenTexts) + " text line(s) changed)";
-            }
-            if (plan.dryRun) {
-                line += " (dry run, nothing written)";
-            } else {
-                line += " -> " + r.writtenTo;
-                if (!r.backup.empty())
-                    line += " (original kept as " + r.backup + ")";
-            }
-            return line;
-        case Outcome::UserEntryError:
-            return line + std::string(messages::kUserEntryTitle);
-        case Outcome::FileReadError:
-            return line + std::string(messages::kFileReadTitle);
-        case Outcome::SelectionError:
-            return line + std::string(messages::kSelectionTitle);
-        case Outcome::FormatError:
-            return line + std::string(messages::kFormatTitle);
-        case Outcome::RunError:
-            return line + std::string(messages::kWriteTitle);
+    if (r.outcome != Outcome::Done)
+        return line + messages::forOutcome(r.outcome, 0, {}).title;
+    line += "Done, " + std::to_string(r.count) + " decal(s) updated";
+    if (plan.rulesMode) {
+        const PassStats& s = r.stats;
+        line += " (" + std::to_string(s.rewrittenLines - s.rewrittenLabels - s.rewrittenTexts) +
+                " piece, " + std::to_string(s.rewrittenLabels) + " label, " +
+                std::to_string(s.rewrittenTexts) + " text line(s) changed)";
     }
+    if (plan.dryRun)
+        return line + " (dry run, nothing written)";
+    line += " -> " + r.writtenTo;
+    if (!r.backup.empty())
+        line += " (original kept as " + r.backup + ")";
     return line;
 }
 
@@ -494,11 +445,11 @@ std::string dryRunCompletion(long count, const std::string& target, bool inPlace
 std::string reportHeader(bool rulesMode) {
     std::string h;
     if (rulesMode) {
-        appendCsvRow(h, {"input", "decal", "line", "kind", "name", "rule", "old_layer",
-                         "new_layer", "old_width", "new_width", "old_height", "new_height", "unit"});
+        appendCsvRow(h, {"input", "decal", "line", "kind", "name", "rule", "old_layer", "new_layer",
+                         "old_width", "new_width", "old_height", "new_height", "unit"});
     } else {
-        appendCsvRow(h, {"input", "decal", "line", "keyword", "old_layer", "new_layer",
-                         "old_width", "new_width", "unit"});
+        appendCsvRow(h, {"input", "decal", "line", "keyword", "old_layer", "new_layer", "old_width",
+                         "new_width", "unit"});
     }
     return h;
 }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/terminal.h"
-#include "engine/report.h"
+#include "engine/messages.h"
 
 namespace trelvo::cli {
 
@@ -13,10 +13,7 @@ namespace {
 
 std::string crToLf(std::string_view text) {
     std::string out(text);
-    for (char& c : out) {
-        if (c == '\r')
-            c = '\n';
-    }
+    std::ranges::replace(out, '\r', '\n');
     return out;
 }
 
@@ -44,24 +41,19 @@ void Console::clearProgress() {
 }
 
 void Console::completion(std::string_view text) {
-    clearProgress();
-    (reportOnStdout_ ? std::cerr : std::cout) << crToLf(text) << '\n';
+    summary(crToLf(text));
 }
 
 void Console::failure(std::string_view input, std::string_view title, std::string_view text,
                       std::string_view why) {
-    clearProgress();
-    std::cout.flush();
-    std::cerr << "trelvo-cli: " << input << ": " << title << ": " << crToLf(text);
+    std::string line = std::string(input) + ": " + std::string(title) + ": " + crToLf(text);
     if (!why.empty())
-        std::cerr << " (" << why << ')';
-    std::cerr << '\n';
+        line += " (" + std::string(why) + ')';
+    detail(line);
 }
 
 void Console::warning(std::string_view input, std::string_view text) {
-    clearProgress();
-    std::cout.flush();
-    std::cerr << "trelvo-cli: " << input << ": warning: " << text << '\n';
+    detail(std::string(input) + ": warning: " + std::string(text));
 }
 
 void Console::detail(std::string_view text) {
@@ -73,6 +65,14 @@ void Console::detail(std::string_view text) {
 void Console::summary(std::string_view line) {
     clearProgress();
     (reportOnStdout_ ? std::cerr : std::cout) << line << '\n';
+}
+
+std::string failureText(std::string_view input, Outcome outcome, std::string_view detail) {
+    const Report box = messages::forOutcome(outcome, 0, {});
+    std::string text = std::string(input) + ": " + box.title + ": " + box.text;
+    if (!detail.empty())
+        text += " (" + std::string(detail) + ')';
+    return text;
 }
 
 int finishStandardOutput(int status) {

@@ -6,7 +6,10 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
+
+#include "engine/report.h"
 
 namespace trelvo::cli {
 
@@ -34,6 +37,9 @@ private:
     bool progress_;
     bool progressShown_ = false;
 };
+
+// "INPUT: TITLE: TEXT (DETAIL)" of a failed outcome; without the parentheses when detail is empty.
+std::string failureText(std::string_view input, Outcome outcome, std::string_view detail);
 
 // Flushes standard output at the end of a command; a failure there (a full disk under a
 // redirection, a closed pipe) is said and makes the status at least a write error's.

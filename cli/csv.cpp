@@ -2,7 +2,10 @@
 
 namespace trelvo::cli {
 
-void appendCsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
+namespace {
+
+template <typename Fields>
+void appendRow(std::string& out, const Fields& fields) {
     bool first = true;
     for (std::string_view f : fields) {
         if (!first)
@@ -21,6 +24,16 @@ void appendCsvRow(std::string& out, std::initializer_list<std::string_view> fiel
         out += '"';
     }
     out += "\r\n";
+}
+
+}  // namespace
+
+void appendCsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
+    appendRow(out, fields);
+}
+
+void appendCsvRow(std::string& out, const std::vector<std::string>& fields) {
+    appendRow(out, fields);
 }
 
 }  // namespace trelvo::cli

@@ -5,9 +5,11 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace trelvo::cli {
 
 void appendCsvRow(std::string& out, std::initializer_list<std::string_view> fields);
+void appendCsvRow(std::string& out, const std::vector<std::string>& fields);
 
 }  // namespace trelvo::cli

@@ -54,138 +54,36 @@ const char* layerColour(std::string_view layer) {
     return kPalette[n % std::size(kPalette)];
 }
 
-}  // namespace
-
+// Text for the page: XML special characters escaped, bytes that are not UTF-8 shown as U+FFFD.
 std::string htmlText(std::string_view t) {
     std::string out;
     std::size_t i = 0;
     while (i < t.size()) {
         const unsigned char c = static_cast<unsigned char>(t[i]);
-        std::size_t len = c < 0x80         ? 1
-                          : (c >> 5) == 6  ? 2
-                          : (c >> 4) == 14 ? 3
-                          : (c >> 3) == 30 ? 4
-                                           : 0;
-        bool valid = len > 0 && i + len <= t.size();
+        const std::size_t len = c < 0x80         ? 1
+                                : (c >> 5) == 6  ? 2
+                                : (c >> 4) == 14 ? 3
+                                : (c >> 3) == 30 ? 4
+                                                 : 0;
+        // Two-byte forms below 0xC2 are overlong.
+        bool valid = len > 0 && i + len <= t.size() && !(len == 2 && c < 0xC2);
         for (std::size_t k = 1; valid && k < len; ++k)
             valid = (static_cast<unsigned char>(t[i + k]) & 0xC0) == 0x80;
-        if (valid && len == 2 && c < 0xC2)
-            valid = false;  // overlong
-        if (!valid) {
+        // Control characters are not allowed in XML at all.
+        if (!valid || (c < 0x20 && c != '\t')) {
             out += "\xEF\xBF\xBD";
             ++i;
             continue;
         }
-        if (len == 1) {
-            switch (c) {
-                case '&':
-                    out += "&amp;";
-                    break;
-                case '<':
-                    out += "&lt;";
-                    break;
-                case '>':
-                    out += "&gt;";
-                    break;
-                case '"':
-                    out += "&quot;";
-                    break;
-                default:
-                    // Control characters are not allowed in XML at all.
-                    if (c < 0x20 && c != '\t')
-                        out += "\xEF\xBF\xBD";
-                    else
-                        out += static_cast<char>(c);
-            }
-        } else {
-            out.append(t.substr(i, len));
-        }
+        out += c == '&'   ? "&amp;"
+               : c == '<' ? "&lt;"
+               : c == '>' ? "&gt;"
+               : c == '"' ? "&quot;"
+                          : t.substr(i, len);
         i += len;
     }
     return out;
 }
-
-HtmlReport::HtmlReport(std::ostream& out, const Plan& plan) : out_(out), plan_(plan) {
-    out_ << "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
-            "<meta charset=\"utf-8\"/>\n<title>Trelvo report</title>\n<style>"
-         << kStyle
-         << "</style>\n</head>\n<body>\n<h1>Trelvo report</h1>\n<table class=\"entries\">\n";
-    auto row = [&](const std::string& k, const std::string& v) {
-        out_ << "<tr><td>" << htmlText(k) << "</td><td>" << htmlText(v) << "</td></tr>\n";
-    };
-    if (plan.rulesMode) {
-        const RuleSet& r = *plan.rules;
-        row("Rules", plan.rulesFile + " (" + std::to_string(r.pieces.size()) + " piece, " +
-                         std::to_string(r.labels.size()) + " label, " +
-                         std::to_string(r.texts.size()) + " text rule(s))");
-    } else {
-        row("Layer", plan.entries.layer ? plan.entries.old_lyr + " \xE2\x86\x92 " + plan.entries.new_lyr
-                                : "not changed");
-        row("Width", plan.entries.width ? plan.entries.old_wd + " \xE2\x86\x92 " + plan.entries.new_wd
-                               : "not changed");
-    }
-    if (!plan.decals.empty()) {
-        std::string globs;
-        for (const std::string& g : plan.decals)
-            globs += (globs.empty() ? "" : ", ") + g;
-        row("Decals", globs);
-    }
-    row("Mode", plan.dryRun    ? "dry run, nothing written"
-                : plan.inPlace ? (plan.backup == Backup::Simple     ? "in place, original kept as INPUT.orig"
-                                  : plan.backup == Backup::Numbered ? "in place, original kept as INPUT.orig.N"
-                                                                    : "in place, no backup")
-                               : "new file per INPUT");
-    // The colour of the marks appears nowhere else on the page, so that it shows where they are.
-    out_ << "</table>\n<p>Drawings: each decal before and after, in its own unit; lines at their "
-            "width (at least 1.5 pixels); each rewritten piece lies on a wide translucent magenta "
-            "band"
-         << (plan.rulesMode ? ", each changed label or text on a magenta box" : "")
-         << "; small circles are terminals.</p>\n";
-}
-
-void HtmlReport::noteRewrite(const trelvo::Rewrite& p) {
-    if (p.decal_name != lastDecalName_ || decalsNoted_ == 0) {
-        lastDecalName_.assign(p.decal_name);
-        ++decalsNoted_;
-    }
-    // Only the decals that will be drawn are kept, so memory stays bounded.
-    if (drawn_ + decalsNoted_ > kMaxDrawings || rewrites_.size() >= kMaxMarks)
-        return;
-    rewrites_.push_back({p.line_number, std::string(p.old_layer), std::string(p.new_layer),
-                         std::string(p.old_width), std::string(p.new_width),
-                         std::string(p.old_height), std::string(p.new_height)});
-}
-
-void HtmlReport::endInput(const Job& job, const FileResult& r) {
-    ++sections_;
-    out_ << "<h2>" << htmlText(job.input) << "</h2>\n<p>" << htmlText(summaryLine(job, plan_, r))
-         << "</p>\n";
-    if (r.outcome == Outcome::Done) {
-        const std::size_t before = drawn_;
-        // After an in-place run the file holds the new lines; otherwise the input is as it was.
-        if (!rewrites_.empty())
-            drawDecals(job.input, plan_.inPlace && !plan_.dryRun);
-        const std::size_t here = drawn_ - before;
-        if (static_cast<std::size_t>(r.count) > here)
-            notDrawn_ += static_cast<std::size_t>(r.count) - here;
-    }
-    rewrites_.clear();
-    lastDecalName_.clear();
-    decalsNoted_ = 0;
-    out_.flush();
-}
-
-void HtmlReport::finish() {
-    if (notDrawn_ > 0) {
-        out_ << "<p class=\"note\">Only the first " << kMaxDrawings
-             << " updated decals are drawn on this page; " << notDrawn_
-             << " more were updated and are not drawn.</p>\n";
-    }
-    out_ << "</body>\n</html>\n";
-    out_.flush();
-}
-
-namespace {
 
 struct Drawn {
     const GeometryPiece* piece;
@@ -276,6 +174,88 @@ double niceLength(double span) {
 
 }  // namespace
 
+HtmlReport::HtmlReport(std::ostream& out, const Plan& plan) : out_(out), plan_(plan) {
+    out_ << "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
+            "<meta charset=\"utf-8\"/>\n<title>Trelvo report</title>\n<style>"
+         << kStyle
+         << "</style>\n</head>\n<body>\n<h1>Trelvo report</h1>\n<table class=\"entries\">\n";
+    auto row = [&](const std::string& k, const std::string& v) {
+        out_ << "<tr><td>" << htmlText(k) << "</td><td>" << htmlText(v) << "</td></tr>\n";
+    };
+    if (plan.rulesMode) {
+        const RuleSet& r = *plan.rules;
+        row("Rules", plan.rulesFile + " (" + std::to_string(r.pieces.size()) + " piece, " +
+                         std::to_string(r.labels.size()) + " label, " +
+                         std::to_string(r.texts.size()) + " text rule(s))");
+    } else {
+        row("Layer", plan.entries.layer
+                         ? plan.entries.old_lyr + " \xE2\x86\x92 " + plan.entries.new_lyr
+                         : "not changed");
+        row("Width", plan.entries.width
+                         ? plan.entries.old_wd + " \xE2\x86\x92 " + plan.entries.new_wd
+                         : "not changed");
+    }
+    if (!plan.decals.empty()) {
+        std::string globs;
+        for (const std::string& g : plan.decals)
+            globs += (globs.empty() ? "" : ", ") + g;
+        row("Decals", globs);
+    }
+    row("Mode", plan.dryRun ? "dry run, nothing written"
+                : plan.inPlace
+                    ? (plan.backup == Backup::Simple     ? "in place, original kept as INPUT.orig"
+                       : plan.backup == Backup::Numbered ? "in place, original kept as INPUT.orig.N"
+                                                         : "in place, no backup")
+                    : "new file per INPUT");
+    // The colour of the marks appears nowhere else on the page, so that it shows where they are.
+    out_ << "</table>\n<p>Drawings: each decal before and after, in its own unit; lines at their "
+            "width (at least 1.5 pixels); each rewritten piece lies on a wide translucent magenta "
+            "band"
+         << (plan.rulesMode ? ", each changed label or text on a magenta box" : "")
+         << "; small circles are terminals.</p>\n";
+}
+
+void HtmlReport::noteRewrite(const trelvo::Rewrite& p) {
+    if (p.decal_name != lastDecalName_ || decalsNoted_ == 0) {
+        lastDecalName_.assign(p.decal_name);
+        ++decalsNoted_;
+    }
+    // Only the decals that will be drawn are kept, so memory stays bounded.
+    if (drawn_ + decalsNoted_ > kMaxDrawings || rewrites_.size() >= kMaxMarks)
+        return;
+    rewrites_.push_back({p.line_number, std::string(p.old_layer), std::string(p.new_layer),
+                         std::string(p.old_width), std::string(p.new_width),
+                         std::string(p.old_height), std::string(p.new_height)});
+}
+
+void HtmlReport::endInput(const Job& job, const FileResult& r) {
+    out_ << "<h2>" << htmlText(job.input) << "</h2>\n<p>" << htmlText(summaryLine(job, plan_, r))
+         << "</p>\n";
+    if (r.outcome == Outcome::Done) {
+        const std::size_t before = drawn_;
+        // After an in-place run the file holds the new lines; otherwise the input is as it was.
+        if (!rewrites_.empty())
+            drawDecals(job.input, plan_.inPlace && !plan_.dryRun);
+        const std::size_t here = drawn_ - before;
+        if (static_cast<std::size_t>(r.count) > here)
+            notDrawn_ += static_cast<std::size_t>(r.count) - here;
+    }
+    rewrites_.clear();
+    lastDecalName_.clear();
+    decalsNoted_ = 0;
+    out_.flush();
+}
+
+void HtmlReport::finish() {
+    if (notDrawn_ > 0) {
+        out_ << "<p class=\"note\">Only the first " << kMaxDrawings
+             << " updated decals are drawn on this page; " << notDrawn_
+             << " more were updated and are not drawn.</p>\n";
+    }
+    out_ << "</body>\n</html>\n";
+    out_.flush();
+}
+
 void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
     std::string why;
     const auto input = InputFile::open(path, why);
@@ -290,9 +270,8 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
     // without empty lines must not be held whole. Its own lines come first, and only those are
     // drawn.
     constexpr std::size_t kMaxHeldLines = 100000, kMaxHeldBytes = 8 << 20;
-    std::vector<std::string> held;
-    std::vector<Place> places;  // of the held lines
-    Decal decal;                // the held decal
+    std::vector<std::pair<std::string, Place>> held;
+    Decal decal;  // the held decal
     std::size_t heldBytes = 0;
     std::uint64_t heldFrom = 0, heldLines = 0;  // where the decal begins, how many lines it has
     auto flush = [&]() {
@@ -308,8 +287,8 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             return;
         ++drawn_;
         std::vector<PlacedLine> lines;
-        for (std::size_t i = 0; i < held.size(); ++i)
-            lines.push_back({held[i], places[i]});
+        for (const auto& [text, place] : held)
+            lines.push_back({text, place});
         const DecalGeometry d = ReadDecalGeometry(decal, lines);
 
         // The two sides of every piece.
@@ -362,10 +341,8 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             box.add(0, 0);
         double w = box.maxX - box.minX, h = box.maxY - box.minY;
         const double margin = std::max({w, h, 1e-3}) * 0.05 + maxWidth;
-        box.minX -= margin;
-        box.minY -= margin;
-        box.maxX += margin;
-        box.maxY += margin;
+        box.add(box.minX - margin, box.minY - margin);
+        box.add(box.maxX + margin, box.maxY + margin);
         w = box.maxX - box.minX;
         h = box.maxY - box.minY;
         const double px = kDrawingPx / std::max(w, h);
@@ -452,7 +429,6 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
     auto startDecal = [&](std::uint64_t at) {
         flush();
         held.clear();
-        places.clear();
         heldBytes = 0;
         heldLines = 0;
         if (next >= rewrites_.size())
@@ -472,10 +448,9 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             if (before && heldLines > 0) {
                 --heldLines;
                 if (held.size() == heldLines + 1) {
-                    header = std::move(held.back());
+                    header = std::move(held.back().first);
                     heldBytes -= header.size();
                     held.pop_back();
-                    places.pop_back();
                 }
             }
             if (!startDecal(reader.decal().header))
@@ -484,15 +459,13 @@ void HtmlReport::drawDecals(const std::string& path, bool fileIsAfter) {
             if (before) {
                 heldLines = 1;
                 heldBytes = header.size();
-                held.push_back(std::move(header));
-                places.push_back(Place::Header);
+                held.emplace_back(std::move(header), Place::Header);
             }
         }
         if (heldLines > 0 || heldFrom == lineNumber) {
             ++heldLines;
             if (held.size() < kMaxHeldLines && heldBytes < kMaxHeldBytes) {
-                held.emplace_back(line);
-                places.push_back(reader.place());
+                held.emplace_back(line, reader.place());
                 heldBytes += line.size();
             }
         }

@@ -43,10 +43,6 @@ private:
     std::size_t decalsNoted_ = 0;  // decals the rewrites of this INPUT fall in (by name runs)
     std::size_t drawn_ = 0;        // on the whole page
     std::size_t notDrawn_ = 0;
-    std::size_t sections_ = 0;
 };
-
-// Text for the page: XML special characters escaped, bytes that are not UTF-8 shown as U+FFFD.
-std::string htmlText(std::string_view text);
 
 }  // namespace trelvo::cli

@@ -70,18 +70,19 @@ std::optional<std::string> checkWritten(const std::string& input, const std::str
             return "the written file ends before line " + std::to_string(lineNumber);
         }
         std::string_view want = inLine;
-        if (piece != pieces.end() && piece->line == lineNumber && piece->kind != ItemKind::Piece) {
-            expected = withItemFields(inLine, piece->kind == ItemKind::Label, piece->newLayer,
-                                      piece->newHeight, piece->newWidth);
-            want = expected;
-            ++piece;
-        } else if (piece != pieces.end() && piece->line == lineNumber) {
-            Str2Ary_All(inLine, " ", 1, fields);
-            if (fields.count() != kPieceFields) {
-                return "line " + std::to_string(lineNumber) + " was rewritten but is no piece line";
+        if (piece != pieces.end() && piece->line == lineNumber) {
+            if (piece->kind != ItemKind::Piece) {
+                expected = withItemFields(inLine, piece->kind == ItemKind::Label, piece->newLayer,
+                                          piece->newHeight, piece->newWidth);
+            } else {
+                Str2Ary_All(inLine, " ", 1, fields);
+                if (fields.count() != kPieceFields) {
+                    return "line " + std::to_string(lineNumber) +
+                           " was rewritten but is no piece line";
+                }
+                rebuildPieceLine(fields[1], fields[2], piece->newWidth, piece->newLayer, fields[5],
+                                 expected);
             }
-            rebuildPieceLine(fields[1], fields[2], piece->newWidth, piece->newLayer, fields[5],
-                             expected);
             want = expected;
             ++piece;
         }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <iostream>
 #include <optional>
 
@@ -10,7 +9,6 @@
 #include "cli/csv.h"
 #include "cli/rules_file.h"
 #include "cli/sarif.h"
-#include "engine/messages.h"
 #include "files/file_key.h"
 #include "files/file_streams.h"
 #include "files/scratch_file.h"
@@ -20,22 +18,8 @@ namespace trelvo::cli {
 std::string checkUsageError(const Options& o) {
     if (!o.check)
         return {};
-    const std::pair<bool, const char*> others[] = {
-        {o.layer.has_value(), "--layer"},  {o.width.has_value(), "--width"},
-        {o.rules.has_value(), "--rules"},  {o.output.has_value(), "-o"},
-        {o.report.has_value(), "--report"}, {o.html.has_value(), "--html"},
-        {!o.decals.empty(), "--decal"},    {o.dryRun, "--dry-run"},
-        {o.inPlace, "--in-place"},         {o.noBackup, "--no-backup"},
-        {o.backup.has_value(), "--backup"}, {o.keepLineEnds, "--keep-line-ends"},
-        {o.survey, "--survey"}};
-    for (const auto& [given, name] : others) {
-        if (given)
-            return std::string("--check cannot be used with ") + name + " (it changes nothing)";
-    }
-    if (o.format && *o.format != "table" && *o.format != "csv" && *o.format != "sarif")
-        return "--format takes table, csv or sarif";
-    if (o.inputs.empty())
-        return "missing INPUT";
+    if (std::string why = changeFreeUsageError(o, "--check", "sarif"); !why.empty())
+        return why;
     const FileKey rules(*o.check);
     for (const std::string& input : o.inputs) {
         if (FileKey(input) == rules)
@@ -46,72 +30,43 @@ std::string checkUsageError(const Options& o) {
 
 namespace {
 
-// Appends the parts, sized once and copied into: a library far from its rules has hundreds of
-// thousands of findings.
-template <std::size_t N>
-void appendParts(std::string& s, const std::string_view (&parts)[N]) {
-    std::size_t size = 0;
+// Appends the parts, sized once: a library far from its rules has hundreds of thousands of
+// findings.
+void appendParts(std::string& s, std::initializer_list<std::string_view> parts) {
+    std::size_t size = s.size();
     for (const std::string_view p : parts)
         size += p.size();
-    std::size_t at = s.size();
-    s.resize(at + size);
-    for (const std::string_view p : parts) {
-        if (!p.empty())
-            std::memcpy(s.data() + at, p.data(), p.size());
-        at += p.size();
-    }
+    s.reserve(size);
+    for (const std::string_view p : parts)
+        s += p;
 }
 
-// What a finding says after its check: "forbidden: ", the label or text it found, the value
-// found, the field's allowed values.
-struct Said {
-    std::string_view parts[8];
-    explicit Said(const Finding& f) {
-        const bool forbidden = f.allowed.empty() && f.check != "structure";
-        // A forbidden item is described whole; a label or text otherwise says which it is.
-        const bool named = !forbidden && f.kind != ItemKind::Piece && f.check != "structure";
-        parts[0] = forbidden ? "forbidden: " : "";
-        parts[1] = named ? kindName(f.kind) : "";
-        parts[2] = named ? " " : "";
-        parts[3] = named ? f.name : "";
-        parts[4] = named ? ": " : "";
-        parts[5] = f.found;
-        parts[6] = f.allowed.empty() ? "" : ", allowed ";
-        parts[7] = f.allowed;
-    }
-};
-
-}  // namespace
+// What a finding says from its decal on: its severity and check (when withCheck), "forbidden: ",
+// the label or text it found, the value found, the field's allowed values.
+void appendSaid(std::string& s, const Finding& f, bool withCheck) {
+    const bool forbidden = f.allowed.empty() && f.check != "structure";
+    // A forbidden item is described whole; a label or text otherwise says which it is.
+    const bool named = !forbidden && f.kind != ItemKind::Piece && f.check != "structure";
+    const std::string_view none;
+    appendParts(s,
+                {f.decal, f.decal.empty() ? none : ": ",
+                 withCheck ? (f.error ? "error: " : "warning: ") : none, withCheck ? f.check : none,
+                 withCheck ? ": " : none, forbidden ? "forbidden: " : none,
+                 named ? kindName(f.kind) : none, named ? " " : none, named ? f.name : none,
+                 named ? ": " : none, f.found, f.allowed.empty() ? none : ", allowed ", f.allowed});
+}
 
 void appendFindingLine(std::string& s, const std::string& input, const Finding& f) {
     char number[24];
     const auto end = std::to_chars(number, number + sizeof number, f.line).ptr;
-    const Said said(f);
-    const std::string_view parts[] = {input,
-                                      ":",
-                                      {number, static_cast<std::size_t>(end - number)},
-                                      ": ",
-                                      f.decal,
-                                      f.decal.empty() ? "" : ": ",
-                                      f.error ? "error: " : "warning: ",
-                                      f.check,
-                                      ": ",
-                                      said.parts[0], said.parts[1], said.parts[2], said.parts[3],
-                                      said.parts[4], said.parts[5], said.parts[6], said.parts[7]};
-    appendParts(s, parts);
-}
-
-void appendFindingMessage(std::string& s, const Finding& f) {
-    const Said said(f);
-    const std::string_view parts[] = {f.decal,        f.decal.empty() ? "" : ": ",
-                                      said.parts[0], said.parts[1], said.parts[2], said.parts[3],
-                                      said.parts[4], said.parts[5], said.parts[6], said.parts[7]};
-    appendParts(s, parts);
+    appendParts(s, {input, ":", {number, static_cast<std::size_t>(end - number)}, ": "});
+    appendSaid(s, f, true);
 }
 
 std::string findingCsvHeader() {
     std::string h;
-    appendCsvRow(h, {"input", "decal", "line", "kind", "check", "severity", "found", "allowed", "name"});
+    appendCsvRow(
+        h, {"input", "decal", "line", "kind", "check", "severity", "found", "allowed", "name"});
     return h;
 }
 
@@ -121,13 +76,24 @@ void appendFindingCsvRow(std::string& rows, const std::string& input, const Find
                         f.error ? "error" : "warning", f.found, f.allowed, f.name});
 }
 
-std::string checkSummary(const std::string& input, const CheckResult& r) {
-    return input + ": " + std::to_string(r.errors) + " error(s), " + std::to_string(r.warnings) +
+// "INPUT: N error(s), M warning(s)".
+std::string checkSummary(const std::string& input, std::uint64_t errors, std::uint64_t warnings) {
+    return input + ": " + std::to_string(errors) + " error(s), " + std::to_string(warnings) +
            " warning(s)";
 }
 
-namespace {
 constexpr std::size_t kFindingBlock = 64 << 10;
+
+}  // namespace
+
+void appendFindingMessage(std::string& s, const Finding& f) {
+    appendSaid(s, f, false);
+}
+
+int checkStatus(const CheckResult& r) {
+    return r.outcome != Outcome::Done ? static_cast<int>(r.outcome)
+           : r.errors > 0             ? kCheckFailed
+                                      : 0;
 }
 
 FindingSpool::~FindingSpool() {
@@ -161,10 +127,7 @@ FindingSpool::Told FindingSpool::writeTo(std::ostream& out, std::uint64_t errors
             return Told::Part;
     }
     out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-    CheckResult r;
-    r.errors = errors;
-    r.warnings = warnings;
-    out << checkSummary(path_, r) << '\n';
+    out << checkSummary(path_, errors, warnings) << '\n';
     return Told::All;
 }
 
@@ -201,10 +164,7 @@ CheckResult checkFile(const std::string& path, const RuleSet& rules, FindingForm
         flush();
     }
     if (r.outcome != Outcome::Done) {
-        const Report box = messages::forOutcome(r.outcome, 0, {});
-        std::string text = path + ": " + box.title + ": " + box.text;
-        if (!r.detail.empty())
-            text += " (" + r.detail + ')';
+        const std::string text = failureText(path, r.outcome, r.detail);
         out.flush();
         std::cerr << "trelvo-cli: " << text << '\n';
         if (sarif)
@@ -212,7 +172,8 @@ CheckResult checkFile(const std::string& path, const RuleSet& rules, FindingForm
         return r;
     }
     const bool table = format == FindingFormat::Table;
-    (table ? out : std::cerr) << (table ? "" : "trelvo-cli: ") << checkSummary(path, r) << '\n';
+    (table ? out : std::cerr) << (table ? "" : "trelvo-cli: ")
+                              << checkSummary(path, r.errors, r.warnings) << '\n';
     return r;
 }
 
@@ -224,8 +185,8 @@ int runCheckCommand(const Options& o) {
         return 2;
     }
     const FindingFormat format = !o.format || *o.format == "table" ? FindingFormat::Table
-                                 : *o.format == "csv"               ? FindingFormat::Csv
-                                                                    : FindingFormat::Sarif;
+                                 : *o.format == "csv"              ? FindingFormat::Csv
+                                                                   : FindingFormat::Sarif;
     std::optional<SarifLog> sarif;
     if (format == FindingFormat::Sarif)
         sarif.emplace(std::cout, file->rules, *o.check);
@@ -244,11 +205,9 @@ int runCheckCommand(const Options& o) {
     RuleMatches matches;
     bool checked = false;
     for (const std::string& input : o.inputs) {
-        const CheckResult r = checkFile(input, file->rules, format, std::cout, true,
-                                        sarif ? &*sarif : nullptr);
-        worst = std::max(worst, r.outcome != Outcome::Done ? static_cast<int>(r.outcome)
-                                : r.errors > 0             ? kCheckFailed
-                                                           : 0);
+        const CheckResult r =
+            checkFile(input, file->rules, format, std::cout, true, sarif ? &*sarif : nullptr);
+        worst = std::max(worst, checkStatus(r));
         if (r.outcome == Outcome::Done) {
             checked = true;
             matches.add({{}, {}, {}, r.checkMatches});

@@ -23,15 +23,12 @@ std::string checkUsageError(const Options& options);
 // Checks every INPUT; returns the exit status (the highest of the INPUTs').
 int runCheckCommand(const Options& options);
 
-// One finding appended as a line of the table (without its line end), or as a CSV row; or what
-// it says without its place, severity and check ("DECAL: label X: FOUND, allowed ALLOWED").
-void appendFindingLine(std::string& line, const std::string& input, const Finding& f);
+// What a finding says without its place, severity and check ("DECAL: label X: FOUND, allowed
+// ALLOWED"), appended to message.
 void appendFindingMessage(std::string& message, const Finding& f);
-void appendFindingCsvRow(std::string& rows, const std::string& input, const Finding& f);
-std::string findingCsvHeader();
 
-// "INPUT: N error(s), M warning(s)".
-std::string checkSummary(const std::string& input, const CheckResult& r);
+// The exit status of one INPUT's check: its outcome's, else 1 for an error, else 0.
+int checkStatus(const CheckResult& r);
 
 // The findings of a run's written output, made while it is written and printed after the run's
 // own lines: kept in memory up to a bound and past it in a temporary file, which is gone when the

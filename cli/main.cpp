@@ -11,13 +11,11 @@
 #include "cli/batch.h"
 #include "cli/console.h"
 #include "cli/html_report.h"
-#include "cli/in_place.h"
 #include "cli/library_check.h"
+#include "cli/options.h"
 #include "cli/rules_file.h"
 #include "cli/staged_text.h"
-#include "cli/options.h"
 #include "cli/survey_table.h"
-#include "files/paths.h"
 #include "files/replace.h"
 
 #if defined(_WIN32)
@@ -130,34 +128,28 @@ int run(int argc, const char* const* argv) {
     const bool reportOnStdout = opt.report && *opt.report == "-";
     // The report and the page are staged like outputs: put in place when the run ends, so that
     // a run that is interrupted or cannot finish them leaves the files that were there.
-    std::unique_ptr<StagedText> reportFile;
-    std::ostream* report = nullptr;
     std::string why;
-    if (opt.report) {
-        if (reportOnStdout) {
-            report = &std::cout;
-        } else {
-            reportFile = StagedText::open(*opt.report, why);
-            if (!reportFile) {
-                std::cerr << "trelvo-cli: cannot write the report '" << *opt.report << "'\n"
-                          << "trelvo-cli: " << why << '\n';
-                return static_cast<int>(trelvo::Outcome::RunError);
-            }
-            report = &reportFile->stream();
-        }
-        *report << reportHeader(plan.rulesMode);
-    }
-    std::unique_ptr<StagedText> htmlFile;
-    std::optional<HtmlReport> html;
-    if (opt.html) {
-        htmlFile = StagedText::open(*opt.html, why);
-        if (!htmlFile) {
-            std::cerr << "trelvo-cli: cannot write the page '" << *opt.html << "'\n"
+    const auto stage = [&why](const std::string& path, const char* what) {
+        auto file = StagedText::open(path, why);
+        if (!file) {
+            std::cerr << "trelvo-cli: cannot write the " << what << " '" << path << "'\n"
                       << "trelvo-cli: " << why << '\n';
-            return static_cast<int>(trelvo::Outcome::RunError);
         }
+        return file;
+    };
+    std::unique_ptr<StagedText> reportFile, htmlFile;
+    if (opt.report && !reportOnStdout && !(reportFile = stage(*opt.report, "report")))
+        return static_cast<int>(trelvo::Outcome::RunError);
+    std::ostream* report = reportFile       ? &reportFile->stream()
+                           : reportOnStdout ? &std::cout
+                                            : nullptr;
+    if (report)
+        *report << reportHeader(plan.rulesMode);
+    if (opt.html && !(htmlFile = stage(*opt.html, "page")))
+        return static_cast<int>(trelvo::Outcome::RunError);
+    std::optional<HtmlReport> html;
+    if (htmlFile)
         html.emplace(htmlFile->stream(), plan);
-    }
 
     Console console(reportOnStdout, several);
     int worst = 0;
@@ -200,11 +192,10 @@ int run(int argc, const char* const* argv) {
                 worst = std::max(worst, static_cast<int>(trelvo::Outcome::FileReadError));
             } else {
                 // The findings could not be kept: the written output is read again for them.
-                const trelvo::CheckResult c = checkFile(result.writtenTo, *plan.rules, FindingFormat::Table, out, false);
+                const trelvo::CheckResult c =
+                    checkFile(result.writtenTo, *plan.rules, FindingFormat::Table, out, false);
                 matches.add({{}, {}, {}, c.checkMatches});
-                worst = std::max(worst, c.outcome != trelvo::Outcome::Done ? static_cast<int>(c.outcome)
-                                        : c.errors > 0                     ? kCheckFailed
-                                                                           : 0);
+                worst = std::max(worst, checkStatus(c));
             }
         }
         if (several)

@@ -1,10 +1,15 @@
 #include "cli/options.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string_view>
+#include <utility>
 
 namespace trelvo::cli {
 
 ParsedArgs parseArgs(int argc, const char* const* argv) {
+    using Flag = std::pair<std::string_view, bool*>;
+    using Value = std::pair<std::string_view, std::optional<std::string>*>;  // none: --decal
     ParsedArgs parsed;
     Options& opt = parsed.options;
     auto fail = [&parsed](std::string why) {
@@ -47,65 +52,58 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
                 inlineValue = arg.substr(2);
         }
 
-        bool* flag = nullptr;
-        if (name == "--dry-run")
-            flag = &opt.dryRun;
-        if (name == "--in-place")
-            flag = &opt.inPlace;
-        if (name == "--no-backup")
-            flag = &opt.noBackup;
-        if (name == "--survey")
-            flag = &opt.survey;
-        if (name == "--keep-line-ends")
-            flag = &opt.keepLineEnds;
-        if (flag) {
+        const Flag flags[] = {{"--dry-run", &opt.dryRun},
+                              {"--in-place", &opt.inPlace},
+                              {"--no-backup", &opt.noBackup},
+                              {"--survey", &opt.survey},
+                              {"--keep-line-ends", &opt.keepLineEnds}};
+        if (const auto f = std::ranges::find(flags, name, &Flag::first); f != std::end(flags)) {
             if (inlineValue)
                 return fail("option '" + name + "' takes no value");
-            *flag = true;
+            *f->second = true;
             continue;
         }
 
         // Options with a value: "--name VALUE", "--name=VALUE", "-o VALUE" or "-oVALUE".
-        std::optional<std::string>* target = nullptr;
-        bool isDecal = false;
-        if (name == "--layer")
-            target = &opt.layer;
-        if (name == "--width")
-            target = &opt.width;
-        if (name == "--output" || name == "-o")
-            target = &opt.output;
-        if (name == "--report")
-            target = &opt.report;
-        if (name == "--format")
-            target = &opt.format;
-        if (name == "--html")
-            target = &opt.html;
-        if (name == "--rules")
-            target = &opt.rules;
-        if (name == "--check")
-            target = &opt.check;
-        if (name == "--backup")
-            target = &opt.backup;
-        if (name == "--decal")
-            isDecal = true;
-        if (!target && !isDecal)
+        const Value values[] = {
+            {"--layer", &opt.layer},   {"--width", &opt.width},   {"--output", &opt.output},
+            {"-o", &opt.output},       {"--report", &opt.report}, {"--format", &opt.format},
+            {"--html", &opt.html},     {"--rules", &opt.rules},   {"--check", &opt.check},
+            {"--backup", &opt.backup}, {"--decal", nullptr}};
+        const auto v = std::ranges::find(values, name, &Value::first);
+        if (v == std::end(values))
             return fail("unknown option '" + arg + "'");
-
-        std::string value;
-        if (inlineValue) {
-            value = *inlineValue;
-        } else if (i + 1 < argc) {
-            value = argv[++i];
-        } else {
+        if (!inlineValue && i + 1 == argc)
             return fail("option '" + name + "' needs a value");
-        }
-        if (isDecal) {
+        std::string value = inlineValue ? *inlineValue : argv[++i];
+        if (v->second)
+            *v->second = std::move(value);
+        else
             opt.decals.push_back(std::move(value));
-        } else {
-            *target = std::move(value);
-        }
     }
     return parsed;
+}
+
+std::string changeFreeUsageError(const Options& o, std::string_view command,
+                                 std::string_view lastFormat) {
+    const bool check = command == "--check";
+    const std::pair<bool, const char*> others[] = {
+        {o.layer.has_value(), "--layer"},   {o.width.has_value(), "--width"},
+        {check && o.rules, "--rules"},      {o.output.has_value(), "-o"},
+        {o.report.has_value(), "--report"}, {o.html.has_value(), "--html"},
+        {!o.decals.empty(), "--decal"},     {o.dryRun, "--dry-run"},
+        {o.inPlace, "--in-place"},          {o.noBackup, "--no-backup"},
+        {o.backup.has_value(), "--backup"}, {o.keepLineEnds, "--keep-line-ends"},
+        {check && o.survey, "--survey"}};
+    for (const auto& [given, name] : others) {
+        if (given)
+            return std::string(command) + " cannot be used with " + name + " (it changes nothing)";
+    }
+    if (o.format && *o.format != "table" && *o.format != "csv" && *o.format != lastFormat)
+        return "--format takes table, csv or " + std::string(lastFormat);
+    if (o.inputs.empty())
+        return "missing INPUT";
+    return {};
 }
 
 }  // namespace trelvo::cli

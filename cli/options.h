@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trelvo::cli {
@@ -36,5 +37,10 @@ struct ParsedArgs {
 // Reads the arguments in order. --help and --version act when they are reached; the first
 // malformed option ends the scan with a usage error.
 ParsedArgs parseArgs(int argc, const char* const* argv);
+
+// The usage error of command (--survey or --check), which changes nothing: an option that would
+// change something, a --format other than table, csv and lastFormat, or no INPUT; else empty.
+std::string changeFreeUsageError(const Options& options, std::string_view command,
+                                 std::string_view lastFormat);
 
 }  // namespace trelvo::cli

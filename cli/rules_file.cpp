@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
+#include <map>
 
 #include <toml.h>
 
@@ -61,33 +61,23 @@ struct Reader {
     }
 
     // "10mil", "0.254mm": a value with its unit.
-    std::optional<Length> size(const toml::node& n, std::string_view key, std::string_view value) {
-        return size(n.source(), key, value);
-    }
     std::optional<Length> size(const toml::source_region& where, std::string_view key,
-                              std::string_view value) {
+                               std::string_view value) {
         const auto e = readWidthEntry(value);
-        if (!e) {
-            fault(where, "the " + std::string(key) + " '" + std::string(value) +
-                                  "' is not a number with mil or mm after it");
+        const char* bad = nullptr;
+        if (!e)
+            bad = "is not a number with mil or mm after it";
+        else if (e->suffix == WidthEntry::Suffix::None)
+            bad = "has no unit: write mil or mm after it";
+        else if (e->value.isNegative())
+            bad = "is negative";
+        else if (!(e->unit() == Unit::Mils ? e->value.milsToMm() : e->value.mmToMils()))
+            bad = "has too many digits";
+        if (bad) {
+            fault(where, "the " + std::string(key) + " '" + std::string(value) + "' " + bad);
             return std::nullopt;
         }
-        if (e->suffix == WidthEntry::Suffix::None) {
-            fault(where, "the " + std::string(key) + " '" + std::string(value) +
-                                  "' has no unit: write mil or mm after it");
-            return std::nullopt;
-        }
-        if (e->value.isNegative()) {
-            fault(where, "the " + std::string(key) + " '" + std::string(value) + "' is negative");
-            return std::nullopt;
-        }
-        const Unit unit = e->suffix == WidthEntry::Suffix::Mm ? Unit::Millimetres : Unit::Mils;
-        if (!(unit == Unit::Mils ? e->value.milsToMm() : e->value.mmToMils())) {
-            fault(where, "the " + std::string(key) + " '" + std::string(value) +
-                                  "' has too many digits");
-            return std::nullopt;
-        }
-        return Length{e->value, unit, e->value.toString()};
+        return Length{e->value, e->unit(), e->value.toString()};
     }
 
     // A value or an inclusive range "LOW..HIGH".
@@ -98,23 +88,20 @@ struct Reader {
         return sizeTest(n.source(), key, *s);
     }
     std::optional<LengthTest> sizeTest(const toml::source_region& n, std::string_view key,
-                                      const std::string& text) {
-        const std::string* s = &text;
-        const auto dots = s->find("..");
+                                       const std::string& s) {
+        const auto dots = s.find("..");
         if (dots == std::string::npos) {
-            auto w = size(n, key, *s);
-            if (!w)
-                return std::nullopt;
-            return equalTest(*w);
+            auto w = size(n, key, s);
+            return w ? std::optional(equalTest(*w)) : std::nullopt;
         }
-        auto low = size(n, key, std::string_view(*s).substr(0, dots));
-        auto high = low ? size(n, key, std::string_view(*s).substr(dots + 2)) : std::nullopt;
+        auto low = size(n, key, std::string_view(s).substr(0, dots));
+        auto high = low ? size(n, key, std::string_view(s).substr(dots + 2)) : std::nullopt;
         if (!high)
             return std::nullopt;
         LengthTest range = rangeTest(*low, *high);
         const int u = unitIndex(low->unit);
         if (*range.top[u] < *range.low[u]) {
-            fault(n, "the range '" + *s + "' has its ends reversed");
+            fault(n, "the range '" + s + "' has its ends reversed");
             return std::nullopt;
         }
         return range;
@@ -133,7 +120,8 @@ struct Reader {
     }
 
     void unknown(const toml::key& k, std::string_view table) {
-        fault(k.source(), "unknown key '" + std::string(k.str()) + "' in [[" + std::string(table) + "]]");
+        fault(k.source(),
+              "unknown key '" + std::string(k.str()) + "' in [[" + std::string(table) + "]]");
     }
 
     // The match keys every kind of rule has: decal globs and a layer ("*": any).
@@ -148,7 +136,7 @@ struct Reader {
     }
 
     // The match keys of a piece rule; false for a key that is not one.
-    bool pieceKey(const toml::key& k, const toml::node& v, PieceRule& r) {
+    bool matchKey(const toml::key& k, const toml::node& v, PieceRule& r, bool = false) {
         const std::string_view key = k.str();
         if (key == "keyword") {
             if (auto list = texts(v, key)) {
@@ -156,7 +144,8 @@ struct Reader {
                 for (const std::string& w : *list) {
                     const unsigned bit = pieceKeywordOf(w);
                     if (!bit)
-                        fault(v.source(), "the keyword '" + w + "' is none of OPEN, CLOSED, CIRCLE");
+                        fault(v.source(),
+                              "the keyword '" + w + "' is none of OPEN, CLOSED, CIRCLE");
                     r.keywords |= bit;
                 }
             }
@@ -174,7 +163,7 @@ struct Reader {
         return true;
     }
 
-    bool labelKey(const toml::key& k, const toml::node& v, LabelRule& r, bool isText) {
+    bool matchKey(const toml::key& k, const toml::node& v, LabelRule& r, bool isText) {
         const std::string_view key = k.str();
         if (key == (isText ? "text" : "name")) {
             if (auto s = text(v, key))
@@ -192,7 +181,7 @@ struct Reader {
 
     // The set table of a change rule: what it may set, by kind.
     template <typename Rule>
-    void setTable(const toml::node& v, Rule& r, bool heights) {
+    void setTable(const toml::node& v, Rule& r) {
         const auto* t = v.as_table();
         if (!t) {
             fault(v.source(), "'set' must be a table, as set = { layer = \"26\" }");
@@ -205,21 +194,23 @@ struct Reader {
             if (key == "layer") {
                 if (auto l = layer(value, "new layer", false)) {
                     if (!withinLayers(*l))
-                        fault(value.source(), "the new layer '" + *l + "' is over 250, the most the format allows");
+                        fault(value.source(),
+                              "the new layer '" + *l + "' is over 250, the most the format allows");
                     r.setLayer = *l;
                 }
             } else if (key == "width") {
                 if (auto s = text(value, key)) {
-                    r.setWidth = size(value, "width", *s);
+                    r.setWidth = size(value.source(), "width", *s);
                     if (r.setWidth && !withinWidths(r.setWidth->value, r.setWidth->unit)) {
-                        fault(value.source(), "the new width '" + *s +
-                                                  "' is over 250 mil (6.35 mm), the most the format allows");
+                        fault(value.source(),
+                              "the new width '" + *s +
+                                  "' is over 250 mil (6.35 mm), the most the format allows");
                     }
                 }
-            } else if (heights && key == "height") {
+            } else if (requires { r.setHeight; } && key == "height") {
                 if constexpr (requires { r.setHeight; }) {
                     if (auto s = text(value, key))
-                        r.setHeight = size(value, "height", *s);
+                        r.setHeight = size(value.source(), "height", *s);
                 }
             } else {
                 fault(k.source(), "unknown key '" + std::string(key) + "' in set");
@@ -227,38 +218,22 @@ struct Reader {
         }
     }
 
-    void piece(const toml::table& t, RuleSet& rules) {
-        PieceRule r;
+    // A change rule of table, [[piece]], [[label]] or [[text]] (isText).
+    template <typename Rule>
+    void rule(const toml::table& t, std::vector<Rule>& out, std::string_view table, bool isText) {
+        Rule r;
         r.line = static_cast<int>(t.source().begin.line);
         bool hasSet = false;
         for (auto&& [k, v] : t) {
             if (k.str() == "set") {
                 hasSet = true;
-                setTable(v, r, false);
-            } else if (!pieceKey(k, v, r)) {
-                unknown(k, "piece");
-            }
-        }
-        if (!hasSet)
-            fault(t.source(), "[[piece]] has no 'set'");
-        rules.pieces.push_back(std::move(r));
-    }
-
-    void label(const toml::table& t, std::vector<LabelRule>& out, bool isText) {
-        LabelRule r;
-        r.line = static_cast<int>(t.source().begin.line);
-        bool hasSet = false;
-        const char* table = isText ? "text" : "label";
-        for (auto&& [k, v] : t) {
-            if (k.str() == "set") {
-                hasSet = true;
-                setTable(v, r, true);
-            } else if (!labelKey(k, v, r, isText)) {
+                setTable(v, r);
+            } else if (!matchKey(k, v, r, isText)) {
                 unknown(k, table);
             }
         }
         if (!hasSet)
-            fault(t.source(), std::string("[[") + table + "]] has no 'set'");
+            fault(t.source(), "[[" + std::string(table) + "]] has no 'set'");
         out.push_back(std::move(r));
     }
 
@@ -299,9 +274,9 @@ struct Reader {
             } else if (key == "allow") {
                 hasAllow = true;
                 allow(v, c);
-            } else if ((c.kind == ItemKind::Piece
-                                             ? !pieceKey(k, v, c.piece)
-                                             : !labelKey(k, v, c.label, c.kind == ItemKind::Text))) {
+            } else if (c.kind == ItemKind::Piece
+                           ? !matchKey(k, v, c.piece)
+                           : !matchKey(k, v, c.label, c.kind == ItemKind::Text)) {
                 unknown(k, "check");
             }
         }
@@ -348,8 +323,8 @@ struct Reader {
 bool covers(const LengthTest& a, const LengthTest& b) {
     if (a.kind == LengthTest::Kind::Any)
         return true;
-    return a.kind == b.kind && a.kind == LengthTest::Kind::Equal && a.value.value == b.value.value &&
-           a.value.unit == b.value.unit;
+    return a.kind == b.kind && a.kind == LengthTest::Kind::Equal &&
+           a.value.value == b.value.value && a.value.unit == b.value.unit;
 }
 
 template <typename T>
@@ -366,7 +341,8 @@ bool covers(const PieceRule& a, const PieceRule& b) {
 
 bool covers(const LabelRule& a, const LabelRule& b) {
     return a.decals.patterns.empty() && coversOptional(a.name, b.name) &&
-           coversOptional(a.layer, b.layer) && covers(a.height, b.height) && covers(a.width, b.width);
+           coversOptional(a.layer, b.layer) && covers(a.height, b.height) &&
+           covers(a.width, b.width);
 }
 
 template <typename Rule>
@@ -399,13 +375,15 @@ std::optional<RulesFile> parseRulesFile(std::string_view text, const std::string
     }
     Reader reader{name, {}, {}};
     RulesFile file;
-    std::vector<toml::source_position> pieceAt, labelAt, textAt;
+    std::map<std::string_view, std::vector<toml::source_position>> at;  // of the change rules
     for (auto&& [k, v] : doc) {
         const std::string_view table = k.str();
-        const bool known = table == "piece" || table == "label" || table == "text" || table == "check";
+        const bool known =
+            table == "piece" || table == "label" || table == "text" || table == "check";
         if (!known) {
-            reader.fault(k.source(), "unknown table '" + std::string(table) +
-                                         "': the tables are [[piece]], [[label]], [[text]] and [[check]]");
+            reader.fault(k.source(),
+                         "unknown table '" + std::string(table) +
+                             "': the tables are [[piece]], [[label]], [[text]] and [[check]]");
             continue;
         }
         const auto* list = v.as_array();
@@ -416,18 +394,16 @@ std::optional<RulesFile> parseRulesFile(std::string_view text, const std::string
         }
         for (const toml::node& n : *list) {
             const toml::table& t = *n.as_table();
-            if (table == "piece") {
-                pieceAt.push_back(t.source().begin);
-                reader.piece(t, file.rules);
-            } else if (table == "label") {
-                labelAt.push_back(t.source().begin);
-                reader.label(t, file.rules.labels, false);
-            } else if (table == "text") {
-                textAt.push_back(t.source().begin);
-                reader.label(t, file.rules.texts, true);
-            } else {
+            if (table == "check") {
                 reader.check(t, file.rules);
+                continue;
             }
+            at[table].push_back(t.source().begin);
+            if (table == "piece")
+                reader.rule(t, file.rules.pieces, table, false);
+            else
+                reader.rule(t, table == "label" ? file.rules.labels : file.rules.texts, table,
+                            table == "text");
         }
     }
     if (!reader.faults.empty()) {
@@ -438,9 +414,9 @@ std::optional<RulesFile> parseRulesFile(std::string_view text, const std::string
         why = reader.place(first->at) + ": " + first->text;
         return std::nullopt;
     }
-    shadowed(reader, file.rules.pieces, pieceAt, "piece");
-    shadowed(reader, file.rules.labels, labelAt, "label");
-    shadowed(reader, file.rules.texts, textAt, "text");
+    shadowed(reader, file.rules.pieces, at["piece"], "piece");
+    shadowed(reader, file.rules.labels, at["label"], "label");
+    shadowed(reader, file.rules.texts, at["text"], "text");
     for (const Fault& w : reader.warnings)
         file.warnings.push_back(reader.place(w.at) + ": warning: " + w.text);
     return file;
@@ -455,20 +431,15 @@ std::vector<std::string> unmatchedWarnings(const RuleSet& rules, const std::stri
     const auto none = [](const std::vector<std::uint64_t>& counts, std::size_t i) {
         return i >= counts.size() || counts[i] == 0;
     };
-    if (changeRules) {
-        for (std::size_t i = 0; i < rules.pieces.size(); ++i) {
-            if (none(m.pieces, i))
-                warn(rules.pieces[i].line, "[[piece]] rule matched nothing");
+    const auto unmatched = [&](const auto& list, const auto& counts, const char* table) {
+        for (std::size_t i = 0; changeRules && i < list.size(); ++i) {
+            if (none(counts, i))
+                warn(list[i].line, std::string("[[") + table + "]] rule matched nothing");
         }
-        for (std::size_t i = 0; i < rules.labels.size(); ++i) {
-            if (none(m.labels, i))
-                warn(rules.labels[i].line, "[[label]] rule matched nothing");
-        }
-        for (std::size_t i = 0; i < rules.texts.size(); ++i) {
-            if (none(m.texts, i))
-                warn(rules.texts[i].line, "[[text]] rule matched nothing");
-        }
-    }
+    };
+    unmatched(rules.pieces, m.pieces, "piece");
+    unmatched(rules.labels, m.labels, "label");
+    unmatched(rules.texts, m.texts, "text");
     for (std::size_t i = 0; checks && i < rules.checks.size(); ++i) {
         const Check& c = rules.checks[i];
         if (none(m.checks, i))

@@ -21,7 +21,7 @@ std::size_t utf8Length(std::string_view s) {
         n = 2;
     } else if (c >= 0xE0 && c <= 0xEF) {
         n = 3;
-        low = c == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        low = c == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
         high = c == 0xED ? 0x9F : 0xBF;  // no surrogates
     } else if (c >= 0xF0 && c <= 0xF4) {
         n = 4;
@@ -39,13 +39,6 @@ std::size_t utf8Length(std::string_view s) {
     return n;
 }
 
-void appendHex4(std::string& out, unsigned v) {
-    static const char digits[] = "0123456789abcdef";
-    out += "\\u00";
-    out += digits[(v >> 4) & 15];
-    out += digits[v & 15];
-}
-
 }  // namespace
 
 void appendJsonString(std::string& out, std::string_view text) {
@@ -56,7 +49,9 @@ void appendJsonString(std::string& out, std::string_view text) {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c < 0x20) {
-            appendHex4(out, c);
+            out += "\\u00";
+            out += "0123456789abcdef"[c >> 4];
+            out += "0123456789abcdef"[c & 15];
         } else if (c >= 0x80) {
             const std::size_t n = utf8Length(text.substr(i));
             if (n == 0) {
@@ -110,7 +105,8 @@ std::string artifactUri(std::string_view path) {
     return uri;
 }
 
-SarifLog::SarifLog(std::ostream& out, const RuleSet& rules, const std::string& rulesFile) : out_(out) {
+SarifLog::SarifLog(std::ostream& out, const RuleSet& rules, const std::string& rulesFile)
+    : out_(out) {
     std::string s =
         "{\n"
         "  \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\",\n"
@@ -120,9 +116,11 @@ SarifLog::SarifLog(std::ostream& out, const RuleSet& rules, const std::string& r
         "      \"tool\": {\n"
         "        \"driver\": {\n"
         "          \"name\": \"trelvo-cli\",\n"
-        "          \"version\": \"" TRELVO_VERSION "\",\n"
+        "          \"version\": \"" TRELVO_VERSION
+        "\",\n"
         "          \"rules\": [\n"
-        "            {\"id\": \"structure\", \"shortDescription\": {\"text\": \"The decal follows its "
+        "            {\"id\": \"structure\", \"shortDescription\": {\"text\": \"The decal follows "
+        "its "
         "header's counts and what the library format allows\"}, \"defaultConfiguration\": "
         "{\"level\": \"error\"}}";
     ruleIndex_.emplace("structure", 0);
@@ -132,7 +130,8 @@ SarifLog::SarifLog(std::ostream& out, const RuleSet& rules, const std::string& r
         s += ",\n            {\"id\": ";
         appendJsonString(s, c.name);
         s += ", \"shortDescription\": {\"text\": ";
-        appendJsonString(s, "[[check]] '" + c.name + "' of " + kindName(c.kind) + "s in " + rulesFile +
+        appendJsonString(s, "[[check]] '" + c.name + "' of " + kindName(c.kind) + "s in " +
+                                rulesFile +
                                 (c.line > 0 ? ":" + std::to_string(c.line) : std::string()));
         s += "}, \"defaultConfiguration\": {\"level\": \"";
         s += c.error ? "error" : "warning";

@@ -7,55 +7,50 @@
 #include "cli/console.h"
 #include "cli/csv.h"
 #include "engine/check.h"
-#include "engine/messages.h"
+#include "engine/survey.h"
 
 namespace trelvo::cli {
 
 namespace {
 
-std::string count(std::uint64_t n) {
-    return std::to_string(n);
-}
+using std::to_string;
+using Row = std::vector<std::string>;
 
 std::string heading(const std::string& input, const Survey& s) {
     std::uint64_t pieces = 0;
     for (const SurveyRow& r : s.rows)
         pieces += r.pieces;
-    return input + ": " + count(s.decals) + " decal(s) recognised (" + count(s.decalsMils) +
-           " I, " + count(s.decalsMm) + " M), " + count(s.decalsWithEligible) +
-           " with eligible pieces; " + count(pieces) + " outline piece(s)";
+    return input + ": " + to_string(s.decals) + " decal(s) recognised (" + to_string(s.decalsMils) +
+           " I, " + to_string(s.decalsMm) + " M), " + to_string(s.decalsWithEligible) +
+           " with eligible pieces; " + to_string(pieces) + " outline piece(s)";
 }
 
 // Columns padded to their widest cell, two spaces apart; the numeric ones right-aligned.
-std::string aligned(const std::vector<std::vector<std::string>>& cells,
-                    std::initializer_list<std::size_t> numericColumns) {
+std::string aligned(const std::vector<Row>& cells, std::initializer_list<std::size_t> numeric) {
     std::vector<std::size_t> widths(cells[0].size(), 0);
-    for (const auto& row : cells) {
+    for (const Row& row : cells) {
         for (std::size_t c = 0; c < row.size(); ++c)
             widths[c] = std::max(widths[c], row[c].size());
     }
     std::string out;
-    for (const auto& row : cells) {
-        std::string line;
+    for (const Row& row : cells) {
         for (std::size_t c = 0; c < row.size(); ++c) {
             const std::size_t pad = widths[c] - row[c].size();
-            const bool numeric = std::find(numericColumns.begin(), numericColumns.end(), c) !=
-                                 numericColumns.end();
+            const bool right = std::ranges::find(numeric, c) != numeric.end();
             if (c > 0)
-                line += "  ";
-            if (numeric)
-                line.append(pad, ' ');
-            line += row[c];
-            if (!numeric && c + 1 < row.size())
-                line.append(pad, ' ');
+                out += "  ";
+            if (right)
+                out.append(pad, ' ');
+            out += row[c];
+            if (!right && c + 1 < row.size())
+                out.append(pad, ' ');
         }
-        out += line + "\n";
+        out += '\n';
     }
     return out;
 }
 
-}  // namespace
-
+// What a run does with the pieces of a row, in words.
 std::string statusText(const SurveyRow& r) {
     std::string t;
     switch (r.status) {
@@ -66,7 +61,7 @@ std::string statusText(const SurveyRow& r) {
             t = "eligible (before the first decal header)";
             break;
         case PieceStatus::FieldCount:
-            return "not eligible: " + std::to_string(r.fieldCount) + " fields";
+            return "not eligible: " + to_string(r.fieldCount) + " fields";
         case PieceStatus::LineStyle:
             return "not eligible: line style " + r.field5;
     }
@@ -75,6 +70,63 @@ std::string statusText(const SurveyRow& r) {
     return t;
 }
 
+// The columns of the two tables; as CSV, "input" comes first and spaces become underscores.
+const Row kPieceColumns = {"unit",    "keyword", "layer",  "width",
+                           "field 5", "pieces",  "decals", "a run"};
+const Row kItemColumns = {"kind", "name", "unit", "height", "width", "layer", "count", "decals"};
+
+Row cells(const SurveyRow& r) {
+    return {std::string(unitLetter(r.unit)),
+            r.keyword,
+            r.layer,
+            r.width,
+            r.field5,
+            to_string(r.pieces),
+            to_string(r.decals),
+            statusText(r)};
+}
+
+Row cells(const ItemStyleRow& r) {
+    return {kindName(r.kind),
+            r.name,
+            std::string(unitLetter(r.unit)),
+            r.height,
+            r.width,
+            r.layer,
+            to_string(r.count),
+            to_string(r.decals)};
+}
+
+template <typename Item>
+std::string table(const Row& columns, const std::vector<Item>& items,
+                  std::initializer_list<std::size_t> numeric) {
+    std::vector<Row> rows{columns};
+    for (const Item& i : items)
+        rows.push_back(cells(i));
+    return aligned(rows, numeric);
+}
+
+std::string csvHeader(Row columns) {
+    for (std::string& c : columns)
+        std::ranges::replace(c, ' ', '_');
+    columns.insert(columns.begin(), "input");
+    std::string h;
+    appendCsvRow(h, columns);
+    return h;
+}
+
+template <typename Item>
+std::string csvRows(const std::string& input, const std::vector<Item>& items) {
+    std::string out;
+    for (const Item& i : items) {
+        Row row = cells(i);
+        row.insert(row.begin(), input);
+        appendCsvRow(out, row);
+    }
+    return out;
+}
+
+// Warnings, one line each, every line beginning with prefix.
 std::string surveyNotes(const std::string& input, const Survey& s, const std::string& prefix) {
     std::string notes;
     std::uint64_t early = 0;
@@ -83,13 +135,14 @@ std::string surveyNotes(const std::string& input, const Survey& s, const std::st
             early += r.pieces;
     }
     if (early > 0) {
-        notes += prefix + "warning: " + input + ": " + count(early) +
+        notes += prefix + "warning: " + input + ": " + to_string(early) +
                  " eligible piece(s) come before the first recognised decal header; a run "
                  "rewrites them, taking their widths as mils, but counts no decal for them, and "
                  "--decal leaves them alone\n";
     }
-    if (s.decalsOffCount > 0 && !s.itemRows.empty()) {  // a library without labels has nothing to miss
-        notes += prefix + "warning: " + input + ": " + count(s.decalsOffCount) +
+    if (s.decalsOffCount > 0 &&
+        !s.itemRows.empty()) {  // a library without labels has nothing to miss
+        notes += prefix + "warning: " + input + ": " + to_string(s.decalsOffCount) +
                  " decal(s) do not follow their header's counts; their labels and texts are not "
                  "listed (trelvo-cli --check tells where)\n";
     }
@@ -98,61 +151,13 @@ std::string surveyNotes(const std::string& input, const Survey& s, const std::st
 
 std::string surveyTable(const std::string& input, const Survey& s) {
     std::string out = heading(input, s) + "\n";
-    if (s.rows.empty()) {
-        out += "no outline pieces\n";
-    } else {
-        std::vector<std::vector<std::string>> cells;
-        cells.push_back(
-            {"unit", "keyword", "layer", "width", "field 5", "pieces", "decals", "a run"});
-        for (const SurveyRow& r : s.rows) {
-            cells.push_back({std::string(unitLetter(r.unit)), r.keyword, r.layer, r.width, r.field5,
-                             count(r.pieces), count(r.decals), statusText(r)});
-        }
-        out += aligned(cells, {5, 6});
-    }
-    if (!s.itemRows.empty()) {
-        std::vector<std::vector<std::string>> cells;
-        cells.push_back({"kind", "name", "unit", "height", "width", "layer", "count", "decals"});
-        for (const ItemStyleRow& r : s.itemRows) {
-            cells.push_back({kindName(r.kind), r.name, std::string(unitLetter(r.unit)), r.height,
-                             r.width, r.layer, count(r.count), count(r.decals)});
-        }
-        out += "\nlabels and texts\n" + aligned(cells, {6, 7});
-    }
-    out += surveyNotes(input, s, "");
-    return out;
+    out += s.rows.empty() ? "no outline pieces\n" : table(kPieceColumns, s.rows, {5, 6});
+    if (!s.itemRows.empty())
+        out += "\nlabels and texts\n" + table(kItemColumns, s.itemRows, {6, 7});
+    return out + surveyNotes(input, s, "");
 }
 
-std::string surveyCsvHeader() {
-    std::string h;
-    appendCsvRow(
-        h, {"input", "unit", "keyword", "layer", "width", "field_5", "pieces", "decals", "a_run"});
-    return h;
-}
-
-std::string itemCsvHeader() {
-    std::string h;
-    appendCsvRow(h, {"input", "kind", "name", "unit", "height", "width", "layer", "count", "decals"});
-    return h;
-}
-
-std::string itemCsvRows(const std::string& input, const Survey& s) {
-    std::string out;
-    for (const ItemStyleRow& r : s.itemRows) {
-        appendCsvRow(out, {input, kindName(r.kind), r.name, unitLetter(r.unit), r.height, r.width,
-                           r.layer, count(r.count), count(r.decals)});
-    }
-    return out;
-}
-
-std::string surveyCsvRows(const std::string& input, const Survey& s) {
-    std::string out;
-    for (const SurveyRow& r : s.rows) {
-        appendCsvRow(out, {input, unitLetter(r.unit), r.keyword, r.layer, r.width, r.field5,
-                           count(r.pieces), count(r.decals), statusText(r)});
-    }
-    return out;
-}
+}  // namespace
 
 std::string surveyUsageError(const Options& o) {
     if (!o.survey) {
@@ -160,22 +165,7 @@ std::string surveyUsageError(const Options& o) {
             return "--format needs --survey";  // or --check
         return {};
     }
-    const std::pair<bool, const char*> others[] = {
-        {o.layer.has_value(), "--layer"}, {o.width.has_value(), "--width"},
-        {o.output.has_value(), "-o"},     {o.report.has_value(), "--report"},
-        {o.html.has_value(), "--html"},   {!o.decals.empty(), "--decal"},
-        {o.dryRun, "--dry-run"},          {o.inPlace, "--in-place"},
-        {o.noBackup, "--no-backup"},      {o.backup.has_value(), "--backup"},
-        {o.keepLineEnds, "--keep-line-ends"}};
-    for (const auto& [given, name] : others) {
-        if (given)
-            return std::string("--survey cannot be used with ") + name + " (it changes nothing)";
-    }
-    if (o.format && *o.format != "table" && *o.format != "csv" && *o.format != "csv-labels")
-        return "--format takes table, csv or csv-labels";
-    if (o.inputs.empty())
-        return "missing INPUT";
-    return {};
+    return changeFreeUsageError(o, "--survey", "csv-labels");
 }
 
 int runSurvey(const Options& o) {
@@ -183,44 +173,25 @@ int runSurvey(const Options& o) {
     const bool csv = o.format && (*o.format == "csv" || labels);
     int worst = 0;
     if (csv)
-        std::cout << (labels ? itemCsvHeader() : surveyCsvHeader());
+        std::cout << csvHeader(labels ? kItemColumns : kPieceColumns);
     bool first = true;
     for (const std::string& input : o.inputs) {
         const Survey s = SurveyFile(input);
         worst = std::max(worst, static_cast<int>(s.outcome));
-        std::string_view title, text;
-        switch (s.outcome) {
-            case Outcome::Done:
-                if (csv) {
-                    std::cout << (labels ? itemCsvRows(input, s) : surveyCsvRows(input, s))
-                              << std::flush;
-                    std::cerr << "trelvo-cli: " << heading(input, s) << '\n';
-                    std::cerr << surveyNotes(input, s, "trelvo-cli: ");
-                } else {
-                    if (!first)
-                        std::cout << '\n';
-                    std::cout << surveyTable(input, s) << std::flush;
-                }
-                first = false;
-                continue;
-            case Outcome::FileReadError:
-                title = messages::kFileReadTitle;
-                text = messages::kFileReadText;
-                break;
-            case Outcome::FormatError:
-                title = messages::kFormatTitle;
-                text = messages::kFormatText;
-                break;
-            default:
-                title = messages::kWriteTitle;
-                text = messages::kWriteText;
-                break;
+        if (s.outcome != Outcome::Done) {
+            std::cout.flush();
+            std::cerr << "trelvo-cli: " << failureText(input, s.outcome, s.detail) << '\n';
+        } else if (csv) {
+            std::cout << (labels ? csvRows(input, s.itemRows) : csvRows(input, s.rows))
+                      << std::flush;
+            std::cerr << "trelvo-cli: " << heading(input, s) << '\n';
+            std::cerr << surveyNotes(input, s, "trelvo-cli: ");
+        } else {
+            if (!first)
+                std::cout << '\n';
+            std::cout << surveyTable(input, s) << std::flush;
+            first = false;
         }
-        std::cout.flush();
-        std::cerr << "trelvo-cli: " << input << ": " << title << ": " << text;
-        if (!s.detail.empty())
-            std::cerr << " (" << s.detail << ')';
-        std::cerr << '\n';
     }
     return finishStandardOutput(worst);
 }
