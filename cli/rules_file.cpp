@@ -309,8 +309,10 @@ struct Reader {
                                   : c.allowedHeightsText)
                     .push_back(s);
                 if (key == "layer") {
-                    if (auto l = layer(value, key, false))
-                        c.allowedLayers.push_back(*l);
+                    if (isLayerNumber(s))
+                        c.allowedLayers.push_back(s);
+                    else
+                        fault(value.source(), "the layer '" + s + "' is not a layer number");
                 } else {
                     if (auto test = sizeTest(value.source(), key, s))
                         (key == "width" ? c.allowedWidths : c.allowedHeights).push_back(*test);

@@ -237,9 +237,21 @@ INSTANTIATE_TEST_SUITE_P(
         BadRow{"NewWidthOverTheFormat", "[[label]]\nset = { width = \"6.36mm\" }\n",
                "house.toml:2:17: the new width '6.36mm' is over 250 mil (6.35 mm), the most the "
                "format allows"},
+        BadRow{"AllowedLayer", "[[check]]\nallow = { layer = [\"26\", \"x\"] }\n",
+               "house.toml:2:19: the layer 'x' is not a layer number"},
         BadRow{"NotArrayOfTables", "[piece]\nset = { layer = \"1\" }\n",
                "house.toml:1:1: 'piece' must be written [[piece]]"}),
     [](const testing::TestParamInfo<BadRow>& info) { return info.param.name; });
+
+TEST(RulesFile, AllowsAListOfLayers) {
+    std::string why;
+    const auto file = trelvo::cli::parseRulesFile(
+        "[[check]]\nallow = { layer = [\"26\", \"27\"] }\n[[check]]\nallow = { layer = \"1\" }\n",
+        "house.toml", why);
+    ASSERT_TRUE(file) << why;
+    EXPECT_EQ(file->rules.checks[0].allowedLayers, (std::vector<std::string>{"26", "27"}));
+    EXPECT_EQ(file->rules.checks[1].allowedLayers, (std::vector<std::string>{"1"}));
+}
 
 TEST(RulesFileWarnings, ARuleBehindOneThatTakesAllItsLines) {
     std::string why;
